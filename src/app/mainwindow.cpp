@@ -1,0 +1,292 @@
+#include "mainwindow.h"
+
+#include "analizator.h"
+#include "analizatorlog.h"
+#include "buffer.h"
+#include "generator.h"
+#include "oscyloskop.h"
+#include "status.h"
+#include "ustawienia.h"
+#include "zrvcom.h"
+
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTabWidget>
+
+namespace {
+// Pointer readout scales: oscilloscope sample period (62.5 ns ticks) by time-base index, volts
+// per division (5 mV units) by gain index, spectrum hertz per division by time base - 2.
+const int timeTab[15] = {8, 10, 8, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000, 50000};
+const int gainTab[7] = {500, 200, 100, 50, 20, 10, 5};
+const int freqTab[13] = {62500, 50000, 25000, 10000, 5000, 2500, 1000, 500, 250, 100, 50, 25, 10};
+
+const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
+                                 "Ustawienia"};
+
+bool insidePlot(const QPoint& p) {
+    return p.x() >= 11 && p.x() <= 777 && p.y() >= 31 && p.y() <= 541;
+}
+
+template <typename T> T clampIndex(T v, T lo, T hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+} // namespace
+
+MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
+    QFont windowFont = font();
+    windowFont.setPointSize(9);
+    windowFont.setWeight(QFont::Normal);
+    setFont(windowFont);
+    setMinimumSize(1028, 612);
+
+    central = new QWidget(this);
+    tabs = new QTabWidget(central);
+    tabs->setMinimumSize(788, 0);
+    tabs->addTab(new QWidget, tr("&Oscyloskop"));
+    tabs->addTab(new QWidget, tr("&Generator"));
+    tabs->addTab(new QWidget, tr("&Analizator"));
+    tabs->addTab(new QWidget, tr("Analizator st. &log."));
+    tabs->addTab(new QWidget, tr("&Ustawienia"));
+    setCentralWidget(central);
+    connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::tabSlot);
+
+    statusLabel = new QLabel(tr("Off"), this);
+    statusLabel->setMinimumSize(100, 20);
+    statusLabel->setGeometry(10, 580, 200, 20);
+
+    osc = new Oscyloskop(this);
+    gen = new Generator(this, buff_gen);
+    gen->hide();
+    an = new Analizator(this);
+    an->hide();
+    la = new AnalizatorLog(this);
+    la->hide();
+    settings = new Ustawienia(this);
+    settings->hide();
+
+    QPalette green;
+    green.setColor(QPalette::All, QPalette::WindowText, QColor(0, 255, 0));
+    readoutLabel1 = new QLabel(this);
+    readoutLabel2 = new QLabel(this);
+    readoutLabel1->setPalette(green);
+    readoutLabel2->setPalette(green);
+
+    portButton = new QPushButton(tr("Open port"), this);
+    portButton->setGeometry(880, 580, 100, 20);
+    connect(portButton, &QPushButton::clicked, this, &MainWindow::comSlot);
+
+    startTimer(50);
+}
+
+MainWindow::~MainWindow() {
+    if (connected && com)
+        com->Close();
+    // The pages are not children of the window; their controls are, and go with it.
+    delete osc;
+    delete gen;
+    delete an;
+    delete la;
+    delete settings;
+}
+
+void MainWindow::timerEvent(QTimerEvent*) {
+    if (bufReady)
+        update();
+    statusLabel->setText(sts);
+    ++osc->autoCount;
+}
+
+void MainWindow::paintEvent(QPaintEvent*) {
+    switch (currentDevice) {
+    case OscPage:
+        osc->drawGraph(&buff);
+        break;
+    case GenPage:
+        gen->drawGraph(0, 0);
+        break;
+    case AnPage:
+        an->drawGraph(&buff);
+        break;
+    case LaPage:
+        la->drawGraph(&buff, bufReady);
+        break;
+    default:
+        break;
+    }
+    bufReady = false;
+}
+
+void MainWindow::tabSlot() {
+    const int index = tabs->currentIndex();
+    if (index >= 0 && index < int(std::size(pageNames)))
+        sts = QString::fromLatin1(pageNames[index]);
+    closeRecentDevice();
+    currentDevice = index;
+    openNewDevice();
+    update();
+}
+
+void MainWindow::openNewDevice() {
+    switch (currentDevice) {
+    case OscPage:
+        osc->show();
+        if (connected)
+            osc->start();
+        break;
+    case GenPage:
+        gen->show();
+        if (connected)
+            gen->start();
+        break;
+    case AnPage:
+        an->show();
+        if (connected)
+            an->start();
+        break;
+    case LaPage:
+        la->show();
+        if (connected)
+            la->start();
+        break;
+    case SettingsPage:
+        settings->show();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::closeRecentDevice() {
+    switch (currentDevice) {
+    case OscPage:
+        osc->hide();
+        break;
+    case GenPage:
+        gen->hide();
+        break;
+    case AnPage:
+        an->hide();
+        break;
+    case LaPage:
+        la->hide();
+        break;
+    case SettingsPage:
+        settings->hide();
+        break;
+    default:
+        break;
+    }
+}
+
+void MainWindow::comSlot() {
+    if (connected)
+        closePort();
+    else
+        openPort();
+}
+
+void MainWindow::closePort() {
+    connected = false;
+    com->Close();
+    portButton->setText(tr("Open port"));
+    settings->enable();
+}
+
+void MainWindow::openPort() {
+    // Hand the pages the fresh link before the old one goes, so no page ever holds a pointer to
+    // a released object.
+    auto fresh = std::make_unique<ZRVCom>();
+    osc->com = gen->com = an->com = la->com = fresh.get();
+    com = std::move(fresh);
+
+    if (!com->Open(settings->getPortName(), settings->getPortSpeed(), &buff)) {
+        sts = QStringLiteral("Unable to open");
+        connected = false;
+        return;
+    }
+    sts = QStringLiteral("Open");
+    com->setLostHandler([this] {
+        // Deferred: the port is still inside its error signal here.
+        QMetaObject::invokeMethod(this, &MainWindow::deviceLost, Qt::QueuedConnection);
+    });
+    com->Start();
+    osc->enable();
+    gen->enable();
+    an->enable();
+    la->enable();
+    settings->disable();
+    connected = true;
+    portButton->setText(tr("Close port"));
+    openNewDevice();
+}
+
+void MainWindow::deviceLost() {
+    // Same end state as the user pressing "Close port", so the port can be opened again.
+    if (connected)
+        closePort();
+}
+
+void MainWindow::setTextPos(QMouseEvent* event) {
+    const QPoint p = event->pos();
+    if (!insidePlot(p))
+        return;
+    const double X = p.x() - 394, Y = 286 - p.y();
+    const int labelX = p.x() < 678 ? p.x() : p.x() - 100;
+    readoutLabel1->setGeometry(labelX, p.y() < 507 ? p.y() : p.y() - 30, 100, 15);
+    readoutLabel2->setGeometry(labelX, p.y() < 507 ? p.y() + 20 : p.y() - 10, 100, 15);
+
+    switch (currentDevice) {
+    case OscPage: {
+        const double t = timeTab[clampIndex(osc->timeBase, 0, 14)] * X / 65000000.0;
+        const double u = gainTab[clampIndex(osc->gain1, 0, 6)] * Y / 13000.0;
+        readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");
+        readoutLabel2->setText(QStringLiteral("  U: ") + Oscyloskop::value(u) + "V");
+        break;
+    }
+    case GenPage: {
+        // A frequency of 0 cannot be set; guard anyway so the readout never divides by it.
+        const double t = gen->freq > 0 ? X * 5 / 2560 / gen->freq : 0.0;
+        readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");
+        readoutLabel2->setText(QStringLiteral("  U: ") + Oscyloskop::value(Y * 488 / 100000) + "V");
+        break;
+    }
+    case AnPage: {
+        const double f =
+            freqTab[clampIndex(an->timeBase - 2, 0, 12)] * (X + 384 - 2.0 * an->xPos) / 64;
+        readoutLabel1->setText(QStringLiteral("  F: ") + Oscyloskop::value(f) + "Hz");
+        readoutLabel2->setText(QStringLiteral("  U/Uz: ") + Oscyloskop::value(Y * 10 / 64) + "dB");
+        break;
+    }
+    default:
+        break;
+    }
+    readoutLabel1->show();
+    readoutLabel2->show();
+}
+
+void MainWindow::mousePressEvent(QMouseEvent* event) {
+    if (currentDevice <= AnPage)
+        setTextPos(event);
+    if (currentDevice == OscPage)
+        osc->setCursor(event);
+    else if (currentDevice == LaPage)
+        la->drawCursor(event);
+}
+
+void MainWindow::mouseMoveEvent(QMouseEvent* event) {
+    if (currentDevice <= AnPage)
+        setTextPos(event);
+    if (currentDevice == OscPage)
+        osc->setCursor(event);
+    else if (currentDevice == GenPage)
+        gen->drawArb(event);
+    else if (currentDevice == LaPage)
+        la->drawCursor(event);
+}
+
+void MainWindow::mouseReleaseEvent(QMouseEvent*) {
+    readoutLabel1->hide();
+    readoutLabel2->hide();
+    gen->drawArbRelease();
+}

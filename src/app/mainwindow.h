@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QMainWindow>
+#include <memory>
+
+class QLabel;
+class QPushButton;
+class QTabWidget;
+class Oscyloskop;
+class Generator;
+class Analizator;
+class AnalizatorLog;
+class Ustawienia;
+class ZRVCom;
+
+// The program's only window: tab bar, status line, port button, pointer readout. It polls the
+// frame flag every 50 ms and has the current page paint onto it.
+class MainWindow : public QMainWindow {
+    Q_OBJECT
+public:
+    enum Page { OscPage = 0, GenPage, AnPage, LaPage, SettingsPage };
+
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    QTabWidget* tabBar() const { return tabs; }
+    QLabel* status() const { return statusLabel; }
+    QPushButton* portToggle() const { return portButton; }
+    QLabel* readout1() const { return readoutLabel1; }
+    QLabel* readout2() const { return readoutLabel2; }
+    Oscyloskop* oscPage() const { return osc; }
+    Generator* genPage() const { return gen; }
+    Analizator* anPage() const { return an; }
+    AnalizatorLog* laPage() const { return la; }
+    Ustawienia* settingsPage() const { return settings; }
+    ZRVCom* device() const { return com.get(); }
+    bool isConnected() const { return connected; }
+    int current() const { return currentDevice; }
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+
+private slots:
+    void tabSlot();
+    void comSlot();
+
+private:
+    void openNewDevice();
+    void closeRecentDevice();
+    void setTextPos(QMouseEvent* event);
+    void openPort();
+    void closePort();
+    void deviceLost();
+
+    QWidget* central;
+    QTabWidget* tabs;
+    QLabel* statusLabel;
+    QLabel* readoutLabel1;
+    QLabel* readoutLabel2;
+    QPushButton* portButton;
+    Oscyloskop* osc;
+    Generator* gen;
+    Analizator* an;
+    AnalizatorLog* la;
+    Ustawienia* settings;
+    std::unique_ptr<ZRVCom> com;
+    int currentDevice = OscPage;
+    bool connected = false;
+};

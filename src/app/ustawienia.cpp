@@ -1,0 +1,143 @@
+#include "ustawienia.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QSerialPortInfo>
+#include <QTextStream>
+#include <iterator>
+
+namespace {
+const char* const speedEntries[] = {"19200",  "38400",  "57600",   "115200",  "230400",
+                                    "460800", "921600", "1152000", "1500000", "2500000"};
+// Speed code of each entry; the last three are this program's codes for the fast rates.
+const int portBaud[] = {14, 15, 17, 19, 21, 23, 24, 25, 26, 22};
+static_assert(std::size(speedEntries) == std::size(portBaud), "one code per speed entry");
+
+// Longest first word we look at: settings.txt holds one short line; a huge or binary file
+// must not be read whole into memory.
+constexpr qint64 maxWordBytes = 4096;
+
+// Every port is listed with the enumerator's name for the device folder.
+const char* const enumeratorSuffix = " /dev";
+
+QStringList enumeratePorts() {
+    QStringList paths;
+    for (const QSerialPortInfo& info : QSerialPortInfo::availablePorts())
+        paths << info.systemLocation();
+    return paths;
+}
+
+QString firstWord(QFile& file) {
+    const QByteArray head = file.read(maxWordBytes);
+    QTextStream stream(head);
+    QString word;
+    stream >> word;
+    return word;
+}
+} // namespace
+
+std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
+
+int Ustawienia::speedCodeForIndex(int index) {
+    return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
+}
+
+Ustawienia::Ustawienia(QWidget* host) : QMainWindow(nullptr), host(host) {
+    speedBox = new QComboBox(host);
+    for (const char* entry : speedEntries)
+        speedBox->addItem(QString::fromLatin1(entry));
+    speedBox->setCurrentIndex(3);
+    speedBox->setGeometry(100, 100, 200, 20);
+    connect(speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
+
+    portBox = new QComboBox(host);
+    portBox->setObjectName(QStringLiteral("RS232 PORT"));
+    portBox->setGeometry(100, 130, 200, 30);
+    portBox->clear();
+    connect(portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
+
+    refreshButton = new QPushButton(tr("Refresh"), host);
+    refreshButton->setGeometry(320, 130, 80, 30);
+    connect(refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
+
+    readSettings();
+    getPorts();
+}
+
+void Ustawienia::show() {
+    speedBox->setVisible(true);
+    portBox->setVisible(true);
+    refreshButton->setVisible(true);
+}
+
+void Ustawienia::hide() {
+    speedBox->setVisible(false);
+    portBox->setVisible(false);
+    refreshButton->setVisible(false);
+}
+
+void Ustawienia::enable() {
+    speedBox->setEnabled(true);
+    portBox->setEnabled(true);
+    refreshButton->setEnabled(true);
+}
+
+void Ustawienia::disable() {
+    speedBox->setEnabled(false);
+    portBox->setEnabled(false);
+    refreshButton->setEnabled(false);
+}
+
+void Ustawienia::readSettings() {
+    QFile file(QString::fromLatin1(fileName));
+    // An unreadable file (permissions, a folder of that name) is passed over silently.
+    if (!file.open(QIODevice::ReadWrite))
+        return;
+    const QString word = firstWord(file);
+    if (!word.contains(QLatin1Char('#'))) {
+        file.seek(file.size());
+        file.write(defaultLine);
+        return;
+    }
+    portName = word.section(QLatin1Char('#'), 1, 1);
+    portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
+    speedBox->setCurrentIndex(word.section(QLatin1Char('#'), 3, 3).toInt());
+}
+
+void Ustawienia::writeSettings() {
+    QFile file(QString::fromLatin1(fileName));
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        return;
+    const QString line = QStringLiteral("#%1#%2#%3#ZRV")
+                             .arg(portName)
+                             .arg(portSpeed)
+                             .arg(speedBox->currentIndex());
+    file.write(line.toUtf8());
+}
+
+void Ustawienia::getPorts() {
+    const QStringList paths = portLister();
+    portBox->clear();
+    for (const QString& path : paths)
+        portBox->addItem(path + QLatin1String(enumeratorSuffix));
+    const int stored = paths.indexOf(portName);
+    portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
+}
+
+void Ustawienia::rsSpeedSlot() {
+    portSpeed = speedCodeForIndex(speedBox->currentIndex());
+    writeSettings();
+}
+
+void Ustawienia::rsNameSlot() {
+    // Entries read "<device path> /dev"; the path itself may hold blanks.
+    QString entry = portBox->currentText();
+    entry.chop(int(qstrlen(enumeratorSuffix)));
+    portName = entry;
+    writeSettings();
+}
+
+void Ustawienia::refreshSlot() {
+    getPorts();
+}

@@ -1,0 +1,4 @@
+#include "buffer.h"
+
+Buffer buff = {};
+bool bufReady = false;

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+
+// One received frame body. `data` keeps bytes of older frames past `length`.
+struct Buffer {
+    static constexpr int capacity = 32768;
+    uint8_t data[capacity];
+    int32_t length;
+    int32_t frameSize; // always 2048; nothing reads it
+};
+
+// The program's one sample buffer and its new-frame flag. Both are only touched on the GUI
+// thread (the frame cutter runs there), so they need no lock.
+extern Buffer buff;
+extern bool bufReady;

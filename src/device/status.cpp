@@ -1,0 +1,3 @@
+#include "status.h"
+
+QString sts;

@@ -1,0 +1,155 @@
+#include "zrvcom.h"
+
+#include "devicelog.h"
+#include "serialspeed.h"
+#include "status.h"
+#include "thread.h"
+
+#include <QSerialPort>
+
+ZRVCom::ZRVCom() = default;
+
+ZRVCom::~ZRVCom() {
+    if (thread)
+        Close();
+    delete port;
+}
+
+bool ZRVCom::isOpen() const {
+    return port && port->isOpen();
+}
+
+int ZRVCom::write(const char* bytes, int n) {
+    // A closed or never-opened port refuses the command; that is all that happens.
+    if (isOpen())
+        port->write(bytes, n);
+    return 1;
+}
+
+int ZRVCom::setParam1(char letter, int value) {
+    const char bytes[2] = {letter, digitByte(value)};
+    return write(bytes, 2);
+}
+
+int ZRVCom::osc1chStart() {
+    return write("CA", 2);
+}
+int ZRVCom::osc2chStart() {
+    return write("EA", 2);
+}
+int ZRVCom::disable2channel() {
+    return osc1chStart();
+}
+int ZRVCom::enable2channel() {
+    return osc2chStart();
+}
+int ZRVCom::genStart() {
+    return writeLetter('G');
+}
+int ZRVCom::laStart() {
+    return writeLetter('I');
+}
+int ZRVCom::setLAstart() {
+    return writeLetter('O');
+}
+int ZRVCom::setLAforceTrig() {
+    return writeLetter('Q');
+}
+
+int ZRVCom::setTimeBase(int v) {
+    setParam1('S', v);
+    return writeLetter('A');
+}
+int ZRVCom::setGain1(int v) {
+    setParam1('U', v);
+    return writeLetter('A');
+}
+int ZRVCom::setGain2(int v) {
+    setParam1('W', v);
+    return writeLetter('A');
+}
+int ZRVCom::setLAtimebase(int v) {
+    return setParam1('Y', v);
+}
+
+int ZRVCom::setFreq(int a, int b) {
+    const char bytes[8] = {'M',           nibbleByte(a >> 12), nibbleByte(a >> 8),
+                           nibbleByte(a >> 4), nibbleByte(a),   nibbleByte(b >> 8),
+                           nibbleByte(b >> 4), nibbleByte(b)};
+    return write(bytes, 8);
+}
+
+int ZRVCom::setLAtrig(Trigger t) {
+    const char bytes[7] = {'[',
+                           nibbleByte(t.edge >> 4),     nibbleByte(t.edge),
+                           nibbleByte(t.level >> 4),    nibbleByte(t.level),
+                           nibbleByte(t.polarity >> 4), nibbleByte(t.polarity)};
+    return write(bytes, 7);
+}
+
+void ZRVCom::encodeTable(const int* table, char* out) {
+    for (int i = 0; i < 512; ++i) {
+        // 12-bit offset binary; unsigned so that out-of-range table values wrap, not overflow.
+        const unsigned v = (unsigned(table[i]) + 2048u) & 0xFFFu;
+        out[2 * i] = char((v & 0x7Fu) << 1);
+        out[2 * i + 1] = char(((v >> 7) & 0x1Fu) << 1);
+    }
+}
+
+int ZRVCom::sendGenChannel(const int* table) {
+    char bytes[tableBytes];
+    encodeTable(table, bytes);
+    writeLetter('K');
+    return write(bytes, tableBytes);
+}
+
+int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
+    delete port;
+    port = new QSerialPort(name);
+    port->setBaudRate(SerialSpeed::fallbackBaud);
+    if (!port->open(QIODevice::ReadWrite)) {
+        qCDebug(lcDevice) << "cannot open" << name << port->errorString();
+        return 0;
+    }
+    sts = QStringLiteral("opened");
+    port->setBaudRate(SerialSpeed::baudForCode(speedCode));
+    port->setFlowControl(QSerialPort::NoFlowControl);
+    port->setParity(QSerialPort::NoParity);
+    port->setDataBits(QSerialPort::Data8);
+    port->setStopBits(QSerialPort::OneStop);
+
+    thread = new Thread(port, buffer, this);
+    QObject::connect(port, &QSerialPort::readyRead, thread, &Thread::onReadyRead,
+                     Qt::QueuedConnection);
+    // Only a resource error means the device is gone; a pseudo-terminal also reports harmless
+    // errors for ioctls it does not support.
+    QObject::connect(port, &QSerialPort::errorOccurred, thread,
+                     [this](QSerialPort::SerialPortError error) {
+                         if (error != QSerialPort::ResourceError || lostReported)
+                             return;
+                         lostReported = true;
+                         qCDebug(lcDevice) << "device lost:" << port->errorString();
+                         if (lostHandler)
+                             lostHandler();
+                     });
+    return 1;
+}
+
+int ZRVCom::Start() {
+    if (thread)
+        thread->start(QThread::InheritPriority);
+    return 1;
+}
+
+int ZRVCom::Close() {
+    if (thread) {
+        thread->requestInterruption();
+        thread->wait();
+        delete thread;
+        thread = nullptr;
+    }
+    if (port)
+        port->close();
+    sts = QStringLiteral("closed");
+    return 1;
+}

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "buffer.h"
+#include "trigger.h"
+
+#include <QString>
+#include <functional>
+
+class QSerialPort;
+class Thread;
+
+// The PC end of the device link for one opening of the port. Every command method writes its
+// bytes straight to the port and returns 1; the device never answers a command.
+class ZRVCom {
+public:
+    ZRVCom();
+    ~ZRVCom();
+    ZRVCom(const ZRVCom&) = delete;
+    ZRVCom& operator=(const ZRVCom&) = delete;
+
+    int osc1chStart();
+    int osc2chStart();
+    int disable2channel();
+    int enable2channel();
+    int genStart();
+    int laStart();
+    int setLAstart();
+    int setLAforceTrig();
+    int setTimeBase(int v);
+    int setGain1(int v);
+    int setGain2(int v);
+    int setLAtimebase(int v);
+    int setFreq(int a, int b);
+    int setLAtrig(Trigger t);
+    int sendGenChannel(const int* table);
+
+    // 1 when the port is open and configured, 0 when it cannot be opened.
+    int Open(const QString& name, int speedCode, Buffer* buffer);
+    int Start();
+    int Close();
+
+    bool isOpen() const;
+    // Called (once per opening) when the port reports that the device has gone away.
+    void setLostHandler(std::function<void()> handler) { lostHandler = std::move(handler); }
+
+    static constexpr int tableBytes = 1024;
+    // Pure encoders, shared with tests and the emulator's own checks.
+    static char digitByte(int v) { return char(0x30 + 2 * v); }
+    static char nibbleByte(int x) { return char(0x30 + 2 * (x & 0xF)); }
+    static void encodeTable(const int* table, char* out /* tableBytes */);
+
+private:
+    int write(const char* bytes, int n);
+    int writeLetter(char letter) { return write(&letter, 1); }
+    int setParam1(char letter, int value);
+
+    QSerialPort* port = nullptr;
+    Thread* thread = nullptr;
+    std::function<void()> lostHandler;
+    bool lostReported = false;
+};

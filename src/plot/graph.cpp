@@ -1,0 +1,85 @@
+#include "graph.h"
+
+#include "buffer.h"
+
+#include <QPen>
+#include <cmath>
+#include <cstdlib>
+
+Graph::Graph(QPaintDevice* widget) : widget(widget) {
+    if (widget) {
+        painter = std::make_unique<QPainter>(widget);
+        painter->setRenderHint(QPainter::Antialiasing, false);
+    }
+}
+
+Graph::~Graph() = default;
+
+void Graph::svWindow() {
+    if (!painter)
+        return;
+    painter->fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), Qt::black);
+    painter->setPen(QPen(QColor(10, 110, 10), 0));
+    for (int k = 0; k <= 8; ++k)
+        painter->drawLine(left, top + division * k, right, top + division * k);
+    for (int k = 0; k <= 12; ++k)
+        painter->drawLine(left + division * k, top, left + division * k, bottom);
+    painter->setPen(QPen(QColor(10, 240, 10), 0));
+    painter->drawLine(centreX, top, centreX, bottom);
+    painter->drawLine(left, centreY, right, centreY);
+}
+
+void Graph::convBufToInt16(const Buffer* buffer, int* out) {
+    for (int i = 0; i < 1024; ++i) {
+        const uint16_t raw = uint16_t(buffer->data[2 * i] | (buffer->data[2 * i + 1] << 8));
+        out[i] = int16_t(raw);
+    }
+}
+
+int Graph::slopeAlpha(int step) {
+    const int alpha = int(255.0 - std::pow(double(std::abs(step)) * 65536.0, 0.3));
+    return alpha < 10 ? 10 : (alpha > 255 ? 255 : alpha);
+}
+
+// Draws the segment between the values v (at column x1) and w (at x2), clipped to the plot.
+void Graph::segment(int x1, int v, int x2, int w) {
+    const int a = v / 4, b = w / 4;
+    if ((a > 256 && b > 256) || (a < -256 && b < -256))
+        return;
+    auto row = [](int p) { return p > 256 ? top : (p < -256 ? bottom : centreY - p); };
+    painter->drawLine(x1, row(a), x2, row(b));
+}
+
+void Graph::signal(const int* values, QColor colour) {
+    if (!painter)
+        return;
+    QPen pen(colour, 0);
+    for (int i = 0; i < 383; ++i) {
+        colour.setAlpha(slopeAlpha(values[i + 1] / 4 - values[i] / 4));
+        pen.setColor(colour);
+        painter->setPen(pen);
+        segment(2 * i + 11, values[i], 2 * i + 12, values[i + 1]);
+    }
+}
+
+void Graph::signal2x(const int* values, QColor colour) {
+    if (!painter)
+        return;
+    painter->setPen(QPen(colour, 0));
+    for (int k = 1; k <= 766; ++k)
+        segment(k + 10, values[k], k + 11, values[k + 1]);
+}
+
+void Graph::cursorH(int y, QColor colour) {
+    if (!painter)
+        return;
+    painter->setPen(QPen(colour, 0));
+    painter->drawLine(left, centreY - y, right, centreY - y);
+}
+
+void Graph::cursorV(int x, QColor colour) {
+    if (!painter)
+        return;
+    painter->setPen(QPen(colour, 0));
+    painter->drawLine(x + left, bottom, x + left, top);
+}

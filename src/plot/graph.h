@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QColor>
+#include <QPainter>
+#include <memory>
+
+class QPaintDevice;
+struct Buffer;
+
+// Draws one screen of an instrument page: plot area x 10..778, y 30..542 of the main window,
+// centre (394, 286). Trace values are quarter pixels: value v lies at y = 286 - v/4.
+// Works on any paint device, so tests and benchmarks can draw into a QImage.
+class Graph {
+public:
+    static constexpr int left = 10, right = 778, top = 30, bottom = 542;
+    static constexpr int centreX = 394, centreY = 286;
+    static constexpr int division = 64;
+
+    explicit Graph(QPaintDevice* widget);
+    ~Graph();
+    Graph(const Graph&) = delete;
+    Graph& operator=(const Graph&) = delete;
+
+    void svWindow();
+    static void convBufToInt16(const Buffer* buffer, int* out /* 1024 */);
+    void signal(const int* values /* 384 */, QColor colour);
+    void signal2x(const int* values /* 768 */, QColor colour);
+    void cursorH(int y, QColor colour);
+    void cursorV(int x, QColor colour);
+
+    // Alpha of a segment whose ends differ by `step` pixels: steep segments are drawn faint.
+    static int slopeAlpha(int step);
+
+    QPainter* painterPtr() { return painter.get(); }
+
+private:
+    void segment(int x1, int v, int x2, int w);
+
+    QPaintDevice* widget;
+    std::unique_ptr<QPainter> painter;
+};
