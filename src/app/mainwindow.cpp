@@ -17,7 +17,8 @@
 namespace {
 // Pointer readout scales: oscilloscope sample period (62.5 ns ticks) by time-base index, volts
 // per division (5 mV units) by gain index, spectrum hertz per division by time base - 2.
-const int timeTab[15] = {8, 10, 8, 10, 20, 50, 100, 200, 500, 1000, 2000, 5000, 10000, 20000, 50000};
+const int timeTab[15] = {8,   10,   8,    10,   20,    50,    100,  200,
+                         500, 1000, 2000, 5000, 10000, 20000, 50000};
 const int gainTab[7] = {500, 200, 100, 50, 20, 10, 5};
 const int freqTab[13] = {62500, 50000, 25000, 10000, 5000, 2500, 1000, 500, 250, 100, 50, 25, 10};
 

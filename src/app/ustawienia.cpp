@@ -109,10 +109,8 @@ void Ustawienia::writeSettings() {
     QFile file(QString::fromLatin1(fileName));
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return;
-    const QString line = QStringLiteral("#%1#%2#%3#ZRV")
-                             .arg(portName)
-                             .arg(portSpeed)
-                             .arg(speedBox->currentIndex());
+    const QString line =
+        QStringLiteral("#%1#%2#%3#ZRV").arg(portName).arg(portSpeed).arg(speedBox->currentIndex());
     file.write(line.toUtf8());
 }
 

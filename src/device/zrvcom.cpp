@@ -6,6 +6,16 @@
 #include "thread.h"
 
 #include <QSerialPort>
+#include <poll.h>
+
+namespace {
+// True when the line behind the port has hung up (a pulled USB adapter, or the far end of a
+// pseudo-terminal closed). Such a line keeps the port's read notifier firing with errors.
+bool lineHungUp(QSerialPort* port) {
+    pollfd p{int(port->handle()), POLLIN, 0};
+    return p.fd >= 0 && poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+} // namespace
 
 ZRVCom::ZRVCom() = default;
 
@@ -73,17 +83,20 @@ int ZRVCom::setLAtimebase(int v) {
 }
 
 int ZRVCom::setFreq(int a, int b) {
-    const char bytes[8] = {'M',           nibbleByte(a >> 12), nibbleByte(a >> 8),
-                           nibbleByte(a >> 4), nibbleByte(a),   nibbleByte(b >> 8),
-                           nibbleByte(b >> 4), nibbleByte(b)};
+    const char bytes[8] = {
+        'M',           nibbleByte(a >> 12), nibbleByte(a >> 8), nibbleByte(a >> 4),
+        nibbleByte(a), nibbleByte(b >> 8),  nibbleByte(b >> 4), nibbleByte(b)};
     return write(bytes, 8);
 }
 
 int ZRVCom::setLAtrig(Trigger t) {
     const char bytes[7] = {'[',
-                           nibbleByte(t.edge >> 4),     nibbleByte(t.edge),
-                           nibbleByte(t.level >> 4),    nibbleByte(t.level),
-                           nibbleByte(t.polarity >> 4), nibbleByte(t.polarity)};
+                           nibbleByte(t.edge >> 4),
+                           nibbleByte(t.edge),
+                           nibbleByte(t.level >> 4),
+                           nibbleByte(t.level),
+                           nibbleByte(t.polarity >> 4),
+                           nibbleByte(t.polarity)};
     return write(bytes, 7);
 }
 
@@ -121,11 +134,16 @@ int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
     thread = new Thread(port, buffer, this);
     QObject::connect(port, &QSerialPort::readyRead, thread, &Thread::onReadyRead,
                      Qt::QueuedConnection);
-    // Only a resource error means the device is gone; a pseudo-terminal also reports harmless
-    // errors for ioctls it does not support.
+    // A resource error means the device is gone. A pseudo-terminal whose far end closed reports
+    // read errors instead, so those count when the line has hung up; other errors (ioctls a
+    // terminal does not support) are harmless.
     QObject::connect(port, &QSerialPort::errorOccurred, thread,
                      [this](QSerialPort::SerialPortError error) {
-                         if (error != QSerialPort::ResourceError || lostReported)
+                         if (lostReported)
+                             return;
+                         const bool gone = error == QSerialPort::ResourceError ||
+                                           (error == QSerialPort::ReadError && lineHungUp(port));
+                         if (!gone)
                              return;
                          lostReported = true;
                          qCDebug(lcDevice) << "device lost:" << port->errorString();

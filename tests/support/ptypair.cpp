@@ -16,7 +16,7 @@ PtyPair::PtyPair() {
         master = -1;
         return;
     }
-    termios tio {};
+    termios tio{};
     tcgetattr(slave, &tio);
     cfmakeraw(&tio);
     tcsetattr(slave, TCSANOW, &tio);
@@ -62,7 +62,7 @@ QByteArray PtyPair::readOnce(int waitMs) {
     QByteArray out;
     if (master < 0)
         return out;
-    pollfd p {master, POLLIN, 0};
+    pollfd p{master, POLLIN, 0};
     if (poll(&p, 1, waitMs) <= 0)
         return out;
     char chunk[4096];
