@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     build-essential cmake pkg-config
     qtbase5-dev libqt5serialport5-dev libqwt-qt5-dev libqwtmathml-qt5-dev
-    xvfb xauth xdotool
+    xvfb xauth xdotool imagemagick desktop-file-utils appstream dpkg-dev
     clang libclang-rt-14-dev
     libbenchmark-dev libfftw3-dev
 )

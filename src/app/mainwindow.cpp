@@ -22,6 +22,8 @@ const int timeTab[15] = {8,   10,   8,    10,   20,    50,    100,  200,
 const int gainTab[7] = {500, 200, 100, 50, 20, 10, 5};
 const int freqTab[13] = {62500, 50000, 25000, 10000, 5000, 2500, 1000, 500, 250, 100, 50, 25, 10};
 
+constexpr int autoCountLimit = 1 << 20;
+
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
                                  "Ustawienia"};
 
@@ -95,7 +97,10 @@ void MainWindow::timerEvent(QTimerEvent*) {
     if (bufReady)
         update();
     statusLabel->setText(sts);
-    ++osc->autoCount;
+    // Saturate: in "Norm" without a trigger the count would otherwise grow for as long as the
+    // program runs; anything above the auto-trigger limit means the same.
+    if (osc->autoCount < autoCountLimit)
+        ++osc->autoCount;
 }
 
 void MainWindow::paintEvent(QPaintEvent*) {

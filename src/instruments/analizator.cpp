@@ -1,13 +1,95 @@
 #include "analizator.h"
 
+#include "buffer.h"
 #include "graph.h"
+#include "spectrum.h"
 #include "zrvcom.h"
 
-Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {}
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <algorithm>
+#include <cmath>
 
-void Analizator::show() {}
-void Analizator::hide() {}
-void Analizator::enable() {}
+namespace {
+
+// Frequency per division of each span entry; the device is set to 32 samples per division.
+const char* const spanLabels[13] = {"10Hz/dz",  "25Hz/dz",  "50Hz/dz",   "100Hz/dz", "250Hz/dz",
+                                    "500Hz/dz", "1kHz/dz",  "2.5kHz/dz", "5kHz/dz",  "10kHz/dz",
+                                    "25kHz/dz", "50kHz/dz", "62.5kHz/dz"};
+const char* const rangeLabels[7] = {"500mV", "250mV", "125mV", "62.5mV", "31mV", "15.6mV", "7.8mV"};
+
+constexpr int initialSpan = 7; // 2.5 kHz per division, time base 7
+constexpr int plotFloor = -1024;
+// Far above the top edge (+1024): keeps the float-to-int conversion defined for any level.
+constexpr int plotCeiling = 1 << 20;
+
+const QColor liveColour(20, 30, 240, 255);
+const QColor holdColour(200, 30, 20, 255);
+
+} // namespace
+
+Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {
+    taBox = new QComboBox(host);
+    taBox->setGeometry(100, 580, 110, 20);
+    for (const char* label : spanLabels)
+        taBox->addItem(QString::fromLatin1(label));
+    taBox->setCurrentIndex(initialSpan);
+    connect(taBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::taSlot);
+
+    vaBox = new QComboBox(host);
+    vaBox->setGeometry(250, 580, 110, 20);
+    for (const char* label : rangeLabels)
+        vaBox->addItem(QString::fromLatin1(label));
+    connect(vaBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::vaSlot);
+
+    xPosBar = new QScrollBar(Qt::Horizontal, host);
+    xPosBar->setGeometry(0, 552, 788, 20);
+    xPosBar->setRange(-192, 192);
+    xPosBar->setValue(0);
+    connect(xPosBar, &QScrollBar::valueChanged, this, &Analizator::xPosSlot);
+
+    holdBox = new QCheckBox(tr("Max hold"), host);
+    holdBox->setGeometry(400, 580, 100, 20);
+    connect(holdBox, &QCheckBox::stateChanged, this, &Analizator::maxHoldSlot);
+
+    powerLabel = new QLabel(QStringLiteral("Power: 0daB"), host);
+    powerLabel->setGeometry(838, 100, 200, 20);
+    thdnLabel = new QLabel(QStringLiteral("THD+N: 0daB"), host);
+    thdnLabel->setGeometry(838, 120, 200, 20);
+
+    for (QWidget* w : controls())
+        w->setEnabled(false);
+
+    // pi is taken as 3.14159 here; the window and the twiddle factors inherit it.
+    for (int k = 0; k < sinTabLen; ++k)
+        sinTab[k] = std::sin(3.14159 * 2 * k / 1024);
+    std::fill(std::begin(fftRe), std::end(fftRe), 0.0);
+    std::fill(std::begin(fftIm), std::end(fftIm), 0.0);
+    std::fill(std::begin(specGraph), std::end(specGraph), plotFloor);
+    std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
+    std::fill(std::begin(sampleBuf), std::end(sampleBuf), 0);
+}
+
+std::array<QWidget*, 6> Analizator::controls() const {
+    return {taBox, vaBox, xPosBar, holdBox, powerLabel, thdnLabel};
+}
+
+void Analizator::show() {
+    for (QWidget* w : controls())
+        w->show();
+}
+
+void Analizator::hide() {
+    for (QWidget* w : controls())
+        w->hide();
+}
+
+void Analizator::enable() {
+    for (QWidget* w : controls())
+        w->setEnabled(true);
+}
 
 void Analizator::start() {
     if (!com)
@@ -17,7 +99,91 @@ void Analizator::start() {
     com->setTimeBase(timeBase);
 }
 
-void Analizator::drawGraph(Buffer*) {
-    Graph graph(host);
+void Analizator::taSlot() {
+    timeBase = 14 - taBox->currentIndex();
+    if (com)
+        com->setTimeBase(timeBase);
+}
+
+void Analizator::vaSlot() {
+    gain = vaBox->currentIndex();
+    if (com)
+        com->setGain1(gain);
+}
+
+void Analizator::xPosSlot() {
+    const int v = xPosBar->value();
+    xPos = v < -128 ? -128 : (v > 0 ? 0 : v);
+}
+
+void Analizator::maxHoldSlot() {
+    if (holdBox->checkState() == Qt::Checked)
+        std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
+}
+
+void Analizator::drawGraph(Buffer* frame) {
+    drawGraph(frame, host);
+}
+
+void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
+    Graph graph(device);
+    // A short frame is not an error: the spectrum of the previous samples is shown again.
+    if (frame && frame->length > 2047)
+        Graph::convBufToInt16(frame, sampleBuf);
     graph.svWindow();
+
+    for (int i = 0; i < points; ++i)
+        fftRe[i] = sampleBuf[i];
+    const double power = fft(fftRe, fftIm, order, sinTab, 1024);
+    const double distortion = thdn(fftRe, plotLen, power);
+    adjustGraph(specGraph, fftIm, xPos);
+
+    graph.signal(specGraph, liveColour);
+    if (holdBox->isChecked()) {
+        for (int i = 0; i < plotLen; ++i)
+            holdGraph[i] = std::max(holdGraph[i], specGraph[i]);
+        graph.signal(holdGraph, holdColour);
+    }
+
+    powerLabel->setText(QStringLiteral("Power: ") + readoutNumber(power, 1) +
+                        QStringLiteral("daB"));
+    thdnLabel->setText(QStringLiteral("THD+N: ") + readoutNumber(distortion, 2) +
+                       QStringLiteral("%"));
+}
+
+double Analizator::fft(double* re, double* im, int m, const double* table, int tableLen) {
+    if (m < 0 || m > 30)
+        return decabel(0.0);
+    const int n = 1 << m;
+    windowedButterflies(re, im, m, table, tableLen);
+
+    for (int i = 0; i < n; ++i)
+        re[i] = re[i] * re[i] + im[i] * im[i];
+
+    // Bit-reversed to natural order; r runs through reverse(i, m).
+    for (int i = 0, r = 0; i < n; ++i, r = nextReversed(r, m))
+        im[r] = re[i];
+    for (int i = 0; i < n; ++i)
+        re[i] = im[i];
+
+    for (int i = 0; i < n; ++i)
+        im[i] = decabel(im[i]);
+
+    double total = 0.0;
+    for (int i = 0; i < n / 2; ++i)
+        total += re[i];
+    return decabel(total);
+}
+
+void Analizator::adjustGraph(int* plot, const double* levels, int offset) {
+    const int first = -(offset < -128 ? -128 : (offset > 0 ? 0 : offset));
+    for (int i = 0; i < plotLen; ++i) {
+        const double v = 26.0 * levels[first + i] - 2148.0;
+        if (std::isnan(v) || v < plotFloor)
+            plot[i] = plotFloor;
+        else if (v > plotCeiling)
+            plot[i] = plotCeiling;
+        else
+            plot[i] = int(v);
+    }
 }

@@ -1,14 +1,27 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QPaintDevice;
+class QScrollBar;
 class ZRVCom;
 struct Buffer;
 
-// The spectrum analyser page.
+// The spectrum analyser page: one-channel acquisition, a Hamming-windowed 1024-point spectrum in
+// dB with max hold, total power and THD+N. Its controls are children of the host window; it
+// paints on the host.
 class Analizator : public QMainWindow {
     Q_OBJECT
 public:
+    static constexpr int points = 1024; // samples per frame and transform length
+    static constexpr int order = 10;    // log2(points)
+    static constexpr int sinTabLen = 1280;
+    static constexpr int plotLen = 512;
+
     explicit Analizator(QWidget* host);
 
     void show();
@@ -16,10 +29,52 @@ public:
     void enable();
     void start();
     void drawGraph(Buffer* frame);
+    // The same screen on any paint device (benchmarks, tests).
+    void drawGraph(Buffer* frame, QPaintDevice* device);
+
+    // Window, transform, power and levels in place: afterwards re holds the power of each bin
+    // and im its level in dB, both in natural order. Returns the total power of bins
+    // 0 .. 2^m/2 - 1 in dB.
+    static double fft(double* re, double* im, int m, const double* table, int tableLen);
+    // Maps 512 levels from bin -offset on (offset clamped to -128 .. 0) to plot values,
+    // 26 units per dB with 0 at 2148/26 dB, never below -1024.
+    static void adjustGraph(int* plot, const double* levels, int offset);
+
+    QComboBox* spanBox() const { return taBox; }
+    QComboBox* rangeBox() const { return vaBox; }
+    QScrollBar* offsetBar() const { return xPosBar; }
+    QCheckBox* maxHoldBox() const { return holdBox; }
+    QLabel* powerReadout() const { return powerLabel; }
+    QLabel* thdnReadout() const { return thdnLabel; }
+    const int* spectrum() const { return specGraph; }
+    const int* held() const { return holdGraph; }
 
     QWidget* host;
     ZRVCom* com = nullptr;
-    int timeBase = 7;
-    int gain = 0;
-    int xPos = 0;
+    int timeBase = 7; // sent with setTimeBase, 14 - span index
+    int gain = 0;     // sent with setGain1, the range index
+    int xPos = 0;     // display offset -128 .. 0: the plot starts at bin -xPos
+
+private slots:
+    void taSlot();
+    void vaSlot();
+    void xPosSlot();
+    void maxHoldSlot();
+
+private:
+    std::array<QWidget*, 6> controls() const;
+
+    QComboBox* taBox;
+    QComboBox* vaBox;
+    QScrollBar* xPosBar;
+    QCheckBox* holdBox;
+    QLabel* powerLabel;
+    QLabel* thdnLabel;
+
+    double sinTab[sinTabLen];
+    double fftRe[points];
+    double fftIm[points];
+    int specGraph[plotLen];
+    int holdGraph[plotLen];
+    int sampleBuf[points]; // samples of the last frame that was long enough
 };

@@ -1,22 +1,210 @@
 #include "analizatorlog.h"
 
+#include "buffer.h"
 #include "graph.h"
+#include "lalog.h"
 #include "zrvcom.h"
 
-AnalizatorLog::AnalizatorLog(QWidget* host) : QMainWindow(nullptr), host(host) {}
+#include <QComboBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
 
-void AnalizatorLog::show() {}
-void AnalizatorLog::hide() {}
-void AnalizatorLog::enable() {}
+namespace {
+const char* const rateNames[LaLogic::rates] = {"4MSPS",   "2MSPS",  "1MSPS",  "500KSPS", "200KSPS",
+                                               "100KSPS", "50KSPS", "20KSPS", "10KSPS",  "5KSPS",
+                                               "2KSPS",   "1KSPS",  "500SPS", "200SPS"};
+const char* const conditionNames[LaLogic::conditionCount] = {"X", "0", "1", "/", "\\"};
+
+// Hides the drop-down arrow, so the overlapping 20 px faces show only the condition.
+const char* const trigBoxStyle = "QComboBox::drop-down {border-width: 0px;} "
+                                 "QComboBox::down-arrow {image: url(noimg); border-width: 0px;}";
+
+const QColor cursorColour(20, 80, 60, 255);
+
+QColor traceColour(int channel) {
+    return QColor(20 + 25 * channel, 30, 240 - 25 * channel, 255);
+}
+
+bool insidePlot(const QPoint& p) {
+    return p.x() >= Graph::left + 1 && p.x() <= Graph::right - 1 && p.y() >= Graph::top + 1 &&
+           p.y() <= Graph::bottom - 1;
+}
+} // namespace
+
+AnalizatorLog::AnalizatorLog(QWidget* host) : QMainWindow(nullptr), host(host) {
+    buildControls();
+}
+
+void AnalizatorLog::buildControls() {
+    rateBox = new QComboBox(host);
+    rateBox->setGeometry(100, 580, 110, 20);
+    for (const char* name : rateNames)
+        rateBox->addItem(QString::fromLatin1(name));
+    rateBox->setCurrentIndex(LaLogic::initialRate);
+    rateBox->setEnabled(false);
+    connect(rateBox, QOverload<int>::of(&QComboBox::activated), this, &AnalizatorLog::tlSlot);
+
+    zoomBox = new QSpinBox(host);
+    zoomBox->setGeometry(300, 580, 100, 20);
+    zoomBox->setRange(1, LaLogic::maxZoom);
+    zoomBox->setSuffix(QStringLiteral("x"));
+    zoomBox->setValue(1);
+    zoomBox->setEnabled(false);
+    connect(zoomBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &AnalizatorLog::zoomSlot);
+
+    valueLabel = new QLabel(QStringLiteral("Value: 0"), host);
+    valueLabel->setGeometry(838, 100, 200, 20);
+    valueLabel->setEnabled(false);
+    timeLabel = new QLabel(QStringLiteral("Time: 0"), host);
+    timeLabel->setGeometry(838, 120, 200, 20);
+    timeLabel->setEnabled(false);
+
+    offsetBar = new QScrollBar(Qt::Horizontal, host);
+    offsetBar->setGeometry(0, 552, 788, 20);
+    offsetBar->setRange(0, LaLogic::maxStart);
+    offsetBar->setValue(0);
+    offsetBar->setEnabled(false);
+    connect(offsetBar, &QScrollBar::valueChanged, this, &AnalizatorLog::xPosSlot);
+
+    startButton = new QPushButton(tr("Start"), host);
+    startButton->setGeometry(440, 580, 100, 20);
+    startButton->setEnabled(false);
+    connect(startButton, &QPushButton::clicked, this, &AnalizatorLog::startSlot);
+
+    // Enabled from the start: a choice made before the port opens is kept in `trig` and goes
+    // to the device with start().
+    for (int n = 0; n < LaLogic::channels; ++n) {
+        QComboBox* box = new QComboBox(host);
+        box->setGeometry(560 + 20 * n, 580, 40, 20);
+        for (const char* name : conditionNames)
+            box->addItem(QString::fromLatin1(name));
+        box->setCurrentIndex(LaLogic::DontCare);
+        box->setStyleSheet(QString::fromLatin1(trigBoxStyle));
+        connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
+                &AnalizatorLog::trigSlot);
+        trigBox[n] = box;
+    }
+}
+
+void AnalizatorLog::setControlsVisible(bool visible) {
+    rateBox->setVisible(visible);
+    valueLabel->setVisible(visible);
+    timeLabel->setVisible(visible);
+    offsetBar->setVisible(visible);
+    zoomBox->setVisible(visible);
+    startButton->setVisible(visible);
+}
+
+void AnalizatorLog::show() {
+    setControlsVisible(true);
+    triggerFunc(&QWidget::show);
+}
+
+void AnalizatorLog::hide() {
+    setControlsVisible(false);
+    triggerFunc(&QWidget::hide);
+}
+
+void AnalizatorLog::triggerFunc(void (QWidget::*func)()) {
+    for (QComboBox* box : trigBox)
+        (box->*func)();
+}
+
+void AnalizatorLog::enable() {
+    rateBox->setEnabled(true);
+    valueLabel->setEnabled(true);
+    timeLabel->setEnabled(true);
+    offsetBar->setEnabled(true);
+    zoomBox->setEnabled(true);
+    startButton->setEnabled(true);
+}
 
 void AnalizatorLog::start() {
+    if (!com)
+        return;
+    com->laStart();
+    // The device then runs at the rate and trigger the screen shows.
+    com->setLAtimebase(rate);
+    com->setLAtrig(trig);
+}
+
+void AnalizatorLog::tlSlot() {
+    const int index = rateBox->currentIndex();
+    if (index < 0)
+        return;
+    rate = index;
     if (com)
-        com->laStart();
+        com->setLAtimebase(rate);
 }
 
-void AnalizatorLog::drawGraph(Buffer*, bool) {
-    Graph graph(host);
+void AnalizatorLog::xPosSlot() {
+    xPos = offsetBar->value();
+    host->update();
+}
+
+void AnalizatorLog::zoomSlot() {
+    zoom = zoomBox->value();
+    host->update();
+}
+
+void AnalizatorLog::startSlot() {
+    if (laState == 0) {
+        startButton->setText(tr("Force trig"));
+        if (com)
+            com->setLAstart();
+        laState = 1;
+    } else {
+        startButton->setText(tr("Start"));
+        if (com)
+            com->setLAforceTrig();
+        laState = 0;
+    }
+}
+
+void AnalizatorLog::trigSlot() {
+    for (int n = 0; n < LaLogic::channels; ++n)
+        LaLogic::setCondition(trig, n, trigBox[n]->currentIndex());
+    // Without a port yet the record is only kept; start() sends it.
+    if (com)
+        com->setLAtrig(trig);
+}
+
+int AnalizatorLog::logicFromSignal(const Buffer* frame, int (*out)[LaLogic::positions], int start,
+                                   int zoom, int cursor) {
+    return LaLogic::fillSeries(frame, out, start, zoom, cursor);
+}
+
+void AnalizatorLog::drawGraph(Buffer* frame, bool newFrame) {
+    if (newFrame) {
+        // The captured frame has arrived: the capture cycle is over.
+        laState = 0;
+        startButton->setText(tr("Start"));
+    }
+    paintScreen(host, frame);
+}
+
+void AnalizatorLog::paintScreen(QPaintDevice* device, const Buffer* frame) {
+    Graph graph(device);
     graph.svWindow();
+    if (!frame)
+        return;
+    qCDebug(lcLa) << QString::number(frame->data[0]) << QString::number(frame->data[1])
+                  << QString::number(frame->data[2]);
+    const int v = logicFromSignal(frame, logicGraph, xPos, zoom, cursorX);
+    graph.cursorV(cursorX, cursorColour);
+    for (int n = 0; n < LaLogic::channels; ++n)
+        graph.signal(logicGraph[n], traceColour(n));
+    valueLabel->setText(LaLogic::valueText(v));
+    timeLabel->setText(LaLogic::timeText(LaLogic::cursorTime(xPos, zoom, cursorX, rate)));
 }
 
-void AnalizatorLog::drawCursor(QMouseEvent*) {}
+void AnalizatorLog::drawCursor(QMouseEvent* event) {
+    const QPoint p = event->pos();
+    if (!insidePlot(p))
+        return;
+    cursorX = p.x() - Graph::left;
+    host->update();
+}

@@ -1,12 +1,23 @@
 #pragma once
 
+#include "lalogic.h"
+#include "trigger.h"
+
 #include <QMainWindow>
 
+class QComboBox;
+class QLabel;
 class QMouseEvent;
+class QPaintDevice;
+class QPushButton;
+class QScrollBar;
+class QSpinBox;
 class ZRVCom;
 struct Buffer;
 
-// The eight-channel logic analyser page.
+// The eight-channel logic analyser page: sample rate, per-channel trigger conditions, the
+// "Start" / "Force trig" capture cycle, and the timing display with zoom, offset and cursor.
+// Its controls are children of the host window; it paints on the host.
 class AnalizatorLog : public QMainWindow {
     Q_OBJECT
 public:
@@ -19,6 +30,50 @@ public:
     void drawGraph(Buffer* frame, bool newFrame);
     void drawCursor(QMouseEvent* event);
 
+    // One screen on any paint device (the host during its paint, an image in tests and
+    // benchmarks); also updates the readouts.
+    void paintScreen(QPaintDevice* device, const Buffer* frame);
+    // Calls `func` on the eight trigger boxes in channel order.
+    void triggerFunc(void (QWidget::*func)());
+
+    static int logicFromSignal(const Buffer* frame, int (*out)[LaLogic::positions], int start,
+                               int zoom, int cursor);
+
+    int captureState() const { return laState; }
+    int sampleRate() const { return rate; }
+    Trigger trigger() const { return trig; }
+    int cursorColumn() const { return cursorX; }
+    int firstPosition() const { return xPos; }
+    int zoomFactor() const { return zoom; }
+    const int* series(int channel) const { return logicGraph[channel]; }
+
     QWidget* host;
+    QComboBox* rateBox;
+    QSpinBox* zoomBox;
+    QLabel* valueLabel;
+    QLabel* timeLabel;
+    QScrollBar* offsetBar;
+    QPushButton* startButton;
+    QComboBox* trigBox[LaLogic::channels];
     ZRVCom* com = nullptr;
+
+private slots:
+    void tlSlot();
+    void xPosSlot();
+    void zoomSlot();
+    void startSlot();
+    void trigSlot();
+
+private:
+    void buildControls();
+    void setControlsVisible(bool visible);
+
+    int logicGraph[LaLogic::channels][LaLogic::positions] = {};
+    int cursorX = 0;
+    int xPos = 0;
+    int zoom = 1;
+    int laState = 0; // 0 idle ("Start"), 1 armed ("Force trig")
+    // Starts at the rate the box shows, so the time readout and the device agree with it.
+    int rate = LaLogic::initialRate;
+    Trigger trig;
 };

@@ -1,45 +1,445 @@
 #include "oscyloskop.h"
 
+#include "buffer.h"
 #include "graph.h"
+#include "oscfile.h"
+#include "oscmeasure.h"
+#include "osctrigger.h"
 #include "zrvcom.h"
 
-#include <cmath>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSpinBox>
+#include <cstdlib>
+#include <limits>
 
-Oscyloskop::Oscyloskop(QWidget* host) : QMainWindow(nullptr), host(host) {}
+int bufGraph[OscScale::plotLen];
+int bufGraph2[OscScale::plotLen];
 
-void Oscyloskop::show() {}
-void Oscyloskop::hide() {}
-void Oscyloskop::enable() {}
+namespace {
+
+const char* const timeItems[] = {"100ms/dz", "40ms/dz", "20ms/dz",  "10ms/dz",  "4ms/dz",
+                                 "2ms/dz",   "1ms/dz",  "400us/dz", "200us/dz", "100us/dz",
+                                 "40us/dz",  "20us/dz", "16us/dz"};
+const char* const gainItems[] = {"2.5V/dz",  "1V/dz",   "500mV/dz", "250mV/dz",
+                                 "100mV/dz", "50mV/dz", "25mV/dz"};
+const char* const modeItems[] = {"----", "Norm", "Auto", "Single"};
+const char* const edgeItems[] = {"Fall", "Ris"};
+const char* const bandItems[] = {"LF", "HF"};
+
+// The time/div box holds at most this many entries in two-channel mode (no time-base below 4)
+// and in one-channel mode (all fifteen time-bases).
+constexpr int twoChannelTimeItems = 11;
+constexpr int oneChannelTimeItems = 15;
+
+constexpr int plotLeft = 10, centreRow = 286;
+constexpr double ticksPerSecond = 32000000.0; // pixel clock of the cursors: 2 px per sample
+
+QColor ch1Colour() {
+    return QColor(50, 60, 255);
+}
+QColor ch2Colour() {
+    return QColor(255, 60, 50);
+}
+QColor markerColour() {
+    return QColor(20, 80, 60);
+}
+QColor cursorColour() {
+    return QColor(150, 150, 0);
+}
+
+template <typename W> W* place(W* w, int x, int y, int width, int height) {
+    w->setGeometry(x, y, width, height);
+    w->setEnabled(false);
+    return w;
+}
+
+template <size_t N> QComboBox* comboBox(QWidget* host, const char* const (&items)[N]) {
+    auto* box = new QComboBox(host);
+    for (const char* item : items)
+        box->addItem(QString::fromLatin1(item));
+    return box;
+}
+
+bool insidePlot(const QPoint& p) {
+    return p.x() >= 11 && p.x() <= 777 && p.y() >= 31 && p.y() <= 541;
+}
+
+} // namespace
+
+Oscyloskop::Oscyloskop(QWidget* host) : QMainWindow(nullptr), host(host) {
+    createControls();
+    createReadouts();
+    connectControls();
+}
+
+void Oscyloskop::createControls() {
+    tBox = place(comboBox(host, timeItems), 100, 580, 110, 20);
+    tBox->setCurrentIndex(14 - timeBase);
+    vBox1 = place(comboBox(host, gainItems), 250, 580, 110, 20);
+    vBox2 = place(comboBox(host, gainItems), 400, 580, 110, 20);
+
+    xPosBar = place(new QScrollBar(Qt::Horizontal, host), 0, 552, 788, 20);
+    xPosBar->setRange(-192, 192);
+    yPosBar1 = place(new QScrollBar(Qt::Vertical, host), 788, 23, 20, 529);
+    yPosBar1->setRange(-256, 256);
+    yPosBar2 = place(new QScrollBar(Qt::Vertical, host), 808, 23, 20, 529);
+    yPosBar2->setRange(-256, 256);
+
+    ch2Box = place(new QCheckBox(host), 380, 580, 20, 20);
+    extraTimeItems << QStringLiteral("10u") << QStringLiteral("8u") << QStringLiteral("5u")
+                   << QStringLiteral("2u");
+
+    trigModeBox = place(comboBox(host, modeItems), 550, 580, 65, 20);
+    trigEdgeBox = place(comboBox(host, edgeItems), 620, 580, 55, 20);
+    trigBandBox = place(comboBox(host, bandItems), 680, 580, 50, 20);
+    trigLevelBox = place(new QSpinBox(host), 740, 580, 90, 20);
+    trigLevelBox->setRange(-40000, 40000);
+    trigLevelBox->setSuffix(tr("mV"));
+
+    timeCursorBox = place(new QCheckBox(tr("Time"), host), 848, 320, 80, 20);
+    voltCursorBox = place(new QCheckBox(tr("Voltage"), host), 848, 400, 80, 20);
+    saveButton = place(new QPushButton(tr("SAVE"), host), 880, 540, 100, 20);
+}
+
+void Oscyloskop::createReadouts() {
+    auto label = [this](const char* text, int x, int y, int width) {
+        return place(new QLabel(tr(text), host), x, y, width, 20);
+    };
+    xPosLabel = label("Xpos: 0", 838, 30, 100);
+    yPosLabel1 = label("Ypos1: 0", 838, 50, 100);
+    yPosLabel2 = label("Ypos2: 0", 938, 50, 100);
+    rmsLabel1 = label("CH1 RMS: 0V", 838, 100, 200);
+    rmsLabel2 = label("CH2 RMS: 0V", 838, 120, 200);
+    avgLabel1 = label("CH1 Avg: 0V", 838, 150, 200);
+    avgLabel2 = label("CH2 Avg: 0V", 838, 170, 200);
+    vppLabel1 = label("CH1 Vpp = 0V", 838, 200, 200);
+    vppLabel2 = label("CH2 Vpp = 0V", 838, 220, 200);
+    freqLabel1 = label("CH1 Freq = 0Hz", 838, 250, 200);
+    freqLabel2 = label("CH2 Freq = 0Hz", 838, 270, 200);
+    cursorsLabel = label("Cursors", 838, 300, 200);
+    cursorVoltLabel1 = label("Voltage: 0V", 848, 420, 200);
+    cursorVoltLabel2 = label("Voltage: 0V", 848, 440, 200);
+    cursorTimeLabel = label("Time: 0s", 848, 340, 200);
+    cursorFreqLabel = label("Freq: 0Hz", 848, 360, 200);
+}
+
+void Oscyloskop::connectControls() {
+    const auto activated = QOverload<int>::of(&QComboBox::activated);
+    connect(tBox, activated, this, &Oscyloskop::tSlot);
+    connect(vBox1, activated, this, &Oscyloskop::vSlot);
+    connect(vBox2, activated, this, &Oscyloskop::vSlot);
+    connect(xPosBar, &QScrollBar::valueChanged, this, &Oscyloskop::xPosSlot);
+    connect(yPosBar1, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
+    connect(yPosBar2, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
+    connect(ch2Box, &QCheckBox::clicked, this, &Oscyloskop::channel2Slot);
+    connect(trigModeBox, activated, this, &Oscyloskop::trigSlot);
+    connect(trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
+    connect(trigBandBox, activated, this, &Oscyloskop::trigSlot);
+    connect(trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Oscyloskop::trigSlot);
+    connect(timeCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
+    connect(voltCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
+    connect(saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
+}
+
+QList<QWidget*> Oscyloskop::widgets() const {
+    return {tBox,
+            vBox1,
+            vBox2,
+            xPosBar,
+            yPosBar1,
+            yPosBar2,
+            ch2Box,
+            trigModeBox,
+            trigEdgeBox,
+            trigBandBox,
+            trigLevelBox,
+            timeCursorBox,
+            voltCursorBox,
+            saveButton,
+            xPosLabel,
+            yPosLabel1,
+            yPosLabel2,
+            rmsLabel1,
+            rmsLabel2,
+            avgLabel1,
+            avgLabel2,
+            vppLabel1,
+            vppLabel2,
+            freqLabel1,
+            freqLabel2,
+            cursorsLabel,
+            cursorVoltLabel1,
+            cursorVoltLabel2,
+            cursorTimeLabel,
+            cursorFreqLabel};
+}
+
+void Oscyloskop::show() {
+    for (QWidget* w : widgets())
+        w->setVisible(true);
+}
+
+void Oscyloskop::hide() {
+    for (QWidget* w : widgets())
+        w->setVisible(false);
+}
+
+void Oscyloskop::enable() {
+    for (QWidget* w : {static_cast<QWidget*>(tBox),          static_cast<QWidget*>(vBox1),
+                       static_cast<QWidget*>(xPosBar),       static_cast<QWidget*>(yPosBar1),
+                       static_cast<QWidget*>(ch2Box),        static_cast<QWidget*>(trigModeBox),
+                       static_cast<QWidget*>(trigEdgeBox),   static_cast<QWidget*>(trigBandBox),
+                       static_cast<QWidget*>(trigLevelBox),  static_cast<QWidget*>(saveButton),
+                       static_cast<QWidget*>(rmsLabel1),     static_cast<QWidget*>(avgLabel1),
+                       static_cast<QWidget*>(vppLabel1),     static_cast<QWidget*>(freqLabel1),
+                       static_cast<QWidget*>(xPosLabel),     static_cast<QWidget*>(yPosLabel1),
+                       static_cast<QWidget*>(yPosLabel2),    static_cast<QWidget*>(voltCursorBox),
+                       static_cast<QWidget*>(timeCursorBox), static_cast<QWidget*>(cursorsLabel)})
+        w->setEnabled(true);
+}
 
 void Oscyloskop::start() {
     if (!com)
         return;
-    com->osc1chStart();
+    if (twoChannel())
+        com->osc2chStart();
+    else
+        com->osc1chStart();
     com->setTimeBase(timeBase);
     com->setGain1(gain1);
     com->setGain2(gain2);
 }
 
-void Oscyloskop::drawGraph(Buffer*) {
-    Graph graph(host);
-    graph.svWindow();
+bool Oscyloskop::twoChannel() const {
+    return ch2Box->isChecked();
 }
 
-void Oscyloskop::setCursor(QMouseEvent*) {}
+void Oscyloskop::drawGraph(Buffer* frame) {
+    drawGraph(frame, host);
+}
+
+void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
+    Graph graph(device);
+    if (frame && frame->length > 2047)
+        Graph::convBufToInt16(frame, sampleBuf);
+    if (trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos)) {
+        updateReadouts();
+        OscTrigger::adjustGraph(bufGraph, yPos1);
+        if (twoChannel())
+            OscTrigger::adjustGraph(bufGraph2, yPos2);
+    }
+    graph.svWindow();
+    drawMarkers(graph);
+    drawCursors(graph);
+    graph.signal(bufGraph, ch1Colour());
+    if (twoChannel())
+        graph.signal(bufGraph2, ch2Colour());
+}
+
+int Oscyloskop::trigger(int* samples, int* out1, int* out2, int level, int mode, int xPos) {
+    OscTrigger::State state;
+    state.autoCount = autoCount;
+    state.triggered = triggered;
+    state.rearm = rearm;
+    OscTrigger::Setup setup;
+    setup.level = level;
+    setup.mode = mode;
+    setup.xPos = xPos;
+    setup.gain1 = gain1;
+    setup.gain2 = gain2;
+    setup.twoChannel = twoChannel();
+    const int copied = OscTrigger::run(state, samples, out1, out2, setup);
+    autoCount = state.autoCount;
+    triggered = state.triggered;
+    rearm = state.rearm;
+    return copied;
+}
+
+void Oscyloskop::updateReadouts() {
+    const int n = OscScale::plotLen;
+    if (twoChannel()) {
+        rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
+        rmsLabel2->setText(QStringLiteral("CH2 RMS: ") + calcRMS(bufGraph2, n, gain2));
+        avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
+        avgLabel2->setText(QStringLiteral("CH2 Avg: ") + calcAvg(bufGraph2, n, gain2));
+        vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
+        vppLabel2->setText(QStringLiteral("CH2 Vpp: ") + calcVpp(bufGraph2, n, gain2));
+        freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
+        freqLabel2->setText(QStringLiteral("CH2 Freq: ") + calcFreq(bufGraph2, n, timeBase));
+    } else {
+        rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
+        avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
+        vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
+        freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
+    }
+}
+
+void Oscyloskop::drawMarkers(Graph& graph) {
+    int row = 0;
+    if (OscTrigger::levelMarker(trigLevel, gain1, yPos1, &row))
+        graph.cursorH(row, markerColour());
+    graph.cursorV(OscTrigger::positionMarker(xPos), markerColour());
+}
+
+void Oscyloskop::drawCursors(Graph& graph) {
+    if (timeCursorBox->isChecked()) {
+        graph.cursorV(tCursor1, cursorColour());
+        graph.cursorV(tCursor2, cursorColour());
+        const int period = OscScale::timeAt(timeBase); // ticks per sample
+        const double seconds = double(tCursor2 - tCursor1) * period / ticksPerSecond;
+        const int span = std::abs(tCursor2 - tCursor1);
+        // Coincident cursors: no period to invert.
+        const double hertz =
+            span ? ticksPerSecond / span / period : std::numeric_limits<double>::infinity();
+        cursorTimeLabel->setText(QStringLiteral("Time: ") + value(seconds) + "s");
+        cursorFreqLabel->setText(QStringLiteral("Freq: ") + value(hertz) + "Hz");
+    }
+    if (voltCursorBox->isChecked()) {
+        graph.cursorH(vCursor1, cursorColour());
+        graph.cursorH(vCursor2, cursorColour());
+        const int dv = vCursor2 - vCursor1;
+        cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
+                                  value(dv * OscScale::gainAt(gain1) / 12800.0) + "V");
+        if (twoChannel())
+            cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
+                                      value(dv * OscScale::gainAt(gain2) / 12800.0) + "V");
+    }
+}
+
+void Oscyloskop::setCursor(QMouseEvent* e) {
+    const QPoint p = e->pos();
+    if (!insidePlot(p))
+        return;
+    const Qt::KeyboardModifiers mods = e->modifiers();
+    const Qt::MouseButtons buttons = e->buttons();
+    if (mods == Qt::NoModifier && buttons == Qt::LeftButton) {
+        // Level in mV at the pointer: 13 pixels per gainTab unit.
+        trigLevelBox->setValue(((centreRow - p.y()) - yPos1) * OscScale::gainAt(gain1) / 13);
+    } else if (mods == Qt::ShiftModifier && buttons == Qt::LeftButton) {
+        tCursor1 = p.x() - plotLeft;
+        vCursor1 = centreRow - p.y();
+    } else if (mods == Qt::ShiftModifier && buttons == Qt::RightButton) {
+        tCursor2 = p.x() - plotLeft;
+        vCursor2 = centreRow - p.y();
+    } else {
+        return;
+    }
+    host->update();
+}
+
+QString Oscyloskop::calcRMS(const int* s, int n, int g) {
+    return OscMeasure::voltageText(OscMeasure::rms(s, n, g));
+}
+
+QString Oscyloskop::calcAvg(const int* s, int n, int g) {
+    return OscMeasure::voltageText(OscMeasure::average(s, n, g));
+}
+
+QString Oscyloskop::calcVpp(const int* s, int n, int g) {
+    return OscMeasure::voltageText(double(OscMeasure::peakToPeak(s, n, g)));
+}
+
+QString Oscyloskop::calcFreq(const int* s, int n, int tb) {
+    return OscMeasure::frequencyText(OscMeasure::frequency(s, n, tb));
+}
 
 QString Oscyloskop::value(double x) {
-    const double a = std::fabs(x);
-    struct Row {
-        double bound, scale;
-        int decimals;
-        const char* prefix;
-    };
-    static const Row rows[] = {{30000, 1e-3, 1, "k"}, {3000, 1e-3, 2, "k"}, {300, 1, 0, ""},
-                               {30, 1, 1, ""},        {3, 1, 2, ""},        {0.3, 1e3, 0, "m"},
-                               {0.03, 1e3, 1, "m"},   {0.003, 1e3, 2, "m"}, {0.0003, 1e6, 0, "u"},
-                               {0.00003, 1e6, 1, "u"}};
-    for (const Row& r : rows)
-        if (a >= r.bound)
-            return QString::number(x * r.scale, 'f', r.decimals) + QLatin1String(r.prefix);
-    return QString::number(x * 1e6, 'f', 2) + QLatin1String("u");
+    return OscMeasure::value(x);
+}
+
+void Oscyloskop::tSlot() {
+    timeBase = OscScale::clampTimeBase(14 - tBox->currentIndex());
+    if (com)
+        com->setTimeBase(timeBase);
+}
+
+void Oscyloskop::vSlot() {
+    gain1 = OscScale::clampGain(vBox1->currentIndex());
+    gain2 = OscScale::clampGain(vBox2->currentIndex());
+    if (com) {
+        com->setGain1(gain1);
+        com->setGain2(gain2);
+    }
+}
+
+void Oscyloskop::xPosSlot() {
+    xPos = xPosBar->value();
+    xPosLabel->setText(QStringLiteral("Xpos: ") + QString::number(xPos));
+    host->update();
+}
+
+void Oscyloskop::yPosSlot() {
+    yPos1 = -yPosBar1->value();
+    yPosLabel1->setText(QStringLiteral("Ypos1: ") + QString::number(yPos1));
+    yPos2 = -yPosBar2->value();
+    yPosLabel2->setText(QStringLiteral("Ypos2: ") + QString::number(yPos2));
+    host->update();
+}
+
+void Oscyloskop::channel2Slot() {
+    const bool two = twoChannel();
+    if (com) {
+        if (two)
+            com->enable2channel();
+        else
+            com->disable2channel();
+    }
+    for (QWidget* w : {static_cast<QWidget*>(vBox2), static_cast<QWidget*>(yPosBar2),
+                       static_cast<QWidget*>(rmsLabel2), static_cast<QWidget*>(avgLabel2),
+                       static_cast<QWidget*>(vppLabel2), static_cast<QWidget*>(freqLabel2)})
+        w->setEnabled(two);
+    if (two) {
+        tBox->setMaxCount(twoChannelTimeItems);
+    } else {
+        // Entries past the limit are dropped by the box itself.
+        tBox->setMaxCount(oneChannelTimeItems);
+        tBox->addItems(extraTimeItems);
+    }
+    cursorSlot();
+}
+
+void Oscyloskop::trigSlot() {
+    trigMode = trigModeBox->currentIndex() + 4 * trigEdgeBox->currentIndex() +
+               8 * trigBandBox->currentIndex();
+    rearm = true;
+    trigLevel = float(trigLevelBox->value()) / 38.0f;
+}
+
+void Oscyloskop::cursorSlot() {
+    const bool volt = voltCursorBox->isChecked();
+    cursorVoltLabel1->setEnabled(volt);
+    cursorVoltLabel2->setEnabled(volt && twoChannel());
+    const bool time = timeCursorBox->isChecked();
+    cursorTimeLabel->setEnabled(time);
+    cursorFreqLabel->setEnabled(time);
+}
+
+bool Oscyloskop::saveWaveform(const QString& path) {
+    if (timeCursorBox->isChecked())
+        return OscFile::saveSpan(path, bufGraph, tCursor1, tCursor2);
+    return OscFile::saveValues(path, sampleBuf, OscScale::frameSamples);
+}
+
+int Oscyloskop::loadWaveform(const QString& path) {
+    return OscFile::load(path, sampleBuf, OscScale::frameSamples);
+}
+
+void Oscyloskop::openSlot() {
+    const QString name =
+        QFileDialog::getOpenFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        loadWaveform(name);
+}
+
+void Oscyloskop::saveSlot() {
+    const QString name =
+        QFileDialog::getSaveFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        saveWaveform(name);
 }

@@ -19,14 +19,23 @@ void Graph::svWindow() {
     if (!painter)
         return;
     painter->fillRect(QRect(QPoint(left, top), QPoint(right, bottom)), Qt::black);
-    painter->setPen(QPen(QColor(10, 110, 10), 0));
+    const QColor grid(10, 110, 10), axis(10, 240, 10);
     for (int k = 0; k <= 8; ++k)
-        painter->drawLine(left, top + division * k, right, top + division * k);
+        hLine(left, right, top + division * k, grid);
     for (int k = 0; k <= 12; ++k)
-        painter->drawLine(left + division * k, top, left + division * k, bottom);
-    painter->setPen(QPen(QColor(10, 240, 10), 0));
-    painter->drawLine(centreX, top, centreX, bottom);
-    painter->drawLine(left, centreY, right, centreY);
+        vLine(left + division * k, top, bottom, grid);
+    vLine(centreX, top, bottom, axis);
+    hLine(left, right, centreY, axis);
+}
+
+// Axis-parallel one-pixel lines, end points included: the same pixels as a cosmetic pen draws,
+// at a fraction of the cost of the line stroker.
+void Graph::hLine(int x1, int x2, int y, const QColor& colour) {
+    painter->fillRect(QRect(QPoint(qMin(x1, x2), y), QPoint(qMax(x1, x2), y)), colour);
+}
+
+void Graph::vLine(int x, int y1, int y2, const QColor& colour) {
+    painter->fillRect(QRect(QPoint(x, qMin(y1, y2)), QPoint(x, qMax(y1, y2))), colour);
 }
 
 void Graph::convBufToInt16(const Buffer* buffer, int* out) {
@@ -73,13 +82,11 @@ void Graph::signal2x(const int* values, QColor colour) {
 void Graph::cursorH(int y, QColor colour) {
     if (!painter)
         return;
-    painter->setPen(QPen(colour, 0));
-    painter->drawLine(left, centreY - y, right, centreY - y);
+    hLine(left, right, centreY - y, colour);
 }
 
 void Graph::cursorV(int x, QColor colour) {
     if (!painter)
         return;
-    painter->setPen(QPen(colour, 0));
-    painter->drawLine(x + left, bottom, x + left, top);
+    vLine(x + left, bottom, top, colour);
 }

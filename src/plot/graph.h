@@ -35,6 +35,8 @@ public:
 
 private:
     void segment(int x1, int v, int x2, int w);
+    void hLine(int x1, int x2, int y, const QColor& colour);
+    void vLine(int x, int y1, int y2, const QColor& colour);
 
     QPaintDevice* widget;
     std::unique_ptr<QPainter> painter;

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace emu {
+
+// zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X] [--noise 0|1] [--seed N]
+struct Options {
+    std::string link;   // symlink to the slave side, removed on exit
+    bool trace = false; // one line per decoded command on stdout
+    bool rawE = false;  // keep sample bytes 0x65
+    int baud = 0;       // pace as if the line ran at this speed; 0: the terminal's own setting
+    double tickNs = 62.5;
+    bool noise = true;
+    uint64_t seed = 1;
+    bool help = false;
+
+    // Parses the arguments after the program name. On failure returns false with `error` set.
+    static bool parse(int argc, const char* const* argv, Options& out, std::string& error);
+    static const char* usage();
+};
+
+} // namespace emu

@@ -1,0 +1,54 @@
+#pragma once
+
+#include "devicestate.h"
+
+#include <cstdint>
+#include <random>
+
+namespace emu {
+
+// The analog side: what the two inputs see and how the converter turns volts into raw counts.
+//   Channel 1: the generator output looped back. Table value t is t * 1.25 / 2048 V; point k of
+//   the first `tabs` points is held for `divider` cycles of a 32 MHz clock.
+//   Channel 2: a 500 Hz square wave, 0 V / 1 V, high during the first half of each period.
+//   Both are functions of the absolute emulator time, so the phase runs on continuously from one
+//   frame to the next. Optional Gaussian noise of 3 mV rms is added to every sample.
+// Raw counts per volt are chosen so that the oscilloscope's readouts (plot unit = raw * f(g) / 100,
+// one plot unit = gainTab[g] / 50 mV) show the true voltage.
+class SignalModel {
+public:
+    static constexpr double fullScaleVolts = 1.25; // table value 2048
+    static constexpr double noiseRmsVolts = 0.003;
+    static constexpr int64_t testPeriodNs = 2000000; // channel 2: 500 Hz
+    static constexpr double testHighVolts = 1.0;
+    static constexpr int64_t clockHz = 32000000; // generator table clock
+
+    SignalModel(bool noise, uint64_t seed);
+
+    // Sample period of an oscilloscope time base in ns: timeTab[tb] ticks of `tickNs`.
+    static double samplePeriodNs(int timeBase, double tickNs);
+    // Raw counts per volt at gain index g: 5e6 / (gainTab[g] * f(g)), 100 at g = 0.
+    static double rawPerVolt(int gain);
+    // Volts to a raw sample, rounded and clipped to the 16-bit range.
+    static int16_t toRaw(double volts, int gain);
+
+    // Channel 1 at time t0Ns + offsetNs.
+    static double generatorVolts(const DeviceState& s, int64_t t0Ns, double offsetNs);
+    // Channel 2 at time t0Ns + offsetNs.
+    static double testSignalVolts(int64_t t0Ns, double offsetNs);
+
+    // The 1024 raw samples of one frame taken from t0Ns on at `periodNs` intervals: in
+    // one-channel mode all channel 1; in two-channel mode 512 of channel 1, then 512 of channel 2
+    // taken at the same instants.
+    void capture(const DeviceState& s, int64_t t0Ns, double periodNs, int16_t* out);
+
+    // Next noise value in volts (0 when noise is off).
+    double noise();
+
+private:
+    bool noiseOn;
+    std::mt19937_64 rng;
+    std::normal_distribution<double> gauss;
+};
+
+} // namespace emu

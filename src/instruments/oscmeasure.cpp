@@ -1,0 +1,123 @@
+#include "oscmeasure.h"
+
+#include "oscscale.h"
+
+#include <cmath>
+
+namespace OscMeasure {
+
+Crossings scan(const int* s, int n) {
+    int min = 30000, max = -30000;
+    for (int i = 0; i < n; ++i) {
+        if (s[i] < min)
+            min = s[i];
+        if (s[i] > max)
+            max = s[i];
+    }
+    // 64-bit so that no input can overflow the weighted sums.
+    const long long lowT = (11LL * min + 5LL * max) / 16;
+    const long long highT = (11LL * max + 5LL * lowT) / 16;
+    const long long midT = (lowT + highT) / 2;
+
+    Crossings c;
+    int state = 0;
+    for (int i = 0; i < n; ++i) {
+        if (state == 0) {
+            if (s[i] < lowT)
+                state = 1;
+        } else if (state == 1) {
+            if (s[i] > midT) {
+                if (c.count == 0)
+                    c.first = i;
+                else
+                    c.last = i;
+                ++c.count;
+                state = 2;
+            }
+        } else if (s[i] > highT) {
+            state = 0;
+        }
+        if (c.count > 100)
+            break;
+    }
+    return c;
+}
+
+double rms(const int* s, int n, int g) {
+    const Crossings c = scan(s, n);
+    if (!c.valid())
+        return 0.0;
+    double sum = 0.0;
+    for (int i = c.first; i < c.last; ++i)
+        sum += double(s[i]) * double(s[i]);
+    return OscScale::gainAt(g) * std::sqrt(sum / (c.last - c.first)) / 50.0;
+}
+
+double average(const int* s, int n, int g) {
+    const Crossings c = scan(s, n);
+    if (!c.valid())
+        return 0.0;
+    double sum = 0.0;
+    for (int i = c.first; i < c.last; ++i)
+        sum += s[i];
+    return OscScale::gainAt(g) * (sum / (c.last - c.first)) / 50.0;
+}
+
+long long peakToPeak(const int* s, int n, int g) {
+    int max = -10000, min = 10000;
+    for (int i = 0; i < n; ++i) {
+        if (s[i] > max)
+            max = s[i];
+        if (s[i] < min)
+            min = s[i];
+    }
+    return OscScale::gainAt(g) * (static_cast<long long>(max) - min) / 50;
+}
+
+double frequency(const int* s, int n, int tb) {
+    const Crossings c = scan(s, n);
+    if (!c.valid())
+        return 0.0;
+    const double period = double(c.last - c.first) / (c.count - 1); // samples
+    // The device clock makes 1 024 000 the right constant here, not 1 000 000.
+    return 1024000.0 / (OscScale::timeAt(tb) * period * 0.0625);
+}
+
+QString voltageText(double mV) {
+    if (mV >= 10000)
+        return QString::number(mV / 1000, 'f', 2) + QLatin1String("V");
+    if (mV >= 1000)
+        return QString::number(mV / 1000, 'f', 3) + QLatin1String("V");
+    return QString::number(mV, 'f', 1) + QLatin1String("mV");
+}
+
+QString frequencyText(double hz) {
+    if (hz >= 10000)
+        return QString::number(hz / 1000, 'f', 2) + QLatin1String("kHz");
+    if (hz >= 1000)
+        return QString::number(hz / 1000, 'f', 3) + QLatin1String("kHz");
+    return QString::number(hz, 'f', 1) + QLatin1String("Hz");
+}
+
+QString value(double x) {
+    if (std::isnan(x))
+        return QStringLiteral("?");
+    if (std::isinf(x))
+        return x > 0 ? QStringLiteral("\u221E") : QStringLiteral("-\u221E");
+    struct Row {
+        double bound, scale;
+        int decimals;
+        const char* prefix;
+    };
+    static const Row rows[] = {{30000, 1e-3, 1, "k"}, {3000, 1e-3, 2, "k"}, {300, 1, 0, ""},
+                               {30, 1, 1, ""},        {3, 1, 2, ""},        {0.3, 1e3, 0, "m"},
+                               {0.03, 1e3, 1, "m"},   {0.003, 1e3, 2, "m"}, {0.0003, 1e6, 0, "u"},
+                               {0.00003, 1e6, 1, "u"}};
+    const double a = std::fabs(x);
+    for (const Row& r : rows)
+        if (a >= r.bound)
+            return QString::number(x * r.scale, 'f', r.decimals) + QLatin1String(r.prefix);
+    return QString::number(x * 1e6, 'f', 2) + QLatin1String("u");
+}
+
+} // namespace OscMeasure

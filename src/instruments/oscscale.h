@@ -1,0 +1,35 @@
+#pragma once
+
+// Scales of the oscilloscope page.
+namespace OscScale {
+
+constexpr int frameSamples = 1024; // samples in one 2048-byte frame
+constexpr int plotLen = 384;       // samples on screen, two pixel columns each
+constexpr int timeBases = 15;
+constexpr int gains = 7;
+
+// Sample period in 62.5 ns ticks, by time-base index (time-base 0 and 1 repeat 2 and 3).
+constexpr int timeTab[timeBases] = {8,   10,   8,    10,   20,    50,    100,  200,
+                                    500, 1000, 2000, 5000, 10000, 20000, 50000};
+// Volts per division in units of 5 mV, by gain index.
+constexpr int gainTab[gains] = {500, 200, 100, 50, 20, 10, 5};
+
+constexpr int clampGain(int g) {
+    return g < 0 ? 0 : (g >= gains ? gains - 1 : g);
+}
+constexpr int clampTimeBase(int tb) {
+    return tb < 0 ? 0 : (tb >= timeBases ? timeBases - 1 : tb);
+}
+constexpr int gainAt(int g) {
+    return gainTab[clampGain(g)];
+}
+constexpr int timeAt(int tb) {
+    return timeTab[clampTimeBase(tb)];
+}
+
+// Gain correction in percent: a raw sample s becomes s * gainFactor(g) / 100 plot units.
+constexpr int gainFactor(int g) {
+    return (50000 / gainAt(g)) >> clampGain(g);
+}
+
+} // namespace OscScale

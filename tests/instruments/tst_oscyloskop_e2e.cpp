@@ -1,0 +1,145 @@
+// End to end with the device emulator: the main window opens the emulator's line, the
+// oscilloscope page shows its signal, and the CH1 / CH2 readouts agree with what the emulator
+// produces.
+//
+// The emulator runs with a 61.03515625 ns sample-clock tick, i.e. a 16.384 MHz device clock:
+// the frequency readout's 1 024 000 constant assumes exactly that clock, so the readout then
+// shows the true frequency (with 62.5 ns ticks it would read 2.4 % high).
+#include "buffer.h"
+#include "mainwindow.h"
+#include "oscyloskop.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <QtTest>
+#include <cmath>
+#include <memory>
+
+namespace {
+// The emulator's signals before any generator upload.
+constexpr double ch1Hz = 1000.0, ch1Vpp = 2.0; // sine, 1 V amplitude
+constexpr double ch2Hz = 500.0, ch2Vpp = 1.0;  // square, 0 V / 1 V
+constexpr double tolerance = 0.02;
+
+// "CH1 Freq: 1.000kHz" -> 1000; "CH1 Vpp: 500.0mV" -> 0.5. NaN when the text has no number.
+double readout(const QLabel* label) {
+    static const QRegularExpression pattern(QStringLiteral(": (-?[0-9.]+)(k|m)?(Hz|V)$"));
+    const QRegularExpressionMatch m = pattern.match(label->text());
+    if (!m.hasMatch())
+        return std::nan("");
+    const double scale = m.captured(2) == "k" ? 1e3 : (m.captured(2) == "m" ? 1e-3 : 1.0);
+    return m.captured(1).toDouble() * scale;
+}
+
+bool near(double value, double expected) {
+    return std::fabs(value - expected) <= tolerance * expected;
+}
+
+void choose(QComboBox* box, int index) {
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+} // namespace
+
+class TestOscE2e : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void readoutsMatchTheEmulatedSignals();
+
+private:
+    QProcess emulator;
+    QString link;
+};
+
+void TestOscE2e::initTestCase() {
+#ifndef ZRV_EMU_PATH
+    QSKIP("the emulator is not built");
+#else
+    link = QDir::current().absoluteFilePath(QStringLiteral("osc-e2e-port"));
+    emulator.setProgram(QStringLiteral(ZRV_EMU_PATH));
+    emulator.setArguments({"--link", link, "--tick-ns", "61.03515625", "--noise", "0"});
+    emulator.start();
+    QVERIFY2(emulator.waitForStarted(10000), qPrintable(emulator.errorString()));
+    // The first line is the slave path; the link exists from then on.
+    QTRY_VERIFY_WITH_TIMEOUT(emulator.canReadLine(), 10000);
+    QVERIFY(!emulator.readLine().trimmed().isEmpty());
+    QVERIFY(QFile::exists(link));
+
+    QFile settings(QStringLiteral("settings.txt"));
+    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    settings.write("#" + link.toLocal8Bit() + "#19#3#ZRV");
+#endif
+}
+
+void TestOscE2e::cleanupTestCase() {
+    if (emulator.state() == QProcess::NotRunning)
+        return;
+    emulator.terminate();
+    if (!emulator.waitForFinished(10000))
+        emulator.kill();
+    emulator.waitForFinished(10000);
+}
+
+void TestOscE2e::readoutsMatchTheEmulatedSignals() {
+    MainWindow window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    window.portToggle()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(window.isConnected(), 10000);
+
+    Oscyloskop* osc = window.oscPage();
+    // 500mV/dz: the 2 V sine spans four divisions; sent to the device like a user's choice.
+    choose(osc->vBox1, 2);
+    QTRY_VERIFY_WITH_TIMEOUT(buff.length >= 2048, 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        near(readout(osc->freqLabel1), ch1Hz) && near(readout(osc->vppLabel1), ch1Vpp),
+        qPrintable(osc->freqLabel1->text() + ", " + osc->vppLabel1->text()), 20000);
+
+    // The trace itself: peaks at +-1 V = +-2 divisions = 128 px around the centre row. Its
+    // pixels are blue, more or less faint with the slope; grid and markers are green.
+    const QImage screen = window.grab().toImage();
+    int top = 612, bottom = 0;
+    for (int y = 30; y <= 542; ++y)
+        for (int x = 11; x <= 776; ++x)
+            if (qBlue(screen.pixel(x, y)) > 100 &&
+                qBlue(screen.pixel(x, y)) > 2 * qGreen(screen.pixel(x, y))) {
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+    QVERIFY2(std::abs(top - (286 - 128)) <= 4, qPrintable(QString::number(top)));
+    QVERIFY2(std::abs(bottom - (286 + 128)) <= 4, qPrintable(QString::number(bottom)));
+
+    // Two channels: channel 2 carries the emulator's test square wave.
+    osc->ch2Box->click();
+    QTRY_VERIFY2_WITH_TIMEOUT(
+        near(readout(osc->freqLabel2), ch2Hz) && near(readout(osc->vppLabel2), ch2Vpp) &&
+            near(readout(osc->freqLabel1), ch1Hz) && near(readout(osc->vppLabel1), ch1Vpp),
+        qPrintable(osc->freqLabel2->text() + ", " + osc->vppLabel2->text() + ", " +
+                   osc->freqLabel1->text()),
+        20000);
+
+    // A click on the plot: the pointer readout uses the page's time base and channel-1 gain,
+    // and the page takes the level from it. 65 px right and 130 px up of the centre.
+    QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, QPoint(459, 156));
+    QCOMPARE(window.readout1()->text(), QString("  T: 200.0us"));
+    QCOMPARE(window.readout2()->text(), QString("  U: 1000mV"));
+    QCOMPARE(osc->trigLevelBox->value(), 1000);
+    QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, QPoint(459, 156));
+
+    window.portToggle()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isConnected(), 10000);
+}
+
+QTEST_MAIN(TestOscE2e)
+#include "tst_oscyloskop_e2e.moc"
