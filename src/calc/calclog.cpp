@@ -1,0 +1,3 @@
+#include "calclog.h"
+
+Q_LOGGING_CATEGORY(lcCalc, "zrv.calc")
