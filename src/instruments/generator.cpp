@@ -1,25 +1,387 @@
 #include "generator.h"
 
+#include "genfile.h"
+#include "genlog.h"
 #include "graph.h"
+#include "mmlwidget.h"
 #include "zrvcom.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTextCursor>
+#include <algorithm>
+#include <array>
 
 int buff_gen[512];
 
-Generator::Generator(QWidget* host, int* outTab) : QMainWindow(nullptr), host(host), outTab(outTab) {}
+namespace {
+// Preview colours: end of the master period, master table, played table.
+const QColor periodColour(20, 80, 60);
+const QColor masterColour(100, 100, 20);
+const QColor outputColour(20, 30, 240);
 
-void Generator::show() {}
-void Generator::hide() {}
-void Generator::enable() {}
+template <typename W> W* place(W* widget, const char* name, QRect geometry) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+} // namespace
+
+Generator::Generator(QWidget* host, int* outTab)
+    : QMainWindow(nullptr), host(host), outTab(outTab) {
+    createSignalControls();
+    createExpressionControls();
+    createFileControls();
+    // Nothing can be sent before the port opens; only the arrow step stays settable.
+    for (QWidget* w : controls())
+        w->setEnabled(w == mulBox);
+    hide();
+}
+
+// The fifteen controls the page shows and hides; the formula view shows inside its scroll area.
+std::array<QWidget*, 15> Generator::controls() const {
+    return {freqBox,        mulBox,   gainBox, typeBox, dutyBox,   offsetBox,  freqLabel, exprEdit,
+            generateButton, xFromBox, xToBox,  xLabel,  mmlScroll, openButton, saveButton};
+}
+
+QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max, int value,
+                             const QString& suffix) {
+    auto* box = place(new QSpinBox(host), name, geometry);
+    box->setRange(min, max);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+}
+
+// Frequency, amplitude, shape, duty and offset along the bottom of the window.
+void Generator::createSignalControls() {
+    freqBox = spinBox("freqBox", {100, 580, 110, 20}, gen::minFreq, gen::maxFreq, 1000,
+                      QStringLiteral("Hz"));
+    connect(freqBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fSlot);
+    mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString());
+    mulBox->setPrefix(QStringLiteral("x10^"));
+    connect(mulBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fMulSlot);
+    gainBox =
+        spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain, QStringLiteral("mV"));
+    connect(gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
+
+    typeBox = place(new QComboBox(host), "typeBox", {480, 580, 110, 20});
+    typeBox->addItems({QStringLiteral("sine"), QStringLiteral("square"), QStringLiteral("triangle"),
+                       QStringLiteral("white noise"), QStringLiteral("pink noise"),
+                       QStringLiteral("arbitrary"), QStringLiteral("function")});
+    connect(typeBox, QOverload<int>::of(&QComboBox::activated), this, &Generator::typeSlot);
+
+    dutyBox = spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"));
+    connect(dutyBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::dSlot);
+    offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"));
+    connect(offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
+
+    freqLabel =
+        place(new QLabel(QStringLiteral("Freq: 0Hz"), host), "freqLabel", {838, 100, 200, 20});
+}
+
+// The expression editor, its x range and the formula view, on the right.
+void Generator::createExpressionControls() {
+    mmlScroll = place(new QScrollArea(host), "mmlScroll", {798, 260, 220, 100});
+    mmlWidget = new MmlWidget;
+    mmlWidget->setObjectName(QStringLiteral("mmlWidget"));
+    mmlWidget->setGeometry(0, 0, MmlWidget::minWidth, MmlWidget::minHeight);
+    mmlScroll->setWidget(mmlWidget);
+
+    xLabel = place(new QLabel(QStringLiteral("XE"), host), "xLabel", {818, 360, 20, 20});
+    for (QDoubleSpinBox** box : {&xFromBox, &xToBox}) {
+        const bool from = box == &xFromBox;
+        *box = place(new QDoubleSpinBox(host), from ? "xFromBox" : "xToBox",
+                     {from ? 838 : 918, 360, 80, 20});
+        (*box)->setRange(-1000000, 1000000);
+        (*box)->setValue(from ? 0.0 : 1.0);
+        connect(*box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &Generator::xFuncSlot);
+    }
+
+    exprEdit = place(new QPlainTextEdit(host), "exprEdit", {818, 400, 190, 60});
+    connect(exprEdit, &QPlainTextEdit::textChanged, this, &Generator::mathFuncTextSlot);
+    generateButton = place(new QPushButton(QStringLiteral("Generate"), host), "generateButton",
+                           {838, 470, 100, 20});
+    connect(generateButton, &QPushButton::clicked, this, &Generator::mathFuncSlot);
+}
+
+void Generator::createFileControls() {
+    openButton =
+        place(new QPushButton(QStringLiteral("OPEN"), host), "openButton", {880, 510, 100, 20});
+    connect(openButton, &QPushButton::clicked, this, &Generator::openSlot);
+    saveButton =
+        place(new QPushButton(QStringLiteral("SAVE"), host), "saveButton", {880, 540, 100, 20});
+    connect(saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
+}
+
+void Generator::show() {
+    for (QWidget* w : controls())
+        w->setVisible(true);
+}
+
+void Generator::hide() {
+    for (QWidget* w : controls())
+        w->setVisible(false);
+}
+
+void Generator::enable() {
+    for (QWidget* w : std::initializer_list<QWidget*>{freqBox, gainBox, typeBox, dutyBox, offsetBox,
+                                                      freqLabel, openButton, saveButton, mmlScroll})
+        w->setEnabled(true);
+}
 
 void Generator::start() {
     if (com)
         com->genStart();
+    fSlot();
+    typeSlot();
+    gSlot();
 }
 
-void Generator::drawGraph(int, int) {
-    Graph graph(host);
+void Generator::upload() {
+    if (com)
+        com->sendGenChannel(outTab);
+}
+
+void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
+    const int d = gen::dutyPoints(duty);
+    switch (type) {
+    case gen::Sine:
+        gen::synthSine(wave, dcShift);
+        break;
+    case gen::Square:
+        gen::synthSquare(wave, d, dcShift);
+        break;
+    case gen::Triangle:
+        gen::synthTriangle(wave, d, dcShift);
+        break;
+    case gen::WhiteNoise:
+    case gen::PinkNoise:
+        if (noiseType != type) {
+            noiseSeed = noiseSeed * 1664525u + 1013904223u;
+            gen::synthNoise(noiseShape, type == gen::PinkNoise, noiseSeed);
+            noiseType = type;
+        }
+        gen::applyOffset(noiseShape, wave, dcShift);
+        break;
+    case gen::Arbitrary:
+        gen::shiftArbitrary(wave, dcShift);
+        break;
+    case gen::Function:
+        // Evaluated before resampling, so that the one upload carries the current expression.
+        refreshBuff();
+        break;
+    default:
+        break;
+    }
+    if (tabs > 0)
+        gen::resample(wave, outTab, tabs, gain);
+
+    const Params now{tabs, type, gain, d, dcShift};
+    if (now != last || type == gen::Function) {
+        upload();
+        host->update();
+    }
+    last = now;
+}
+
+void Generator::refreshBuff() {
+    const double xFrom = xFromBox->value(), xTo = xToBox->value();
+    for (int i = 0; i < gen::tableSize; ++i) {
+        values[13] = float(6.28318 * i * (1.0 / gen::tableSize)); // wt over one period
+        values[0] = float((xTo - xFrom) * i * (1.0 / gen::tableSize) + xFrom);
+        wave[i] = gen::tableValue(calc.calculateRPN(rpn, values));
+    }
+}
+
+void Generator::drawGraph(int x0, int y0) {
+    paintPreview(host, x0, y0);
+}
+
+void Generator::paintPreview(QPaintDevice* target, int x0, int y0) {
+    Graph graph(target);
     graph.svWindow();
+    graph.cursorV(gen::tableSize, periodColour);
+    gen::previewMaster(wave, plot);
+    graph.signal2x(plot, masterColour);
+    if (x0 < gen::previewSize) {
+        gen::previewOutput(outTab, tabs, x0, y0, plot);
+        graph.signal2x(plot, outputColour);
+    }
 }
 
-void Generator::drawArb(QMouseEvent*) {}
-void Generator::drawArbRelease() {}
+void Generator::fMulSlot() {
+    int step = 1;
+    for (int m = mulBox->value(); m > 0; --m)
+        step *= 10;
+    freqBox->setSingleStep(step);
+}
+
+void Generator::fSlot() {
+    freq = freqBox->value();
+    const gen::FreqPlan plan = gen::planFrequency(freq);
+    tabs = plan.tabs;
+    divider = plan.divider;
+    freqLabel->setText(QStringLiteral("Freq: ") + QString::number(plan.achieved) +
+                       QStringLiteral("Hz"));
+    if (com)
+        com->setFreq(divider, tabs);
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::typeSlot() {
+    type = typeBox->currentIndex();
+    const bool function = type == gen::Function;
+    for (QWidget* w : std::initializer_list<QWidget*>{exprEdit, xFromBox, xToBox, xLabel})
+        w->setEnabled(function);
+    generateButton->setEnabled(function && canGenerate());
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::gSlot() {
+    gain = gainBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::dSlot() {
+    duty = dutyBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::oSlot() {
+    dcShift = offsetBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+// Blank text would only give a flat line, and text the checker refuses has no defined meaning:
+// neither is generated.
+bool Generator::canGenerate() {
+    const QString text = exprEdit->toPlainText();
+    return !text.trimmed().isEmpty() && calc.syntaxCheck(text);
+}
+
+void Generator::mathFuncSlot() {
+    if (canGenerate())
+        drawFunc();
+}
+
+// Removes every line break from the editor; true if there was one (the user pressed Enter, or
+// pasted several lines). The removal joins the edit that brought the breaks in, so that one
+// undo takes back both.
+bool Generator::joinLines() {
+    const QString text = exprEdit->toPlainText();
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return false;
+    joiningLines = true;
+    // Document positions match the plain text one to one, a block break counting as one.
+    QTextCursor cursor(exprEdit->document());
+    cursor.joinPreviousEditBlock();
+    for (int i = text.size() - 1; i >= 0; --i) {
+        if (text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r')) {
+            cursor.setPosition(i);
+            cursor.deleteChar();
+        }
+    }
+    cursor.endEditBlock();
+    joiningLines = false;
+    return true;
+}
+
+void Generator::mathFuncTextSlot() {
+    if (joiningLines)
+        return;
+    const bool enter = joinLines();
+    const bool ok = canGenerate();
+    generateButton->setEnabled(ok);
+    if (enter && ok)
+        drawFunc();
+}
+
+void Generator::xFuncSlot() {
+    if (canGenerate())
+        drawFunc();
+}
+
+void Generator::drawFunc() {
+    std::fill(outTab, outTab + gen::tableSize, 0);
+    const QString text = exprEdit->toPlainText();
+    char infix[Scriptcalc::infixSize] = {};
+    calc.expressToInfix(text, infix, values);
+    qCDebug(lcGen) << text;
+    qCDebug(lcGen) << infix;
+
+    QString message;
+    int line = 0, column = 0;
+    mmlWidget->setContent(calc.presentExpress(infix, values), &message, &line, &column);
+    mmlWidget->resize(
+        mmlWidget->sizeHint().expandedTo(QSize(MmlWidget::minWidth, MmlWidget::minHeight)));
+
+    calc.infixToRPN(reinterpret_cast<const unsigned char*>(infix), rpn);
+    qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
+
+    bufChange(tabs, gen::Function, gain, 50, dcShift);
+    host->update();
+}
+
+void Generator::drawArb(QMouseEvent* event) {
+    const QPoint p = event->pos();
+    if (type != gen::Arbitrary || event->buttons() != Qt::LeftButton)
+        return;
+    if (p.x() < Graph::left + 1 || p.x() > Graph::right - 1 || p.y() < Graph::top + 1 ||
+        p.y() > Graph::bottom - 1)
+        return;
+    const int px = p.x() - Graph::left;
+    const int v = (Graph::centreY - p.y()) * 8; // 8 table counts per pixel
+    wave[px % gen::tableSize] = v;
+    host->update();
+    if (lastX >= 0)
+        lineArb(wave, tabs, lastX, lastY, px, v);
+    lastX = px;
+    lastY = v;
+    bufChange(tabs, gen::Arbitrary, gain, 50, 0);
+}
+
+void Generator::drawArbRelease() {
+    if (lastX >= 0)
+        upload();
+    lastX = -1;
+}
+
+bool Generator::loadFile(const QString& path) {
+    // Read into the master table only once the file is known to open: a mistyped name must not
+    // replace what the device is playing with silence.
+    if (!readGenFile(path, wave))
+        return false;
+    type = gen::Arbitrary;
+    typeBox->setCurrentIndex(gen::Arbitrary);
+    bufChange(tabs, gen::Arbitrary, gain, 50, 0);
+    upload();
+    host->update();
+    return true;
+}
+
+bool Generator::saveFile(const QString& path) const {
+    return writeGenFile(path, wave);
+}
+
+void Generator::openSlot() {
+    const QString name =
+        QFileDialog::getOpenFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        loadFile(name);
+}
+
+void Generator::saveSlot() {
+    const QString name =
+        QFileDialog::getSaveFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        saveFile(name);
+}

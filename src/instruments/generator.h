@@ -1,14 +1,28 @@
 #pragma once
 
-#include <QMainWindow>
+#include "gensynth.h"
+#include "scriptcalc.h"
 
+#include <QMainWindow>
+#include <array>
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
 class QMouseEvent;
+class QPaintDevice;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class MmlWidget;
 class ZRVCom;
 
 // The generator's output table: 512 12-bit signed values, uploaded to the device.
 extern int buff_gen[512];
 
-// The function and arbitrary-waveform generator page.
+// The function and arbitrary-waveform generator page. Its controls are children of the host
+// window (found there by object name, e.g. "freqBox"); it paints its preview on the host.
 class Generator : public QMainWindow {
     Q_OBJECT
 public:
@@ -22,8 +36,101 @@ public:
     void drawArb(QMouseEvent* event);
     void drawArbRelease();
 
+    // Rebuilds the master and output tables and uploads the output table when a parameter
+    // changed since the last call (always for the expression type).
+    void bufChange(int tabs, int type, int gain, int duty, int dcShift);
+    // Evaluates the generated expression over one period into the master table.
+    void refreshBuff();
+    // The preview of drawGraph, on any paint device of the host's size.
+    void paintPreview(QPaintDevice* target, int x0, int y0);
+
+    // Generator files. Loading makes the table the arbitrary shape and uploads it; a file that
+    // cannot be opened changes and sends nothing. Both return false when the file failed.
+    bool loadFile(const QString& path);
+    bool saveFile(const QString& path) const;
+
+    const int* masterTable() const { return wave; }
+    int tableLength() const { return tabs; }
+    int clockDivider() const { return divider; }
+    int waveType() const { return type; }
+    MmlWidget* formulaView() const { return mmlWidget; }
+
     QWidget* host;
     ZRVCom* com = nullptr;
-    int freq = 1000; // requested frequency in Hz, read by the pointer readout
+    // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
+    // until the page first applies its frequency.
+    int freq = 1000;
     int* outTab;
+
+private slots:
+    void fMulSlot();
+    void fSlot();
+    void typeSlot();
+    void gSlot();
+    void dSlot();
+    void oSlot();
+    void mathFuncSlot();
+    void mathFuncTextSlot();
+    void xFuncSlot();
+    void openSlot();
+    void saveSlot();
+
+private:
+    void createSignalControls();
+    void createExpressionControls();
+    void createFileControls();
+    QSpinBox* spinBox(const char* name, QRect geometry, int min, int max, int value,
+                      const QString& suffix);
+    std::array<QWidget*, 15> controls() const;
+    bool canGenerate();
+    void drawFunc();
+    void upload();
+    bool joinLines();
+
+    QSpinBox* freqBox;
+    QSpinBox* mulBox;
+    QSpinBox* gainBox;
+    QComboBox* typeBox;
+    QSpinBox* dutyBox;
+    QSpinBox* offsetBox;
+    QPushButton* openButton;
+    QPushButton* saveButton;
+    QLabel* freqLabel;
+    QLabel* xLabel;
+    QPlainTextEdit* exprEdit;
+    QPushButton* generateButton;
+    QDoubleSpinBox* xFromBox;
+    QDoubleSpinBox* xToBox;
+    MmlWidget* mmlWidget;
+    QScrollArea* mmlScroll;
+
+    Scriptcalc calc;
+    int tabs = gen::tableSize;
+    int divider = 200;
+    int type = gen::Sine;
+    int duty = 50;
+    int gain = gen::unityGain;
+    int dcShift = 0;
+    int lastX = -1, lastY = 0;
+    unsigned char rpn[Scriptcalc::rpnSize] = {};
+    float values[Scriptcalc::valueCount] = {};
+    int wave[gen::tableSize] = {};
+
+    // Parameters of the previous bufChange (duty as points); all 0 before the first, so the
+    // first call always uploads.
+    struct Params {
+        int tabs = 0, type = 0, gain = 0, dutyPoints = 0, dcShift = 0;
+        bool operator!=(const Params& o) const {
+            return tabs != o.tabs || type != o.type || gain != o.gain ||
+                   dutyPoints != o.dutyPoints || dcShift != o.dcShift;
+        }
+    } last;
+
+    // Noise keeps one realisation per type, so that other controls only rescale and shift it.
+    int noiseShape[gen::tableSize] = {};
+    int noiseType = -1;
+    uint32_t noiseSeed = 0x2545F491u;
+
+    int plot[gen::previewSize] = {};
+    bool joiningLines = false;
 };
