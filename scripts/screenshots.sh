@@ -1,10 +1,63 @@
 #!/usr/bin/env bash
 # Screenshots without a desktop: runs zrv-emu and zrv under a private Xvfb, presses "Open port",
-# visits the five pages as a user would (mouse and the tabs' Alt shortcuts, through xdotool) and
-# saves one PNG per page in shots/. zrv works in run/ with its own settings.txt.
+# visits the five pages as a user would (mouse and keyboard through xdotool) and saves one PNG of
+# the window per page. zrv works in run/ with its own settings.txt.
+#
+#   scripts/screenshots.sh [OUTDIR [SCALE]]   # default shots/ at scale 1
+#   scripts/screenshots.sh docs/images         # the user guide's pictures
+#   scripts/screenshots.sh --dpi-check         # 1x and 2x runs: same layout at twice the size
+#
+# SCALE goes to Qt as QT_SCALE_FACTOR; the clicks are given in the window's logical pixels and
+# scaled here. After the pages are shot the window must measure SCALE times its 1x size.
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
+
+# Logical size of the main window (its minimum size; nothing makes it grow).
+WIN_W=1028
+WIN_H=612
+
+if [ "${1:-}" = "--dpi-check" ]; then
+    CHECK="$(mktemp -d /tmp/zrv-dpi.XXXXXX)"
+    if [ -z "${ZRV_DPI_KEEP:-}" ]; then trap 'rm -rf "$CHECK"' EXIT; fi
+    bash "$0" "$CHECK/x1" 1
+    bash "$0" "$CHECK/x2" 2
+    # Each 2x shot, brought back to 1x, must show the 1x picture: a control drawn at half size
+    # or out of place differs over whole areas, while the live traces and text anti-aliasing
+    # only differ along thin lines. RMSE is normalised to 0..1.
+    LIMIT="${ZRV_DPI_RMSE:-0.08}"
+    fail=0
+    for shot in "$CHECK"/x1/*.png; do
+        name="$(basename "$shot")"
+        size="$(identify -format '%wx%h' "$CHECK/x2/$name")"
+        [ "$size" = "$((2 * WIN_W))x$((2 * WIN_H))" ] || {
+            echo "dpi-check: $name at 2x is $size, expected $((2 * WIN_W))x$((2 * WIN_H))" >&2
+            fail=1
+            continue
+        }
+        convert "$CHECK/x2/$name" -resize "${WIN_W}x${WIN_H}!" "$CHECK/down-$name"
+        # compare exits 1 when the pictures differ at all, which they always do a little.
+        rmse="$( (compare -metric RMSE "$shot" "$CHECK/down-$name" null: 2>&1 || true) |
+            sed -E 's/.*\(([0-9.e+-]+)\).*/\1/')"
+        if awk -v r="$rmse" -v l="$LIMIT" 'BEGIN { exit !(r <= l) }'; then
+            echo "dpi-check: $name RMSE $rmse (limit $LIMIT)"
+        else
+            echo "dpi-check: $name RMSE $rmse exceeds $LIMIT" >&2
+            fail=1
+        fi
+    done
+    exit "$fail"
+fi
+
+OUT="${1:-shots}"
+SCALE="${2:-1}"
+case "$SCALE" in
+1 | 2 | 3) ;;
+*)
+    echo "screenshots: SCALE must be 1, 2 or 3" >&2
+    exit 2
+    ;;
+esac
 
 bash scripts/bootstrap.sh
 BUILD="${BUILD_DIR:-build}"
@@ -12,13 +65,12 @@ cmake -S . -B "$BUILD" >/dev/null
 cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-emu
 BUILD="$(cd "$BUILD" && pwd)"
 
-SHOTS="$ROOT/shots"
+mkdir -p "$OUT"
+SHOTS="$(cd "$OUT" && pwd)"
 RUN="$ROOT/run"
-mkdir -p "$SHOTS" "$RUN"
-LINK="$RUN/zrv-port"
-if [[ "$LINK" =~ [[:space:]] ]]; then
-    LINK="$(mktemp -d /tmp/zrv-shots.XXXXXX)/zrv-port"
-fi
+mkdir -p "$RUN"
+# settings.txt holds one word: a path with blanks cannot be named there.
+LINK="$(mktemp -d /tmp/zrv-shots.XXXXXX)/zrv-port"
 
 PIDS=()
 cleanup() {
@@ -27,6 +79,7 @@ cleanup() {
         kill "${PIDS[i]}" 2>/dev/null || true
         wait "${PIDS[i]}" 2>/dev/null || true
     done
+    rm -rf "$(dirname "$LINK")"
 }
 trap cleanup EXIT
 
@@ -40,7 +93,7 @@ await() {
     return 1
 }
 
-# A private X server on the first free display from :90 on.
+# A private X server on the first free display from :90 on, big enough for the scaled window.
 for n in $(seq 90 140); do
     if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
         DISPLAY_NUMBER=$n
@@ -48,19 +101,22 @@ for n in $(seq 90 140); do
     fi
 done
 : "${DISPLAY_NUMBER:?no free X display number between :90 and :140}"
-Xvfb ":$DISPLAY_NUMBER" -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
+Xvfb ":$DISPLAY_NUMBER" -screen 0 "$((1100 * SCALE))x$((700 * SCALE))x24" -nolisten tcp \
+    >/dev/null 2>&1 &
 PIDS+=($!)
 export DISPLAY=":$DISPLAY_NUMBER"
 unset WAYLAND_DISPLAY
 await test -S "/tmp/.X11-unix/X$DISPLAY_NUMBER"
 await xdotool getmouselocation
 
-"$BUILD/emulator/zrv-emu" --link "$LINK" >"$RUN/zrv-emu.log" &
+# No noise: the pictures then change only where the signal does.
+"$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 >"$RUN/zrv-emu.log" &
 PIDS+=($!)
 await test -L "$LINK"
 printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
 
-(cd "$RUN" && QT_QPA_PLATFORM=xcb exec "$BUILD/src/zrv" >"$RUN/zrv.log" 2>&1) &
+(cd "$RUN" && QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$SCALE" exec "$BUILD/src/zrv" \
+    >"$RUN/zrv.log" 2>&1) &
 PIDS+=($!)
 ZRV_PID=$!
 await xdotool search --onlyvisible --pid "$ZRV_PID"
@@ -69,9 +125,20 @@ xdotool windowmove --sync "$WINDOW" 0 0
 xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
 sleep 1
 
-click() { # x y in window pixels
-    xdotool mousemove --window "$WINDOW" "$1" "$2" click 1
-    xdotool mousemove --window "$WINDOW" 1020 8 # out of the plot: no pointer readout
+click() { # x y in logical window pixels
+    xdotool mousemove --window "$WINDOW" "$(($1 * SCALE))" "$(($2 * SCALE))" click 1
+    xdotool mousemove --window "$WINDOW" "$((1020 * SCALE))" "$((8 * SCALE))" # off the plot
+}
+keys() { # key names for the focused control
+    xdotool key --delay 60 "$@"
+}
+choose() { # x y of a combo box, then how many entries down (negative: up) from the current one
+    click "$1" "$2"
+    sleep 0.5
+    local step=Down n=$3
+    if ((n < 0)); then step=Up n=$((-n)); fi
+    for ((k = 0; k < n; k++)); do keys "$step"; done
+    keys Return
 }
 shoot() { # page name; waits for a few frames to be drawn first
     sleep "${2:-2}"
@@ -80,14 +147,43 @@ shoot() { # page name; waits for a few frames to be drawn first
 }
 
 click 930 590 # "Open port": the oscilloscope starts
+click 390 590 # channel 2 on
+choose 582 590 2 # trigger mode "Auto"
+choose 647 590 1 # rising edge
 shoot oscyloskop 3
-xdotool key --window "$WINDOW" alt+g
+
+keys alt+g
+choose 535 590 6 # type "function"
+click 910 430     # the expression editor
+xdotool type --delay 40 'sin(wt)+sin(3wt)/3'
+keys Return # Enter generates
 shoot generator
-xdotool key --window "$WINDOW" alt+a
+
+keys alt+a
+choose 155 590 -2 # span "500Hz/dz": 1 kHz and its third harmonic apart
+click 450 590      # Max hold
 shoot analizator 3
-xdotool key --window "$WINDOW" alt+l
+
+keys alt+l
 sleep 1
+click 350 590 # the zoom box
+keys ctrl+a
+xdotool type --delay 40 '4'
+keys Tab
 click 490 590 # "Start": no trigger condition set, so a capture comes back at once
+sleep 1
+click 200 300 # cursor on the plot
 shoot analizatorlog
-xdotool key --window "$WINDOW" alt+u
+
+keys alt+u
+click 930 590 # "Close port": the settings can be changed again
 shoot ustawienia 1
+
+# Same layout at SCALE times the size: the window itself must have grown by SCALE.
+eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+if [ "$WIDTH" -ne $((WIN_W * SCALE)) ] || [ "$HEIGHT" -ne $((WIN_H * SCALE)) ]; then
+    echo "screenshots: window is ${WIDTH}x$HEIGHT at scale $SCALE," \
+        "expected $((WIN_W * SCALE))x$((WIN_H * SCALE))" >&2
+    exit 1
+fi
+echo "screenshots: window ${WIDTH}x$HEIGHT at scale $SCALE"

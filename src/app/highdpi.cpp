@@ -1,0 +1,8 @@
+#include "highdpi.h"
+
+#include <QApplication>
+
+void zrvApplyHighDpi() {
+    QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+}
