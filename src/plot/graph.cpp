@@ -56,7 +56,13 @@ void Graph::segment(int x1, int v, int x2, int w) {
     if ((a > 256 && b > 256) || (a < -256 && b < -256))
         return;
     auto row = [](int p) { return p > 256 ? top : (p < -256 ? bottom : centreY - p); };
-    painter->drawLine(x1, row(a), x2, row(b));
+    const int y1 = row(a), y2 = row(b);
+    // Flat segments (most of a logic trace) as fills: the same pixels, far cheaper than Qt's
+    // line path.
+    if (y1 == y2)
+        hLine(x1, x2, y1, painter->pen().color());
+    else
+        painter->drawLine(x1, y1, x2, y2);
 }
 
 void Graph::signal(const int* values, QColor colour) {
