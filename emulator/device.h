@@ -27,6 +27,9 @@ public:
 
     explicit Device(const DeviceConfig& config);
 
+    // Back to the state after power-up: no mode, default settings, nothing waiting.
+    void reset() { *this = Device(cfg); }
+
     // Decodes received bytes; every decoded unit also goes to `observer` (the trace).
     void receive(const uint8_t* bytes, size_t count, int64_t nowNs,
                  const Decoder::Sink& observer = nullptr);

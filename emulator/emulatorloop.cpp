@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <ctime>
 #include <poll.h>
+#include <string>
 #include <unistd.h>
 
 namespace emu {
@@ -21,7 +22,8 @@ int64_t monotonicNs() {
 } // namespace
 
 EmulatorLoop::EmulatorLoop(PtyLink& link, Device& device, const Options& options)
-    : link(link), device(device), options(options), origin(monotonicNs()) {}
+    : link(link), device(device), options(options), plan(options.faults, options.seed),
+      origin(monotonicNs()) {}
 
 int64_t EmulatorLoop::now() const {
     return monotonicNs() - origin;
@@ -34,18 +36,21 @@ int EmulatorLoop::baud() const {
     return configured > 0 ? configured : Device::fallbackBaud;
 }
 
+void EmulatorLoop::trace(const std::string& line) const {
+    if (!options.trace)
+        return;
+    std::printf("%s\n", line.c_str());
+    std::fflush(stdout);
+}
+
 void EmulatorLoop::readCommands() {
     uint8_t chunk[4096];
     for (;;) {
         const ssize_t n = ::read(link.master(), chunk, sizeof chunk);
         if (n <= 0)
             return;
-        device.receive(chunk, size_t(n), now(), [this](const Command& c) {
-            if (!options.trace)
-                return;
-            std::printf("%s\n", commandText(c).c_str());
-            std::fflush(stdout);
-        });
+        device.receive(chunk, size_t(n), now(),
+                       [this](const Command& c) { trace(commandText(c)); });
     }
 }
 
@@ -55,6 +60,7 @@ void EmulatorLoop::writePending() {
             ::write(link.master(), pending.data() + written, pending.size() - written);
         if (n > 0) {
             written += size_t(n);
+            counts.bytes += n;
             blockedSince = -1;
             continue;
         }
@@ -68,32 +74,104 @@ void EmulatorLoop::writePending() {
             link.discardUnread();
             pending.clear();
             written = 0;
+            pendingFrames = 0;
             blockedSince = -1;
         }
         return;
     }
+    counts.frames += pendingFrames;
+    pendingFrames = 0;
     pending.clear();
     written = 0;
 }
 
+// Refills `pending` once the previous bytes are out: a slice of the stream without "e", or
+// the next frame as the fault plan shapes it.
+void EmulatorLoop::nextBytes(int64_t t) {
+    if (!pending.empty() || t < lineFreeAt)
+        return;
+    if (noEndLeft > 0) {
+        const int64_t slice = std::max<int64_t>(1, sliceNs / Device::lineNs(1, baud()));
+        const int64_t count = std::min(noEndLeft, slice);
+        plan.noEndBytes(size_t(count), pending);
+        noEndLeft -= count;
+        lineFreeAt = t + Device::lineNs(int(count), baud());
+        return;
+    }
+    if (!device.takeFrame(t, baud(), frame))
+        return;
+    const FaultPlan::Step step = plan.shape(frame, baud(), pending);
+    pendingFrames = step.wholeFrames;
+    vanishAfter = step.vanish;
+    noEndLeft = step.noEndBytes;
+    // A burst is sent as fast as the reader takes it; anything else holds the line for as long
+    // as its bytes take at the line speed.
+    const int onLine =
+        step.faulted && step.kind == Fault::Burst ? int(frame.size()) : int(pending.size());
+    lineFreeAt = t + Device::lineNs(onLine, baud());
+    if (step.faulted) {
+        ++counts.faults;
+        trace(std::string("fault ") + FaultConfig::name(step.kind) + " " +
+              std::to_string(pending.size()));
+    }
+}
+
+void EmulatorLoop::vanish(int64_t t) {
+    vanishAfter = false;
+    link.close();
+    ++counts.vanishes;
+    backAt = t + int64_t(options.faults.vanishMs) * 1000000;
+    trace("vanished");
+}
+
+// The device is plugged in again: a new terminal behind the same link, and a device that has
+// just powered up.
+void EmulatorLoop::comeBack() {
+    std::string error;
+    if (!link.open(error) || (!options.link.empty() && !link.makeLink(options.link, error))) {
+        std::fprintf(stderr, "zrv-emu: %s\n", error.c_str());
+        backAt = now() + unreadLimitNs; // try again later
+        return;
+    }
+    backAt = -1;
+    lineFreeAt = 0;
+    device.reset();
+    blockedSince = -1;
+    trace("back " + link.slavePath());
+}
+
+int64_t EmulatorLoop::waitNs(int64_t t) const {
+    if (backAt >= 0)
+        return std::max<int64_t>(0, backAt - t);
+    if (!pending.empty())
+        return unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
+    if (noEndLeft > 0)
+        return std::max<int64_t>(0, lineFreeAt - t);
+    if (const int64_t wake = device.wakeAt(); wake >= 0)
+        return std::max<int64_t>(0, std::max(wake, lineFreeAt) - t);
+    return -1;
+}
+
 void EmulatorLoop::run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask) {
     while (!stop) {
-        if (pending.empty())
-            device.takeFrame(now(), baud(), pending);
-        writePending();
+        int64_t t = now();
+        if (backAt >= 0 && t >= backAt)
+            comeBack();
+        if (backAt < 0) {
+            nextBytes(t);
+            writePending();
+            if (vanishAfter && pending.empty())
+                vanish(now());
+        }
 
-        const int64_t t = now();
-        int64_t waitNs = -1;
-        if (!pending.empty())
-            waitNs = unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
-        else if (const int64_t wake = device.wakeAt(); wake >= 0)
-            waitNs = std::max<int64_t>(0, wake - t);
-
-        pollfd p{link.master(), short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
+        t = now();
+        const int64_t wait = waitNs(t);
+        const bool lineUp = backAt < 0;
+        pollfd p{lineUp ? link.master() : -1, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
         timespec timeout{};
-        timeout.tv_sec = time_t(waitNs / 1000000000);
-        timeout.tv_nsec = long(waitNs % 1000000000);
-        const int ready = ppoll(&p, 1, waitNs >= 0 ? &timeout : nullptr, &waitMask);
+        timeout.tv_sec = time_t(wait / 1000000000);
+        timeout.tv_nsec = long(wait % 1000000000);
+        const int ready = ppoll(&p, 1, wait >= 0 ? &timeout : nullptr, &waitMask);
         if (ready > 0 && (p.revents & POLLIN))
             readCommands();
     }

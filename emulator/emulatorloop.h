@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device.h"
+#include "faultplan.h"
 #include "options.h"
 #include "ptylink.h"
 
@@ -10,30 +11,56 @@
 
 namespace emu {
 
-// Moves bytes between the pseudo-terminal and the Device until `stop` is set by a signal.
+// What went over the line, for --stats.
+struct LineStats {
+    int64_t frames = 0; // good frames sent whole
+    int64_t faults = 0;
+    int64_t vanishes = 0;
+    int64_t bytes = 0;
+};
+
+// Moves bytes between the pseudo-terminal and the Device until `stop` is set by a signal, and
+// damages the stream as the fault options ask.
 class EmulatorLoop {
 public:
     // Frames that nobody reads for this long are dropped, as a real line would lose them.
     static constexpr int64_t unreadLimitNs = 2000000000;
+    // The stream without "e" goes out in slices of this length, at the line speed.
+    static constexpr int64_t sliceNs = 10000000;
 
     EmulatorLoop(PtyLink& link, Device& device, const Options& options);
 
     // `waitMask` is the signal mask to wait with (the stop signals unblocked).
     void run(const volatile std::sig_atomic_t& stop, const sigset_t& waitMask);
 
+    const LineStats& stats() const { return counts; }
+
 private:
     int64_t now() const;
     int baud() const;
     void readCommands();
     void writePending();
+    void nextBytes(int64_t t);
+    void vanish(int64_t t);
+    void comeBack();
+    int64_t waitNs(int64_t t) const;
+    void trace(const std::string& line) const;
 
     PtyLink& link;
     Device& device;
     const Options& options;
+    FaultPlan plan;
     int64_t origin;
     std::vector<uint8_t> pending;
+    std::vector<uint8_t> frame;
     size_t written = 0;
     int64_t blockedSince = -1;
+    int pendingFrames = 0;    // good frames in `pending`, counted once written
+    bool vanishAfter = false; // drop the line once `pending` is out
+    int64_t noEndLeft = 0;    // bytes of the stream without "e" still to send
+    int64_t lineFreeAt = 0;   // the last bytes queued have left the line (at its speed)
+    int64_t backAt = -1;      // the line is gone until then
+    LineStats counts;
 };
 
 } // namespace emu

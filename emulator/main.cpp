@@ -74,5 +74,12 @@ int main(int argc, char** argv) {
     emu::EmulatorLoop loop(link, device, options);
     loop.run(stopRequested, waitMask);
     link.removeLink();
+    if (options.stats) {
+        const emu::LineStats& s = loop.stats();
+        std::printf("stats: frames %lld faults %lld vanishes %lld bytes %lld\n",
+                    static_cast<long long>(s.frames), static_cast<long long>(s.faults),
+                    static_cast<long long>(s.vanishes), static_cast<long long>(s.bytes));
+        std::fflush(stdout);
+    }
     return 0;
 }

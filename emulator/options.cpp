@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <string>
 
 namespace emu {
 
@@ -43,11 +44,41 @@ bool toTick(const std::string& text, double& out) {
     out = v;
     return true;
 }
+
+// A numeric fault option: where it goes and its bounds. Sizes stay below 16 MiB and times
+// below an hour, so no option can make the emulator allocate or wait without end.
+struct FaultSize {
+    int* field = nullptr;
+    int lo = 1;
+    int hi = 1;
+};
+
+FaultSize faultSize(FaultConfig& f, const std::string& arg) {
+    constexpr int bytesMax = 16 << 20, msMax = 3600000;
+    if (arg == "--fault-every")
+        return {&f.every, 0, 1000000};
+    if (arg == "--garbage-bytes")
+        return {&f.garbageBytes, 1, bytesMax};
+    if (arg == "--oversize-bytes")
+        return {&f.oversizeBytes, 1, bytesMax};
+    if (arg == "--no-end-ms")
+        return {&f.noEndMs, 1, msMax};
+    if (arg == "--burst-frames")
+        return {&f.burstFrames, 2, 8000};
+    if (arg == "--vanish-ms")
+        return {&f.vanishMs, 0, msMax};
+    return {};
+}
 } // namespace
 
 const char* Options::usage() {
     return "usage: zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X]"
-           " [--noise 0|1] [--seed N]\n";
+           " [--noise 0|1] [--seed N]\n"
+           "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
+           " [--oversize-bytes N]\n"
+           "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]\n"
+           "  LIST: comma-separated faults taken in turn, one after every N good frames\n"
+           "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n";
 }
 
 bool Options::parse(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -63,7 +94,8 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             inlineValue = true;
         }
         const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
-                                arg == "--noise" || arg == "--seed";
+                                arg == "--noise" || arg == "--seed" || arg == "--fault" ||
+                                faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -105,6 +137,22 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
                 return false;
             }
             o.noise = n == 1;
+        } else if (arg == "--stats") {
+            o.stats = true;
+        } else if (arg == "--fault") {
+            if (!FaultConfig::parseKinds(value, o.faults.kinds)) {
+                error = "--fault wants faults from garbage, truncate, oversize, no-end, burst,"
+                        " vanish, got '" +
+                        value + "'";
+                return false;
+            }
+        } else if (const FaultSize size = faultSize(o.faults, arg); size.field) {
+            if (!toInteger(value, size.lo, size.hi, n)) {
+                error = arg + " wants an integer from " + std::to_string(size.lo) + " to " +
+                        std::to_string(size.hi) + ", got '" + value + "'";
+                return false;
+            }
+            *size.field = int(n);
         } else if (arg == "--seed") {
             if (!toUnsigned(value, o.seed)) {
                 error = "--seed wants a non-negative integer, got '" + value + "'";

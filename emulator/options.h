@@ -1,11 +1,14 @@
 #pragma once
 
+#include "faultplan.h"
+
 #include <cstdint>
 #include <string>
 
 namespace emu {
 
 // zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X] [--noise 0|1] [--seed N]
+//         [--fault LIST] [--fault-every N] [fault sizes] [--stats]
 struct Options {
     std::string link;   // symlink to the slave side, removed on exit
     bool trace = false; // one line per decoded command on stdout
@@ -14,6 +17,8 @@ struct Options {
     double tickNs = 62.5;
     bool noise = true;
     uint64_t seed = 1;
+    FaultConfig faults;
+    bool stats = false; // counts on stdout at exit
     bool help = false;
 
     // Parses the arguments after the program name. On failure returns false with `error` set.

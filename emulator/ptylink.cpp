@@ -12,14 +12,21 @@
 namespace emu {
 
 PtyLink::~PtyLink() {
+    close();
+}
+
+void PtyLink::close() {
     removeLink();
     if (masterFd >= 0)
         ::close(masterFd);
     if (slaveFd >= 0)
         ::close(slaveFd);
+    masterFd = slaveFd = -1;
+    path.clear();
 }
 
 bool PtyLink::open(std::string& error) {
+    close();
     char name[PATH_MAX] = {};
     if (openpty(&masterFd, &slaveFd, name, nullptr, nullptr) != 0) {
         error = std::string("cannot open a pseudo-terminal: ") + std::strerror(errno);

@@ -20,6 +20,9 @@ public:
     bool makeLink(const std::string& path, std::string& error);
     // Removes the link, if it still points at this slave.
     void removeLink();
+    // Closes both ends, as a pulled cable: the program's side of the line hangs up. The link
+    // (if any) is removed; open() and makeLink() bring the line back.
+    void close();
     // Drops bytes written to the program that it has not read.
     void discardUnread();
 

@@ -29,6 +29,10 @@ bool ZRVCom::isOpen() const {
     return port && port->isOpen();
 }
 
+int ZRVCom::pendingBytes() const {
+    return thread ? thread->pending().size() : 0;
+}
+
 int ZRVCom::write(const char* bytes, int n) {
     // A closed or never-opened port refuses the command; that is all that happens.
     if (isOpen())

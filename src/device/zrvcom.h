@@ -40,6 +40,8 @@ public:
     int Close();
 
     bool isOpen() const;
+    // Received bytes not yet cut into a frame (0 when closed); never more than Thread::rxCap.
+    int pendingBytes() const;
     // Called (once per opening) when the port reports that the device has gone away.
     void setLostHandler(std::function<void()> handler) { lostHandler = std::move(handler); }
 

@@ -40,6 +40,7 @@ private slots:
     void framesReachTheProgramsBuffer();
     void rawEKeepsShortFrames_data();
     void rawEKeepsShortFrames();
+    void statsCountWholeFrames();
 };
 
 void TestEmuCli::firstLineIsSlaveAndLinkPointsThere() {
@@ -115,6 +116,14 @@ void TestEmuCli::badOptions_data() {
     QTest::newRow("negative seed") << QStringList{"--seed", "-1"};
     QTest::newRow("link without a path") << QStringList{"--link"};
     QTest::newRow("value on a flag") << QStringList{"--trace=1"};
+    QTest::newRow("unknown fault") << QStringList{"--fault", "noise"};
+    QTest::newRow("fault list with a gap") << QStringList{"--fault", "garbage,,burst"};
+    QTest::newRow("negative fault spacing") << QStringList{"--fault-every", "-1"};
+    QTest::newRow("burst of one frame") << QStringList{"--burst-frames", "1"};
+    QTest::newRow("oversize beyond 16 MiB") << QStringList{"--oversize-bytes", "16777217"};
+    QTest::newRow("no-end of 0 ms") << QStringList{"--no-end-ms=0"};
+    QTest::newRow("vanish for more than an hour") << QStringList{"--vanish-ms", "3600001"};
+    QTest::newRow("value on --stats") << QStringList{"--stats=1"};
 }
 
 void TestEmuCli::badOptions() {
@@ -205,6 +214,39 @@ void TestEmuCli::rawEKeepsShortFrames() {
             QVERIFY(buffer.data[i] != 0x65);
     }
     com.Close();
+}
+
+// --stats counts the frames the program could have read whole; with no fault that is every frame
+// the program's cutter saw, and more (the last ones may still be on the way).
+void TestEmuCli::statsCountWholeFrames() {
+    EmuProcess emu({QStringLiteral("--stats"), QStringLiteral("--noise"), QStringLiteral("0")});
+    QVERIFY(started(emu));
+    ZRVCom com;
+    Buffer buffer{};
+    QCOMPARE(com.Open(emu.slavePath(), 24, &buffer), 1);
+    com.Start();
+    com.osc1chStart();
+    int frames = 0;
+    for (; frames < 5; ++frames) {
+        bufReady = false;
+        QTRY_VERIFY_WITH_TIMEOUT(bufReady, 20000);
+        QCOMPARE(buffer.length, 2048);
+    }
+    com.Close();
+    emu.process.terminate();
+    QVERIFY(emu.process.waitForFinished(10000));
+    emu.collect();
+    const QStringList lines = emu.trace();
+    QCOMPARE(lines.size(), 1);
+    const QRegularExpressionMatch m =
+        QRegularExpression(R"(^stats: frames (\d+) faults 0 vanishes 0 bytes (\d+)$)")
+            .match(lines.first());
+    QVERIFY2(m.hasMatch(), qPrintable(lines.first()));
+    const qint64 sent = m.captured(1).toLongLong();
+    QVERIFY(sent >= frames);
+    // Whole frames, and at most part of one more that nobody was reading any longer.
+    const qint64 bytes = m.captured(2).toLongLong();
+    QVERIFY(bytes >= sent * 2050 && bytes < (sent + 1) * 2050);
 }
 
 QTEST_GUILESS_MAIN(TestEmuCli)
