@@ -3,6 +3,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QPushButton>
+#include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QTextStream>
 #include <iterator>
@@ -14,10 +15,6 @@ const char* const speedEntries[] = {"19200",  "38400",  "57600",   "115200",  "2
 const int portBaud[] = {14, 15, 17, 19, 21, 23, 24, 25, 26, 22};
 static_assert(std::size(speedEntries) == std::size(portBaud), "one code per speed entry");
 
-// Longest first word we look at: settings.txt holds one short line; a huge or binary file
-// must not be read whole into memory.
-constexpr qint64 maxWordBytes = 4096;
-
 // Every port is listed with the enumerator's name for the device folder.
 const char* const enumeratorSuffix = " /dev";
 
@@ -28,16 +25,30 @@ QStringList enumeratePorts() {
     return paths;
 }
 
-QString firstWord(QFile& file) {
-    const QByteArray head = file.read(maxWordBytes);
-    QTextStream stream(head);
-    QString word;
-    stream >> word;
-    return word;
-}
 } // namespace
 
 std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
+
+bool Ustawienia::parseSettings(QIODevice* device, Stored* out) {
+    const QByteArray head = device->read(maxWordBytes);
+    QTextStream stream(head);
+    // The same encoding writeSettings uses, whatever the locale.
+    stream.setCodec("UTF-8");
+    QString word;
+    stream >> word;
+    if (!word.contains(QLatin1Char('#')))
+        return false;
+    out->portName = word.section(QLatin1Char('#'), 1, 1);
+    out->portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
+    out->speedIndex = word.section(QLatin1Char('#'), 3, 3).toInt();
+    return true;
+}
+
+QByteArray Ustawienia::settingsLine(const Stored& fields) {
+    // Joined, not chained arg(): a "%1" inside the port name must stay as it is.
+    return "#" + fields.portName.toUtf8() + "#" + QByteArray::number(fields.portSpeed) + "#" +
+           QByteArray::number(fields.speedIndex) + "#ZRV";
+}
 
 int Ustawienia::speedCodeForIndex(int index) {
     return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
@@ -91,27 +102,34 @@ void Ustawienia::disable() {
 
 void Ustawienia::readSettings() {
     QFile file(QString::fromLatin1(fileName));
-    // An unreadable file (permissions, a folder of that name) is passed over silently.
-    if (!file.open(QIODevice::ReadWrite))
+    // An unreadable file (permissions, a folder of that name) is passed over silently, and so
+    // is a pipe or terminal of that name, whose read would wait forever.
+    if (!file.open(QIODevice::ReadWrite) || file.isSequential())
         return;
-    const QString word = firstWord(file);
-    if (!word.contains(QLatin1Char('#'))) {
+    Stored stored;
+    if (!parseSettings(&file, &stored)) {
         file.seek(file.size());
         file.write(defaultLine);
         return;
     }
-    portName = word.section(QLatin1Char('#'), 1, 1);
-    portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
-    speedBox->setCurrentIndex(word.section(QLatin1Char('#'), 3, 3).toInt());
+    portName = stored.portName;
+    portSpeed = stored.portSpeed;
+    speedBox->setCurrentIndex(stored.speedIndex);
 }
 
 void Ustawienia::writeSettings() {
-    QFile file(QString::fromLatin1(fileName));
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    // Written beside the old file and renamed over it, so a failed write (disk full) keeps the
+    // previous settings instead of leaving an empty file.
+    QSaveFile file(QString::fromLatin1(fileName));
+    if (!file.open(QIODevice::WriteOnly))
         return;
-    const QString line =
-        QStringLiteral("#%1#%2#%3#ZRV").arg(portName).arg(portSpeed).arg(speedBox->currentIndex());
-    file.write(line.toUtf8());
+    const QByteArray line = settingsLine({portName, portSpeed, speedBox->currentIndex()});
+    // commit() alone can miss a failure of the final buffered write: flush first.
+    if (file.write(line) != line.size() || !file.flush()) {
+        file.cancelWriting();
+        return;
+    }
+    file.commit();
 }
 
 void Ustawienia::getPorts() {

@@ -57,7 +57,12 @@ bool writeGenFile(const QString& path, const int* wave) {
         text.append(QByteArray::number(wave[i]));
         text.append('\n');
     }
-    file.write(text);
+    // Flush before commit(): a failure of the final buffered write (disk full) is not seen by
+    // commit(), which would then replace the old file with a truncated one.
+    if (file.write(text) != text.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
     return file.commit();
 }
 
