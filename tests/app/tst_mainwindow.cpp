@@ -221,10 +221,10 @@ void TestMainWindow::plotIsPainted() {
     auto w = makeWindow();
     const QImage shot = w->grab().toImage();
     QCOMPARE(shot.pixelColor(20, 40), QColor(Qt::black));
-    QCOMPARE(shot.pixelColor(394, 100), QColor(20, 80, 60));  // trigger position marker
+    QCOMPARE(shot.pixelColor(394, 100), QColor(20, 80, 60)); // trigger position marker
     QCOMPARE(shot.pixelColor(5, 300), w->palette().color(QPalette::Window)); // left of the plot
-    QCOMPARE(shot.pixelColor(74, 100), QColor(10, 110, 10));  // grid line x = 10 + 64
-    QCOMPARE(shot.pixelColor(100, 94), QColor(10, 110, 10));  // grid line y = 30 + 64
+    QCOMPARE(shot.pixelColor(74, 100), QColor(10, 110, 10)); // grid line x = 10 + 64
+    QCOMPARE(shot.pixelColor(100, 94), QColor(10, 110, 10)); // grid line y = 30 + 64
 }
 
 void TestMainWindow::pointerReadout_data() {
