@@ -4,25 +4,10 @@
 #include "emuprocess.h"
 #include "zrvcom.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QtTest>
 #include <csignal>
-
-namespace {
-QString linkPath(const QString& name) {
-    return QDir::current().absoluteFilePath(name);
-}
-
-// Waits for the slave path, the program's first line.
-bool started(EmuProcess& emu) {
-    return QTest::qWaitFor(
-               [&] { return emu.collect() >= 1 || emu.process.state() == QProcess::NotRunning; },
-               10000) &&
-           !emu.slavePath().isEmpty();
-}
-} // namespace
 
 class TestEmuCli : public QObject {
     Q_OBJECT
@@ -44,10 +29,10 @@ private slots:
 };
 
 void TestEmuCli::firstLineIsSlaveAndLinkPointsThere() {
-    const QString link = linkPath(QStringLiteral("cli-port"));
+    const QString link = emuLinkPath(QStringLiteral("cli-port"));
     QFile::remove(link);
     EmuProcess emu({QStringLiteral("--link"), link});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     QVERIFY2(emu.slavePath().startsWith(QLatin1String("/dev/pts/")), qPrintable(emu.slavePath()));
     QVERIFY(QFileInfo::exists(emu.slavePath()));
     QCOMPARE(QFileInfo(link).symLinkTarget(), emu.slavePath());
@@ -57,8 +42,7 @@ void TestEmuCli::firstLineIsSlaveAndLinkPointsThere() {
     QCOMPARE(com.Open(link, 19, &buffer), 1);
     com.genStart();
     com.Close();
-    emu.process.terminate();
-    QVERIFY(emu.process.waitForFinished(10000));
+    QVERIFY(emu.stop());
     QCOMPARE(emu.collect(), 1);
 }
 
@@ -70,9 +54,9 @@ void TestEmuCli::stopSignalsRemoveLink_data() {
 
 void TestEmuCli::stopSignalsRemoveLink() {
     QFETCH(int, signal);
-    const QString link = linkPath(QStringLiteral("stop-port"));
+    const QString link = emuLinkPath(QStringLiteral("stop-port"));
     EmuProcess emu({QStringLiteral("--link"), link});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     QVERIFY(QFileInfo(link).isSymLink());
     ::kill(pid_t(emu.process.processId()), signal);
     QVERIFY(emu.process.waitForFinished(10000));
@@ -83,16 +67,16 @@ void TestEmuCli::stopSignalsRemoveLink() {
 
 void TestEmuCli::staleLinkIsReplaced() {
     // Left behind by an emulator that was killed.
-    const QString link = linkPath(QStringLiteral("stale-port"));
+    const QString link = emuLinkPath(QStringLiteral("stale-port"));
     QFile::remove(link);
     QVERIFY(QFile::link(QStringLiteral("/dev/pts/no-such-line"), link));
     EmuProcess emu({QStringLiteral("--link"), link});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     QCOMPARE(QFileInfo(link).symLinkTarget(), emu.slavePath());
 }
 
 void TestEmuCli::foreignFileIsKept() {
-    const QString path = linkPath(QStringLiteral("settings-like-file"));
+    const QString path = emuLinkPath(QStringLiteral("settings-like-file"));
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
     f.write("keep me");
@@ -146,7 +130,7 @@ void TestEmuCli::traceNamesEachCommand() {
     EmuProcess emu({QStringLiteral("--trace"), QStringLiteral("--baud=921600"),
                     QStringLiteral("--tick-ns"), QStringLiteral("64"), QStringLiteral("--seed"),
                     QStringLiteral("99")});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     ZRVCom com;
     Buffer buffer{};
     QCOMPARE(com.Open(emu.slavePath(), 24, &buffer), 1);
@@ -165,7 +149,7 @@ void TestEmuCli::traceNamesEachCommand() {
 
 void TestEmuCli::framesReachTheProgramsBuffer() {
     EmuProcess emu({QStringLiteral("--noise"), QStringLiteral("0")});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     ZRVCom com;
     Buffer buffer{};
     buffer.length = -1;
@@ -197,7 +181,7 @@ void TestEmuCli::rawEKeepsShortFrames() {
     if (rawE)
         arguments << QStringLiteral("--raw-e");
     EmuProcess emu(arguments);
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     ZRVCom com;
     Buffer buffer{};
     buffer.length = -1;
@@ -220,7 +204,7 @@ void TestEmuCli::rawEKeepsShortFrames() {
 // the program's cutter saw, and more (the last ones may still be on the way).
 void TestEmuCli::statsCountWholeFrames() {
     EmuProcess emu({QStringLiteral("--stats"), QStringLiteral("--noise"), QStringLiteral("0")});
-    QVERIFY(started(emu));
+    QVERIFY(emu.waitForSlavePath());
     ZRVCom com;
     Buffer buffer{};
     QCOMPARE(com.Open(emu.slavePath(), 24, &buffer), 1);
@@ -233,8 +217,7 @@ void TestEmuCli::statsCountWholeFrames() {
         QCOMPARE(buffer.length, 2048);
     }
     com.Close();
-    emu.process.terminate();
-    QVERIFY(emu.process.waitForFinished(10000));
+    QVERIFY(emu.stop());
     emu.collect();
     const QStringList lines = emu.trace();
     QCOMPARE(lines.size(), 1);

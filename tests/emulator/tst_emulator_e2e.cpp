@@ -7,8 +7,6 @@
 #include "status.h"
 #include "zrvcom.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabWidget>
@@ -16,21 +14,6 @@
 #include <memory>
 
 namespace {
-const QString portName = QStringLiteral("e2e-port");
-
-QString linkPath() {
-    return QDir::current().absoluteFilePath(portName);
-}
-
-// settings.txt in the working folder names the emulator's link at 115 200 bit/s.
-bool writeSettings() {
-    QFile f(QStringLiteral("settings.txt"));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    f.write("#" + linkPath().toLocal8Bit() + "#19#3#ZRV");
-    return true;
-}
-
 int sampleAt(int i) {
     return int16_t(buff.data[2 * i] | (buff.data[2 * i + 1] << 8));
 }
@@ -56,15 +39,12 @@ void TestEmulatorE2e::init() {
     sts.clear();
 }
 
+// settings.txt names the emulator's link at 115 200 bit/s.
 std::unique_ptr<EmuProcess> TestEmulatorE2e::startEmulator(const QStringList& extra) {
-    auto emu = std::make_unique<EmuProcess>(
-        QStringList{QStringLiteral("--link"), linkPath(), QStringLiteral("--trace"),
-                    QStringLiteral("--noise"), QStringLiteral("0")} +
-        extra);
-    // A missing first line shows as an empty slave path, which the tests check.
-    if (!QTest::qWaitFor([&] { return emu->collect() >= 1; }, 10000))
-        qWarning("zrv-emu printed no slave path");
-    return emu;
+    return startEmuSession(
+        emuLinkPath(QStringLiteral("e2e-port")),
+        QStringList{QStringLiteral("--trace"), QStringLiteral("--noise"), QStringLiteral("0")} +
+            extra);
 }
 
 std::unique_ptr<MainWindow> TestEmulatorE2e::openWindow() {
@@ -76,8 +56,7 @@ std::unique_ptr<MainWindow> TestEmulatorE2e::openWindow() {
 
 void TestEmulatorE2e::scopeStartAndFramesReachBuffer() {
     auto emu = startEmulator();
-    QVERIFY(!emu->slavePath().isEmpty());
-    QVERIFY(writeSettings());
+    QVERIFY(emu);
     auto w = openWindow();
     QVERIFY(w->isConnected());
     QTRY_COMPARE(w->status()->text(), QStringLiteral("Open"));
@@ -103,8 +82,7 @@ void TestEmulatorE2e::scopeStartAndFramesReachBuffer() {
 
 void TestEmulatorE2e::pulledDeviceClosesThePort() {
     auto emu = startEmulator();
-    QVERIFY(!emu->slavePath().isEmpty());
-    QVERIFY(writeSettings());
+    QVERIFY(emu);
     auto w = openWindow();
     QVERIFY(w->isConnected());
     QTRY_COMPARE_WITH_TIMEOUT(buff.length, 2048, 20000);
@@ -117,7 +95,7 @@ void TestEmulatorE2e::pulledDeviceClosesThePort() {
 
     // Plugged in again behind the same name (the killed one left its link): opens again.
     emu = startEmulator();
-    QVERIFY(!emu->slavePath().isEmpty());
+    QVERIFY(emu);
     buff.length = 0;
     w->portToggle()->click();
     QVERIFY(w->isConnected());
@@ -126,8 +104,7 @@ void TestEmulatorE2e::pulledDeviceClosesThePort() {
 
 void TestEmulatorE2e::logicCaptureRoundTrip() {
     auto emu = startEmulator();
-    QVERIFY(!emu->slavePath().isEmpty());
-    QVERIFY(writeSettings());
+    QVERIFY(emu);
     auto w = openWindow();
     QVERIFY(w->isConnected());
     w->tabBar()->setCurrentIndex(MainWindow::LaPage);

@@ -8,8 +8,6 @@
 #include "thread.h"
 #include "zrvcom.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QtTest>
@@ -18,21 +16,6 @@
 #include <memory>
 
 namespace {
-const QString portName = QStringLiteral("fault-port");
-
-QString linkPath() {
-    return QDir::current().absoluteFilePath(portName);
-}
-
-// The top line rate (code 24, 921 600 bit/s), so the emulator paces its frames fast.
-bool writeSettings() {
-    QFile f(QStringLiteral("settings.txt"));
-    if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        return false;
-    f.write("#" + linkPath().toLocal8Bit() + "#24#6#ZRV");
-    return true;
-}
-
 int sampleAt(int i) {
     return int16_t(buff.data[2 * i] | (buff.data[2 * i + 1] << 8));
 }
@@ -85,12 +68,10 @@ void TestEmulatorFaults::init() {
     maxPending = 0;
 }
 
+// The top line rate (entry 6, 921 600 bit/s), so the emulator paces its frames fast.
 std::unique_ptr<EmuProcess> TestEmulatorFaults::startEmulator(const QStringList& faultArgs) {
-    auto emu = std::make_unique<EmuProcess>(
-        QStringList{"--link", linkPath(), "--trace", "--noise", "0"} + faultArgs);
-    if (!QTest::qWaitFor([&] { return emu->collect() >= 1; }, 10000))
-        qWarning("zrv-emu printed no slave path");
-    return emu;
+    return startEmuSession(emuLinkPath(QStringLiteral("fault-port")),
+                           QStringList{"--trace", "--noise", "0"} + faultArgs, 6);
 }
 
 bool TestEmulatorFaults::watch(const MainWindow& w) {
@@ -124,8 +105,7 @@ void TestEmulatorFaults::streamFaults() {
     QFETCH(QString, kind);
     QFETCH(QStringList, extra);
     auto emu = startEmulator(QStringList{"--fault", kind, "--fault-every", "2"} + extra);
-    QVERIFY(!emu->slavePath().isEmpty());
-    QVERIFY(writeSettings());
+    QVERIFY(emu);
     MainWindow w;
     w.show();
     w.portToggle()->click();
@@ -146,8 +126,7 @@ void TestEmulatorFaults::streamFaults() {
 
 void TestEmulatorFaults::vanishedDeviceOpensAgain() {
     auto emu = startEmulator({"--fault", "vanish", "--fault-every", "30", "--vanish-ms", "300"});
-    QVERIFY(!emu->slavePath().isEmpty());
-    QVERIFY(writeSettings());
+    QVERIFY(emu);
     MainWindow w;
     w.show();
     w.portToggle()->click();

@@ -1,16 +1,15 @@
 // The spectrum analyser tab against the device emulator: the generator's sine, looped back into
 // channel 1, shows its peak in the bin its frequency falls on for the chosen span.
 #include "analizator.h"
+#include "emuprocess.h"
 #include "mainwindow.h"
 #include "zrvcom.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
@@ -69,18 +68,10 @@ void TestAnalizatorEmu::generatorSineLandsInItsBin() {
     QFETCH(int, points);
     QFETCH(int, bin);
 
-    const QString link = QDir::current().absoluteFilePath(QStringLiteral("zrv-an-link"));
+    const QString link = emuLinkPath(QStringLiteral("zrv-an-link"));
     QFile::remove(link);
-    QProcess emu;
-    emu.start(QStringLiteral(ZRV_EMU_PATH), {QStringLiteral("--link"), link});
-    QVERIFY2(emu.waitForStarted(10000), qPrintable(emu.errorString()));
-    QTRY_VERIFY_WITH_TIMEOUT(emu.canReadLine(), 10000);
-    QVERIFY(QFileInfo(link).isSymLink());
-
-    QFile settingsFile(QStringLiteral("settings.txt"));
-    QVERIFY(settingsFile.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settingsFile.write(QStringLiteral("#%1#19#3#ZRV").arg(link).toLocal8Bit());
-    settingsFile.close();
+    auto emu = startEmuSession(link);
+    QVERIFY(emu);
 
     {
         MainWindow window;
@@ -125,8 +116,7 @@ void TestAnalizatorEmu::generatorSineLandsInItsBin() {
         QVERIFY(!window.isConnected());
     }
 
-    emu.terminate();
-    QVERIFY(emu.waitForFinished(10000));
+    QVERIFY(emu->stop());
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo(link).isSymLink(), 10000);
 #endif
 }

@@ -1,6 +1,7 @@
 // End to end: the main window on the logic analyser tab captures a triggered frame from the
 // device emulator and shows its counter (channels 0-4 count once every 8 samples).
 #include "analizatorlog.h"
+#include "emuprocess.h"
 #include "graph.h"
 #ifdef ZRV_EMU_PATH
 #include "emulator/logiccapture.h"
@@ -8,11 +9,9 @@
 #include "mainwindow.h"
 
 #include <QComboBox>
-#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QProcess>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
@@ -56,18 +55,9 @@ void TestAnalizatorLogEmu::triggeredCaptureShowsCounter() {
     QFETCH(int, condition);
     QFETCH(int, levelAtTrigger);
 
-    const QString link = QDir::current().absoluteFilePath(QStringLiteral("zrv-la-link"));
-    QProcess emulator;
-    emulator.start(QStringLiteral(ZRV_EMU_PATH), {QStringLiteral("--link"), link});
-    QVERIFY(emulator.waitForStarted(10000));
-    // The first line, the slave path, means the line and the link are ready.
-    QTRY_VERIFY_WITH_TIMEOUT(emulator.canReadLine(), 10000);
-    QVERIFY(QFile::exists(link));
-
-    QFile settings(QStringLiteral("settings.txt"));
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write(QStringLiteral("#%1#19#3#ZRV").arg(link).toUtf8());
-    settings.close();
+    const QString link = emuLinkPath(QStringLiteral("zrv-la-link"));
+    auto emulator = startEmuSession(link);
+    QVERIFY(emulator);
 
     {
         MainWindow window;
@@ -115,8 +105,7 @@ void TestAnalizatorLogEmu::triggeredCaptureShowsCounter() {
         QTest::mouseClick(window.portToggle(), Qt::LeftButton);
         QVERIFY(!window.isConnected());
     }
-    emulator.terminate();
-    QVERIFY(emulator.waitForFinished(10000));
+    QVERIFY(emulator->stop());
     QVERIFY(!QFile::exists(link));
 #endif
 }

@@ -4,49 +4,19 @@
 
 #ifdef ZRV_EMU_PATH
 #include "buffer.h"
+#include "emuprocess.h"
 #include "generator.h"
 #include "mainwindow.h"
 #include "oscyloskop.h"
 
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QLabel>
 #include <QPlainTextEdit>
-#include <QProcess>
 #include <QPushButton>
 #include <QTabWidget>
 #include <algorithm>
 
 namespace {
-// zrv-emu as a child: first stdout line the slave path, then one trace line per command.
-class Emulator {
-public:
-    explicit Emulator(const QString& link) {
-        process.setProgram(QStringLiteral(ZRV_EMU_PATH));
-        process.setArguments({QStringLiteral("--link"), link, QStringLiteral("--trace"),
-                              QStringLiteral("--noise"), QStringLiteral("0")});
-        process.start();
-    }
-    ~Emulator() {
-        process.terminate();
-        if (!process.waitForFinished(10000))
-            process.kill();
-        process.waitForFinished(10000);
-    }
-    QStringList& lines() {
-        while (process.canReadLine())
-            got << QString::fromLocal8Bit(process.readLine()).trimmed();
-        return got;
-    }
-    bool traced(const QString& line) { return lines().mid(1).contains(line); }
-
-    QProcess process;
-
-private:
-    QStringList got;
-};
-
 // True when the values sit on two levels at least 20 counts apart, each holding a quarter
 // of them: the square that the expression below makes.
 bool twoLevels(const int* v, int n) {
@@ -80,13 +50,10 @@ void TestGeneratorE2e::expressionReachesDeviceAndScope() {
 #ifndef ZRV_EMU_PATH
     QSKIP("zrv-emu is not built");
 #else
-    const QString link = QDir::current().absoluteFilePath(QStringLiteral("gen-e2e-port"));
-    Emulator emu(link);
-    QTRY_VERIFY_WITH_TIMEOUT(!emu.lines().isEmpty(), 10000);
-    QFile settings(QStringLiteral("settings.txt"));
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write("#" + link.toLocal8Bit() + "#19#3#ZRV");
-    settings.close();
+    auto emu = startEmuSession(
+        emuLinkPath(QStringLiteral("gen-e2e-port")),
+        {QStringLiteral("--trace"), QStringLiteral("--noise"), QStringLiteral("0")});
+    QVERIFY(emu);
 
     MainWindow w;
     w.show();
@@ -95,8 +62,8 @@ void TestGeneratorE2e::expressionReachesDeviceAndScope() {
 
     // The generator page starts: "G", its frequency and its (sine) table.
     w.tabBar()->setCurrentIndex(MainWindow::GenPage);
-    QTRY_VERIFY_WITH_TIMEOUT(emu.traced("genStart"), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(emu.traced("setFreq 62 512"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(emu->traced("genStart"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(emu->traced("setFreq 62 512"), 10000);
 
     // "I(x-1/2)" is 1 for the first half of the period and 0 for the second.
     auto* type = w.findChild<QComboBox*>(QStringLiteral("typeBox"));
@@ -108,7 +75,7 @@ void TestGeneratorE2e::expressionReachesDeviceAndScope() {
     generate->click();
     QCOMPARE(buff_gen[0], 2047);
     QCOMPARE(buff_gen[511], 0);
-    QTRY_VERIFY_WITH_TIMEOUT(emu.traced("sendGenChannel 2047 min 0 max 2047"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(emu->traced("sendGenChannel 2047 min 0 max 2047"), 10000);
     if (!qEnvironmentVariableIsEmpty("ZRV_KEEP_IMAGES"))
         w.grab().save(QStringLiteral("generator-page.png"));
 

@@ -6,16 +6,14 @@
 // the frequency readout's 1 024 000 constant assumes exactly that clock, so the readout then
 // shows the true frequency (with 62.5 ns ticks it would read 2.4 % high).
 #include "buffer.h"
+#include "emuprocess.h"
 #include "mainwindow.h"
 #include "oscyloskop.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDir>
-#include <QFile>
 #include <QImage>
 #include <QLabel>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
@@ -58,37 +56,21 @@ private slots:
     void readoutsMatchTheEmulatedSignals();
 
 private:
-    QProcess emulator;
-    QString link;
+    std::unique_ptr<EmuProcess> emulator;
 };
 
 void TestOscE2e::initTestCase() {
 #ifndef ZRV_EMU_PATH
     QSKIP("the emulator is not built");
 #else
-    link = QDir::current().absoluteFilePath(QStringLiteral("osc-e2e-port"));
-    emulator.setProgram(QStringLiteral(ZRV_EMU_PATH));
-    emulator.setArguments({"--link", link, "--tick-ns", "61.03515625", "--noise", "0"});
-    emulator.start();
-    QVERIFY2(emulator.waitForStarted(10000), qPrintable(emulator.errorString()));
-    // The first line is the slave path; the link exists from then on.
-    QTRY_VERIFY_WITH_TIMEOUT(emulator.canReadLine(), 10000);
-    QVERIFY(!emulator.readLine().trimmed().isEmpty());
-    QVERIFY(QFile::exists(link));
-
-    QFile settings(QStringLiteral("settings.txt"));
-    QVERIFY(settings.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    settings.write("#" + link.toLocal8Bit() + "#19#3#ZRV");
+    emulator = startEmuSession(emuLinkPath(QStringLiteral("osc-e2e-port")),
+                               {"--tick-ns", "61.03515625", "--noise", "0"});
+    QVERIFY(emulator);
 #endif
 }
 
 void TestOscE2e::cleanupTestCase() {
-    if (emulator.state() == QProcess::NotRunning)
-        return;
-    emulator.terminate();
-    if (!emulator.waitForFinished(10000))
-        emulator.kill();
-    emulator.waitForFinished(10000);
+    emulator.reset();
 }
 
 void TestOscE2e::readoutsMatchTheEmulatedSignals() {
