@@ -59,11 +59,9 @@ case "$SCALE" in
     ;;
 esac
 
-bash scripts/bootstrap.sh
-BUILD="${BUILD_DIR:-build}"
-cmake -S . -B "$BUILD" >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-emu
-BUILD="$(cd "$BUILD" && pwd)"
+XS_NAME=screenshots
+source scripts/lib/xsession.sh
+xs_build
 
 mkdir -p "$OUT"
 SHOTS="$(cd "$OUT" && pwd)"
@@ -72,42 +70,8 @@ mkdir -p "$RUN"
 # settings.txt holds one word: a path with blanks cannot be named there.
 LINK="$(mktemp -d /tmp/zrv-shots.XXXXXX)/zrv-port"
 
-PIDS=()
-cleanup() {
-    # Last started first: zrv, the emulator, then the X server.
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        kill "${PIDS[i]}" 2>/dev/null || true
-        wait "${PIDS[i]}" 2>/dev/null || true
-    done
-    rm -rf "$(dirname "$LINK")"
-}
-trap cleanup EXIT
-
-# Waits up to 10 s for a command to succeed.
-await() {
-    for _ in $(seq 100); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    echo "screenshots: timed out waiting for: $*" >&2
-    return 1
-}
-
-# A private X server on the first free display from :90 on, big enough for the scaled window.
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        DISPLAY_NUMBER=$n
-        break
-    fi
-done
-: "${DISPLAY_NUMBER:?no free X display number between :90 and :140}"
-Xvfb ":$DISPLAY_NUMBER" -screen 0 "$((1100 * SCALE))x$((700 * SCALE))x24" -nolisten tcp \
-    >/dev/null 2>&1 &
-PIDS+=($!)
-export DISPLAY=":$DISPLAY_NUMBER"
-unset WAYLAND_DISPLAY
-await test -S "/tmp/.X11-unix/X$DISPLAY_NUMBER"
-await xdotool getmouselocation
+XS_CLEANUP='rm -rf "$(dirname "$LINK")"'
+xs_start_xvfb "$((1100 * SCALE))" "$((700 * SCALE))"
 
 # No noise: the pictures then change only where the signal does.
 "$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 >"$RUN/zrv-emu.log" &
@@ -115,14 +79,7 @@ PIDS+=($!)
 await test -L "$LINK"
 printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
 
-(cd "$RUN" && QT_QPA_PLATFORM=xcb QT_SCALE_FACTOR="$SCALE" exec "$BUILD/src/zrv" \
-    >"$RUN/zrv.log" 2>&1) &
-PIDS+=($!)
-ZRV_PID=$!
-await xdotool search --onlyvisible --pid "$ZRV_PID"
-WINDOW="$(xdotool search --onlyvisible --pid "$ZRV_PID" | head -n 1)"
-xdotool windowmove --sync "$WINDOW" 0 0
-xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
+xs_start_zrv "$RUN" QT_SCALE_FACTOR="$SCALE"
 sleep 1
 
 click() { # x y in logical window pixels

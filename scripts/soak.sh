@@ -18,47 +18,13 @@ GROWTH_MIB="${RSS_GROWTH_MIB:-20}"
 # Frames between two pulls: at 921 600 bit/s about 45 frames a second reach a streaming page.
 PULL_EVERY="${PULL_EVERY_FRAMES:-150}"
 
-bash scripts/bootstrap.sh
-BUILD="${BUILD_DIR:-build}"
-cmake -S . -B "$BUILD" >/dev/null
-cmake --build "$BUILD" -j 2 --target zrv zrv-emu >/dev/null
-BUILD="$(cd "$BUILD" && pwd)"
+XS_NAME=soak
+source scripts/lib/xsession.sh
+xs_build
 
 WORK="$(mktemp -d /tmp/zrv-soak.XXXXXX)"
 LINK="$WORK/zrv-port"
-PIDS=()
-cleanup() {
-    # Last started first: zrv, the emulator, then the X server.
-    for ((i = ${#PIDS[@]} - 1; i >= 0; i--)); do
-        kill "${PIDS[i]}" 2>/dev/null || true
-        wait "${PIDS[i]}" 2>/dev/null || true
-    done
-}
-trap cleanup EXIT
-
-# Waits up to 10 s for a command to succeed.
-await() {
-    for _ in $(seq 100); do
-        "$@" >/dev/null 2>&1 && return 0
-        sleep 0.1
-    done
-    echo "soak: timed out waiting for: $*" >&2
-    return 1
-}
-
-for n in $(seq 90 140); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        DISPLAY_NUMBER=$n
-        break
-    fi
-done
-: "${DISPLAY_NUMBER:?no free X display number between :90 and :140}"
-Xvfb ":$DISPLAY_NUMBER" -screen 0 1100x700x24 -nolisten tcp >/dev/null 2>&1 &
-PIDS+=($!)
-export DISPLAY=":$DISPLAY_NUMBER"
-unset WAYLAND_DISPLAY
-await test -S "/tmp/.X11-unix/X$DISPLAY_NUMBER"
-await xdotool getmouselocation
+xs_start_xvfb 1100 700
 
 "$BUILD/emulator/zrv-emu" --link "$LINK" --trace --stats --fault vanish \
     --fault-every "$PULL_EVERY" --vanish-ms 500 >"$WORK/zrv-emu.log" 2>&1 &
@@ -67,13 +33,7 @@ EMU_PID=$!
 await test -L "$LINK"
 printf '#%s#24#6#ZRV' "$LINK" >"$WORK/settings.txt"
 
-(cd "$WORK" && QT_QPA_PLATFORM=xcb exec "$BUILD/src/zrv" >"$WORK/zrv.log" 2>&1) &
-PIDS+=($!)
-ZRV_PID=$!
-await xdotool search --onlyvisible --pid "$ZRV_PID"
-WINDOW="$(xdotool search --onlyvisible --pid "$ZRV_PID" | head -n 1)"
-xdotool windowmove --sync "$WINDOW" 0 0
-xdotool windowfocus --sync "$WINDOW" 2>/dev/null || true
+xs_start_zrv "$WORK"
 
 open_port() { xdotool mousemove --window "$WINDOW" 930 590 click 1; }
 rss_kib() { awk '/^VmRSS:/ {print $2}' "/proc/$ZRV_PID/status"; }

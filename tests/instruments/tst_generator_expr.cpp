@@ -1,4 +1,5 @@
 #include "mmlwidget.h"
+#include "scriptcalc.h"
 #include "tst_generator_rig.h"
 
 #include <QComboBox>
@@ -163,21 +164,22 @@ void TestGeneratorExpr::invalidTextIsNotGenerated() {
 }
 
 void TestGeneratorExpr::formulaViewShowsExpression_data() {
+    // The MathML bytes themselves are the calculator's tests; here the page must show exactly what
+    // the calculator presents for the typed text.
     QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("mml");
-    QTest::newRow("sin(wt)") << "sin(wt)"
-                             << "<math><mo>sin</mo><mo>(</mo><mrow><mo>&omega;</mo><mi>t</mi>"
-                                "</mrow><mo>)</mo></math>";
-    QTest::newRow("x^2") << "x^2"
-                         << "<math><msup><mrow><mi>x</mi></mrow><mrow><mn>2</mn></mrow></msup>"
-                            "</math>";
-    QTest::newRow("0.5x") << "0.5x"
-                          << "<math><mn>0.5</mn><mi>x</mi></math>";
+    QTest::newRow("sin(wt)") << "sin(wt)";
+    QTest::newRow("x^2") << "x^2";
+    QTest::newRow("0.5x") << "0.5x";
+    QTest::newRow("fraction") << "(x+1)/2";
 }
 
 void TestGeneratorExpr::formulaViewShowsExpression() {
     QFETCH(QString, text);
-    QFETCH(QString, mml);
+    char infix[Scriptcalc::infixSize];
+    float values[Scriptcalc::valueCount] = {};
+    QVERIFY(Scriptcalc::translate(text, infix, values));
+    const QString mml = Scriptcalc().presentExpress(infix, values);
+    QVERIFY(mml.startsWith(QLatin1String("<math>")) && mml.size() > 13);
     Page p;
     p.edit->setPlainText(text);
     p.generate->click();
