@@ -32,8 +32,10 @@ std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
 bool Ustawienia::parseSettings(QIODevice* device, Stored* out) {
     const QByteArray head = device->read(maxWordBytes);
     QTextStream stream(head);
-    // The same encoding writeSettings uses, whatever the locale.
+    // The same encoding writeSettings uses, whatever the locale, and no switch to UTF-16 on a
+    // byte-order mark: that would read a name which, written back as UTF-8, reads differently.
     stream.setCodec("UTF-8");
+    stream.setAutoDetectUnicode(false);
     QString word;
     stream >> word;
     if (!word.contains(QLatin1Char('#')))
