@@ -83,12 +83,28 @@ void EmulatorLoop::writePending() {
     pendingFrames = 0;
     pending.clear();
     written = 0;
+    fallSilentWhenDone();
+}
+
+// After --frames good frames the device goes quiet, as at the end of a stream or a single
+// capture. The trace names the moment the last byte went out (CLOCK_MONOTONIC, ms) and the
+// byte sum of the last frame's body, so a reader's log can be matched against it.
+void EmulatorLoop::fallSilentWhenDone() {
+    if (silent || options.frames <= 0 || counts.frames < options.frames)
+        return;
+    silent = true;
+    uint32_t sum = 0;
+    for (size_t i = 1; i + 1 < frame.size(); ++i)
+        sum += frame[i];
+    const int64_t ms = monotonicNs() / 1000000;
+    trace("silent " + std::to_string(ms / 1000) + "." + std::to_string(1000 + ms % 1000).substr(1) +
+          " sum " + std::to_string(sum));
 }
 
 // Refills `pending` once the previous bytes are out: a slice of the stream without "e", or
 // the next frame as the fault plan shapes it.
 void EmulatorLoop::nextBytes(int64_t t) {
-    if (!pending.empty() || t < lineFreeAt)
+    if (silent || !pending.empty() || t < lineFreeAt)
         return;
     if (noEndLeft > 0) {
         const int64_t slice = std::max<int64_t>(1, sliceNs / Device::lineNs(1, baud()));
@@ -147,6 +163,8 @@ int64_t EmulatorLoop::waitNs(int64_t t) const {
         return unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
     if (noEndLeft > 0)
         return std::max<int64_t>(0, lineFreeAt - t);
+    if (silent)
+        return -1; // only commands can arrive now
     if (const int64_t wake = device.wakeAt(); wake >= 0)
         return std::max<int64_t>(0, std::max(wake, lineFreeAt) - t);
     return -1;

@@ -40,6 +40,7 @@ private:
     int baud() const;
     void readCommands();
     void writePending();
+    void fallSilentWhenDone();
     void nextBytes(int64_t t);
     void vanish(int64_t t);
     void comeBack();
@@ -60,6 +61,7 @@ private:
     int64_t noEndLeft = 0;    // bytes of the stream without "e" still to send
     int64_t lineFreeAt = 0;   // the last bytes queued have left the line (at its speed)
     int64_t backAt = -1;      // the line is gone until then
+    bool silent = false;      // --frames reached: nothing more goes out
     LineStats counts;
 };
 

@@ -76,7 +76,8 @@ const char* Options::usage() {
            " [--noise 0|1] [--seed N]\n"
            "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
            " [--oversize-bytes N]\n"
-           "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]\n"
+           "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]"
+           " [--frames N]\n"
            "  LIST: comma-separated faults taken in turn, one after every N good frames\n"
            "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n";
 }
@@ -95,7 +96,7 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
         }
         const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
                                 arg == "--noise" || arg == "--seed" || arg == "--fault" ||
-                                faultSize(o.faults, arg).field != nullptr;
+                                arg == "--frames" || faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -139,6 +140,12 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             o.noise = n == 1;
         } else if (arg == "--stats") {
             o.stats = true;
+        } else if (arg == "--frames") {
+            if (!toInteger(value, 1, 1000000000, n)) {
+                error = "--frames wants a count from 1, got '" + value + "'";
+                return false;
+            }
+            o.frames = n;
         } else if (arg == "--fault") {
             if (!FaultConfig::parseKinds(value, o.faults.kinds)) {
                 error = "--fault wants faults from garbage, truncate, oversize, no-end, burst,"

@@ -8,7 +8,7 @@
 namespace emu {
 
 // zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X] [--noise 0|1] [--seed N]
-//         [--fault LIST] [--fault-every N] [fault sizes] [--stats]
+//         [--fault LIST] [--fault-every N] [fault sizes] [--stats] [--frames N]
 struct Options {
     std::string link;   // symlink to the slave side, removed on exit
     bool trace = false; // one line per decoded command on stdout
@@ -19,6 +19,7 @@ struct Options {
     uint64_t seed = 1;
     FaultConfig faults;
     bool stats = false; // counts on stdout at exit
+    int64_t frames = 0; // fall silent after this many good frames (0: never)
     bool help = false;
 
     // Parses the arguments after the program name. On failure returns false with `error` set.

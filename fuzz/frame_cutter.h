@@ -57,31 +57,48 @@ inline QString bounds(const QByteArray& rx, const Buffer* target) {
     return QString();
 }
 
-// One cut, compared with what the accumulator held before it.
+// One arrival's cut, compared with the rules written out independently: every complete frame
+// is consumed, the newest body that fits is copied (a whole device frame at the end of an
+// overlong body is that body), and the accumulator keeps its bytes from the last closing "e" on.
 inline QString cutOnce(QByteArray& rx, Buffer* target) {
     const QByteArray before = rx.size() > Thread::rxCap ? rx.right(Thread::rxCap) : rx;
-    const int s = before.indexOf('s');
-    const int e = s >= 0 ? before.indexOf('e', s) : -1;
+    QByteArray newest;
+    bool fits = false;
+    int lastE = -1;
+    for (int s = before.indexOf('s'); s >= 0; s = before.indexOf('s', lastE)) {
+        const int e = before.indexOf('e', s);
+        if (e < 0)
+            break;
+        QByteArray body = before.mid(s + 1, e - s - 1);
+        // Longer than any device frame: noise, unless a whole frame with its own "s" ends it.
+        if (body.size() > scopeFrameBytes) {
+            for (const int size : {scopeFrameBytes, logicFrameBytes}) {
+                if (body.at(body.size() - size - 1) == 's') {
+                    body = body.right(size);
+                    break;
+                }
+            }
+        }
+        if (body.size() <= Buffer::capacity) {
+            newest = body;
+            fits = true;
+        }
+        lastE = e;
+    }
     const int oldLength = target->length;
-    const bool cut = Thread::cutFrame(rx, target);
+    const bool cut = Thread::cutFrames(rx, target);
     const QString broken = bounds(rx, target);
     if (!broken.isEmpty())
         return broken;
-    if (e < 0) {
-        if (cut || rx != before || target->length != oldLength)
-            return QStringLiteral("no complete frame, yet the cutter changed something");
-        return QString();
-    }
-    const int body = e - s - 1;
-    if (cut != (body <= Buffer::capacity))
-        return QStringLiteral("body of %1 bytes %2").arg(body).arg(cut ? "cut" : "dropped");
-    if (cut && (target->length != body ||
-                std::memcmp(target->data, before.constData() + s + 1, size_t(body)) != 0))
-        return QStringLiteral("frame body not copied whole");
+    if (cut != fits)
+        return QStringLiteral("frame %1 where the rules say %2").arg(cut).arg(fits);
+    if (cut && (target->length != newest.size() ||
+                std::memcmp(target->data, newest.constData(), size_t(newest.size())) != 0))
+        return QStringLiteral("newest frame body not copied whole");
     if (!cut && target->length != oldLength)
-        return QStringLiteral("dropped frame changed the length");
-    if (rx != before.mid(e))
-        return QStringLiteral("accumulator not left at the closing e");
+        return QStringLiteral("no frame, yet the length changed");
+    if (rx != (lastE < 0 ? before : before.mid(lastE)))
+        return QStringLiteral("accumulator not left at the last closing e");
     return QString();
 }
 
@@ -103,22 +120,12 @@ inline QString check(const QByteArray& input) {
                 return problem;
         }
     }
-    // The device's next "e" ends whatever frame was open; the cutter then works through what
-    // is left, one frame per call, as further arrivals would make it.
+    // The device's next "e" ends whatever frame was open: one arrival takes every frame left.
     rx.append('e');
-    for (int calls = 0; completeFrameAt(rx) >= 0; ++calls) {
-        if (calls > Thread::rxCap)
-            return QStringLiteral("cutter does not advance");
-        QString problem;
-        if (calls < 16) {
-            problem = cutOnce(rx, target.get());
-        } else {
-            Thread::cutFrame(rx, target.get());
-            problem = bounds(rx, target.get());
-        }
-        if (!problem.isEmpty())
-            return problem;
-    }
+    if (const QString problem = cutOnce(rx, target.get()); !problem.isEmpty())
+        return problem;
+    if (completeFrameAt(rx) >= 0)
+        return QStringLiteral("a complete frame left behind");
     // A well-formed frame of 1024 samples must now come through whole in one call.
     QByteArray body(2048, '\0');
     for (int i = 0; i < body.size(); ++i) {
@@ -126,7 +133,7 @@ inline QString check(const QByteArray& input) {
         body[i] = c == 's' || c == 'e' ? char(c + 1) : c;
     }
     rx.append('s').append(body).append('e');
-    if (!Thread::cutFrame(rx, target.get()))
+    if (!Thread::cutFrames(rx, target.get()))
         return QStringLiteral("good frame after garbage not cut");
     if (target->length != body.size() || std::memcmp(target->data, body.constData(), 2048) != 0)
         return QStringLiteral("good frame after garbage not whole");

@@ -2,8 +2,10 @@
 
 #include "analizator.h"
 #include "analizatorlog.h"
+#include "applog.h"
 #include "buffer.h"
 #include "generator.h"
+#include "graph.h"
 #include "oscyloskop.h"
 #include "status.h"
 #include "ustawienia.h"
@@ -11,6 +13,8 @@
 
 #include <QLabel>
 #include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -31,6 +35,15 @@ bool insidePlot(const QPoint& p) {
     return p.x() >= 11 && p.x() <= 777 && p.y() >= 31 && p.y() <= 541;
 }
 
+// Sum of a frame's body bytes: names the frame in the log, so a reader can tell which one was
+// drawn (the emulator prints the same sum for the frames it sends).
+quint32 byteSum(const Buffer& frame) {
+    quint32 sum = 0;
+    for (int i = 0; i < frame.length; ++i)
+        sum += frame.data[i];
+    return sum;
+}
+
 template <typename T> T clampIndex(T v, T lo, T hi) {
     return v < lo ? lo : (v > hi ? hi : v);
 }
@@ -42,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     windowFont.setWeight(QFont::Normal);
     setFont(windowFont);
     setMinimumSize(1028, 612);
+    setAttribute(Qt::WA_OpaquePaintEvent); // see paintEvent
 
     central = new QWidget(this);
     tabs = new QTabWidget(central);
@@ -94,8 +108,9 @@ MainWindow::~MainWindow() {
 }
 
 void MainWindow::timerEvent(QTimerEvent*) {
+    // A new frame changes only the plot; the pages' readouts repaint themselves when set.
     if (bufReady)
-        update();
+        update(Graph::plotRect());
     statusLabel->setText(sts);
     // Saturate: in "Norm" without a trigger the count would otherwise grow for as long as the
     // program runs; anything above the auto-trigger limit means the same.
@@ -103,7 +118,23 @@ void MainWindow::timerEvent(QTimerEvent*) {
         ++osc->autoCount;
 }
 
-void MainWindow::paintEvent(QPaintEvent*) {
+void MainWindow::paintEvent(QPaintEvent* event) {
+    // The window paints its own background (it is marked opaque): an instrument page covers the
+    // plot completely, so filling it first with the window colour would be wasted on every frame.
+    const bool pageDrawsPlot = currentDevice != SettingsPage;
+    {
+        QPainter painter(this);
+        painter.setClipRegion(pageDrawsPlot ? event->region() - Graph::plotRect()
+                                            : event->region());
+        painter.fillRect(rect(), palette().window());
+    }
+    // Repaints of the controls alone (a readout's new text) leave the plot and the frame flag
+    // alone: the frame is still drawn, by the next paint that covers the plot.
+    if (!event->region().intersects(Graph::plotRect()))
+        return;
+    if (bufReady)
+        qCDebug(lcApp).nospace() << "frame on screen: " << buff.length << " bytes, sum "
+                                 << byteSum(buff);
     switch (currentDevice) {
     case OscPage:
         osc->drawGraph(&buff);

@@ -9,7 +9,8 @@ class QIODevice;
 class ZRVCom;
 
 // Receives the device's bytes and cuts frames "s" <body> "e" into the shared Buffer. The object
-// lives on the GUI thread, so onReadyRead runs there; the thread itself only idles.
+// lives on the GUI thread, so onReadyRead runs there; the thread itself only idles. Frames are
+// not queued: only the newest complete frame matters to the display.
 class Thread : public QThread {
     Q_OBJECT
 public:
@@ -19,9 +20,12 @@ public:
 
     Thread(QIODevice* port, Buffer* buffer, ZRVCom* com);
 
-    // Cuts at most one frame out of `rx` into `buffer`. Returns true when a frame was copied.
-    // A body longer than the buffer is dropped (consumed, not copied). Bounds `rx` to rxCap.
-    static bool cutFrame(QByteArray& rx, Buffer* buffer);
+    // Cuts every complete frame out of `rx` and copies the newest one that fits into `buffer`;
+    // the bytes of an incomplete frame stay in `rx`. Returns true when a frame was copied. A
+    // body longer than the buffer is dropped (consumed, not copied), unless it ends in a whole
+    // device frame with its own "s" (noise left an "s" open before it): that frame is cut.
+    // Bounds `rx` to rxCap.
+    static bool cutFrames(QByteArray& rx, Buffer* buffer);
 
     const QByteArray& pending() const { return rxData; }
 

@@ -56,8 +56,10 @@ Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {
 
     powerLabel = new QLabel(QStringLiteral("Power: 0daB"), host);
     powerLabel->setGeometry(838, 100, 200, 20);
+    powerLabel->setFixedSize(200, 20);
     thdnLabel = new QLabel(QStringLiteral("THD+N: 0daB"), host);
     thdnLabel->setGeometry(838, 120, 200, 20);
+    thdnLabel->setFixedSize(200, 20);
 
     for (QWidget* w : controls())
         w->setEnabled(false);

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <algorithm>
 
 namespace {
 const char* const rateNames[LaLogic::rates] = {"4MSPS",   "2MSPS",  "1MSPS",  "500KSPS", "200KSPS",
@@ -57,9 +58,11 @@ void AnalizatorLog::buildControls() {
 
     valueLabel = new QLabel(QStringLiteral("Value: 0"), host);
     valueLabel->setGeometry(838, 100, 200, 20);
+    valueLabel->setFixedSize(200, 20);
     valueLabel->setEnabled(false);
     timeLabel = new QLabel(QStringLiteral("Time: 0"), host);
     timeLabel->setGeometry(838, 120, 200, 20);
+    timeLabel->setFixedSize(200, 20);
     timeLabel->setEnabled(false);
 
     offsetBar = new QScrollBar(Qt::Horizontal, host);
@@ -151,6 +154,7 @@ void AnalizatorLog::zoomSlot() {
 }
 
 void AnalizatorLog::startSlot() {
+    awaitingCapture = true;
     if (laState == 0) {
         startButton->setText(tr("Force trig"));
         if (com)
@@ -174,26 +178,35 @@ void AnalizatorLog::trigSlot() {
 
 int AnalizatorLog::logicFromSignal(const Buffer* frame, int (*out)[LaLogic::positions], int start,
                                    int zoom, int cursor) {
-    return LaLogic::fillSeries(frame, out, start, zoom, cursor);
+    return LaLogic::fillSeries(frame->data, out, start, zoom, cursor);
+}
+
+bool AnalizatorLog::takeCapture(const Buffer* frame) {
+    if (!awaitingCapture || !frame || frame->length != LaLogic::captureBytes)
+        return false;
+    std::copy(frame->data, frame->data + LaLogic::captureBytes, capture);
+    captured = true;
+    awaitingCapture = false;
+    // The captured frame has arrived: the capture cycle is over.
+    laState = 0;
+    startButton->setText(tr("Start"));
+    return true;
 }
 
 void AnalizatorLog::drawGraph(Buffer* frame, bool newFrame) {
-    if (newFrame) {
-        // The captured frame has arrived: the capture cycle is over.
-        laState = 0;
-        startButton->setText(tr("Start"));
-    }
-    paintScreen(host, frame);
+    if (newFrame)
+        takeCapture(frame);
+    paintScreen(host);
 }
 
-void AnalizatorLog::paintScreen(QPaintDevice* device, const Buffer* frame) {
+void AnalizatorLog::paintScreen(QPaintDevice* device) {
     Graph graph(device);
     graph.svWindow();
-    if (!frame)
+    if (!captured)
         return;
-    qCDebug(lcLa) << QString::number(frame->data[0]) << QString::number(frame->data[1])
-                  << QString::number(frame->data[2]);
-    const int v = logicFromSignal(frame, logicGraph, xPos, zoom, cursorX);
+    qCDebug(lcLa) << QString::number(capture[0]) << QString::number(capture[1])
+                  << QString::number(capture[2]);
+    const int v = LaLogic::fillSeries(capture, logicGraph, xPos, zoom, cursorX);
     graph.cursorV(cursorX, cursorColour);
     for (int n = 0; n < LaLogic::channels; ++n)
         graph.signal(logicGraph[n], traceColour(n));

@@ -30,9 +30,13 @@ public:
     void drawGraph(Buffer* frame, bool newFrame);
     void drawCursor(QMouseEvent* event);
 
+    // Keeps `frame` as the page's capture when it is one: a logic frame (captureBytes long)
+    // arriving after "Start" or "Force trig". Anything else (an oscilloscope frame still on the
+    // line after a page switch, line noise) is not this page's data. True when taken.
+    bool takeCapture(const Buffer* frame);
     // One screen on any paint device (the host during its paint, an image in tests and
-    // benchmarks); also updates the readouts.
-    void paintScreen(QPaintDevice* device, const Buffer* frame);
+    // benchmarks): the grid, and the last capture with its readouts once there is one.
+    void paintScreen(QPaintDevice* device);
     // Calls `func` on the eight trigger boxes in channel order.
     void triggerFunc(void (QWidget::*func)());
 
@@ -40,6 +44,7 @@ public:
                                int zoom, int cursor);
 
     int captureState() const { return laState; }
+    bool hasCapture() const { return captured; }
     int sampleRate() const { return rate; }
     Trigger trigger() const { return trig; }
     int cursorColumn() const { return cursorX; }
@@ -72,7 +77,10 @@ private:
     int cursorX = 0;
     int xPos = 0;
     int zoom = 1;
-    int laState = 0; // 0 idle ("Start"), 1 armed ("Force trig")
+    int laState = 0;              // 0 idle ("Start"), 1 armed ("Force trig")
+    bool awaitingCapture = false; // "Start" or "Force trig" asked for a capture not yet here
+    bool captured = false;
+    uint8_t capture[LaLogic::captureBytes] = {};
     // Starts at the rate the box shows, so the time readout and the device agree with it.
     int rate = LaLogic::initialRate;
     Trigger trig;

@@ -1,7 +1,5 @@
 #include "lalogic.h"
 
-#include "buffer.h"
-
 namespace {
 // Sample period in ns by rate index, "4MSPS" ... "200SPS".
 const int timeTab[LaLogic::rates] = {250,   500,    1000,   2000,   5000,    10000,   20000,
@@ -31,7 +29,7 @@ void setCondition(Trigger& t, int channel, int index) {
     put(t.polarity, polarity);
 }
 
-int fillSeries(const Buffer* frame, int (*out)[positions], int start, int zoom, int cursor) {
+int fillSeries(const uint8_t* bytes, int (*out)[positions], int start, int zoom, int cursor) {
     const long long z = atLeastOne(zoom);
     for (int i = 0; i < positions; ++i) {
         const long long p = start + (4LL * i) / z;
@@ -40,14 +38,14 @@ int fillSeries(const Buffer* frame, int (*out)[positions], int start, int zoom, 
                 out[n][i] = noData;
             continue;
         }
-        const unsigned byte = frame->data[p / 2];
+        const unsigned byte = bytes[p / 2];
         for (int n = 0; n < channels; ++n)
             out[n][i] = (byte >> n) & 1u ? highLevel(n) : lowLevel(n);
     }
     const long long q = start + (2LL * cursor) / z;
     if (q < 0 || q >= positions)
         return -1;
-    return frame->data[q / 2];
+    return bytes[q / 2];
 }
 
 float cursorTime(int xPos, int zoom, int cursorX, int rate) {

@@ -1,18 +1,19 @@
 #pragma once
 
+#include "buffer.h"
 #include "trigger.h"
 
 #include <QString>
-
-struct Buffer;
+#include <cstdint>
 
 // Computations of the logic analyser page that need no window: trigger conditions, the display
 // series built from a logic frame, and the cursor readouts.
 namespace LaLogic {
 constexpr int channels = 8;
-constexpr int positions = 2048; // display positions, two per captured byte
-constexpr int maxStart = 1984;  // last first-visible position of the offset bar
-constexpr int maxZoom = 24;     // pixels per sample
+constexpr int captureBytes = logicFrameBytes; // one byte per sample
+constexpr int positions = 2048;               // display positions, two per captured byte
+constexpr int maxStart = 1984;                // last first-visible position of the offset bar
+constexpr int maxZoom = 24;                   // pixels per sample
 constexpr int rates = 14;
 constexpr int initialRate = 7; // "20KSPS", what the rate box shows at start
 constexpr int noData = -1200;  // trace value below the plot: nothing is drawn there
@@ -36,10 +37,11 @@ int samplePeriodNs(int rate);
 // that is no condition leaves the channel's bits as they are.
 void setCondition(Trigger& t, int channel, int index);
 
-// Fills out[n][i] (channel n, drawn point i) from the frame: point i shows position
+// Fills out[n][i] (channel n, drawn point i) from the captured bytes: point i shows position
 // start + 4i/zoom, position p shows byte p/2. Returns the byte under the cursor column
 // (position start + 2*cursor/zoom), or -1 past the data. zoom below 1 counts as 1.
-int fillSeries(const Buffer* frame, int (*out)[positions], int start, int zoom, int cursor);
+int fillSeries(const uint8_t* bytes /* captureBytes */, int (*out)[positions], int start, int zoom,
+               int cursor);
 
 // Cursor time in single precision as the readout shows it: sample count times the period,
 // divided by 500 (so the unit shown as "us").

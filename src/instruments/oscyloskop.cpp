@@ -53,8 +53,10 @@ QColor cursorColour() {
     return QColor(150, 150, 0);
 }
 
+// Fixed size as well: a readout's new text then asks for no relayout of the whole window.
 template <typename W> W* place(W* w, int x, int y, int width, int height) {
     w->setGeometry(x, y, width, height);
+    w->setFixedSize(width, height);
     w->setEnabled(false);
     return w;
 }

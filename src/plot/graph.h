@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QPainter>
+#include <QRect>
 #include <memory>
 
 class QPaintDevice;
@@ -15,6 +16,9 @@ public:
     static constexpr int left = 10, right = 778, top = 30, bottom = 542;
     static constexpr int centreX = 394, centreY = 286;
     static constexpr int division = 64;
+
+    // The plot area, edges included, in main-window pixels.
+    static QRect plotRect() { return QRect(QPoint(left, top), QPoint(right, bottom)); }
 
     explicit Graph(QPaintDevice* widget);
     ~Graph();
@@ -34,7 +38,8 @@ public:
     QPainter* painterPtr() { return painter.get(); }
 
 private:
-    void segment(int x1, int v, int x2, int w);
+    void segment(int x1, int v, int x2, int w, const QColor& colour);
+    void steepSegment(int x1, int y1, int x2, int y2, const QColor& colour);
     void hLine(int x1, int x2, int y, const QColor& colour);
     void vLine(int x, int y1, int y2, const QColor& colour);
 

@@ -174,8 +174,7 @@ void TestHighDpi::comparisonSeesLayoutFaults() {
     }
     QVERIFY(!sameLayout(compareImages(halfPlot, oneX)));
 
-    w.tabBar()->setCurrentIndex(MainWindow::LaPage);
-    fillFrame();
+    w.tabBar()->setCurrentIndex(MainWindow::GenPage);
     QVERIFY(!sameLayout(compareImages(oneXPicture(w), oneX)));
 }
 

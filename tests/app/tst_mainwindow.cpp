@@ -50,7 +50,8 @@ private slots:
     void switchingTabsWhileOpen();
     void closingPort();
     void pulledDeviceEndsClosedAndCanReopen();
-    void frameIsPaintedAndFlagCleared();
+    void newestFrameIsDrawn_data();
+    void newestFrameIsDrawn();
     void plotIsPainted();
     void pointerReadout_data();
     void pointerReadout();
@@ -203,18 +204,31 @@ void TestMainWindow::pulledDeviceEndsClosedAndCanReopen() {
                                        "W0A"));
 }
 
-void TestMainWindow::frameIsPaintedAndFlagCleared() {
+void TestMainWindow::newestFrameIsDrawn_data() {
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<int>("chunk"); // bytes per write; 0: all in one write
+    QTest::newRow("one frame") << 1 << 0;
+    QTest::newRow("burst in one write") << 40 << 0;
+    QTest::newRow("burst in odd pieces") << 40 << 1500;
+}
+
+// Frames faster than the display, then silence: the last one is what the page draws, without
+// waiting for further bytes.
+void TestMainWindow::newestFrameIsDrawn() {
+    QFETCH(int, frames);
+    QFETCH(int, chunk);
     PtyPair pty;
     pointSettingsAt(pty.slavePath());
     auto w = makeWindow();
     w->portToggle()->click();
-    buff.length = 0;
-    QVERIFY(pty.write(frameOf(0x1234)));
-    QTRY_COMPARE(buff.length, 2048);
-    // The next timer tick repaints, and the paint handler clears the flag.
-    QTRY_VERIFY(!bufReady);
-    QCOMPARE(buff.data[0], uint8_t(0x34));
-    QCOMPARE(buff.data[1], uint8_t(0x12));
+    QByteArray line;
+    for (int k = 1; k < frames; ++k)
+        line += frameOf(int16_t(100 * k));
+    line += frameOf(800);
+    for (int from = 0; from < line.size(); from += chunk ? chunk : line.size())
+        QVERIFY(pty.write(line.mid(from, chunk ? chunk : line.size())));
+    const int* drawn = w->oscPage()->sampleBuf;
+    QTRY_VERIFY_WITH_TIMEOUT(!bufReady && drawn[0] == 800 && drawn[1023] == 800, 10000);
 }
 
 void TestMainWindow::plotIsPainted() {

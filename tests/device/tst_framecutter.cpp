@@ -12,8 +12,8 @@ class TestFrameCutter : public QObject {
 
 private slots:
     void init();
-    void cutsOneFramePerCall_data();
-    void cutsOneFramePerCall();
+    void cutsTheNewestFrame_data();
+    void cutsTheNewestFrame();
     void olderBytesStayPastLength();
     void accumulatorIsCapped_data();
     void accumulatorIsCapped();
@@ -33,7 +33,7 @@ void TestFrameCutter::init() {
 
 // chunks: what arrives before each call, in order; bodies: the frame body after each call ("-"
 // for no frame); rest: what the accumulator holds at the end.
-void TestFrameCutter::cutsOneFramePerCall_data() {
+void TestFrameCutter::cutsTheNewestFrame_data() {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QList<QByteArray>>("bodies");
     QTest::addColumn<QByteArray>("rest");
@@ -42,21 +42,34 @@ void TestFrameCutter::cutsOneFramePerCall_data() {
     QTest::newRow("empty frame") << L{"se"} << L{""} << QByteArray("e");
     QTest::newRow("split body") << L{"s123", "45e"} << L{"-", "12345"} << QByteArray("e");
     QTest::newRow("leading e1 dropped") << L{"e1s2e"} << L{"2"} << QByteArray("e");
-    QTest::newRow("two frames, one per call")
-        << L{"sAAesBBe", ""} << L{"AA", "BB"} << QByteArray("e");
+    QTest::newRow("two frames, the newest kept") << L{"sAAesBBe"} << L{"BB"} << QByteArray("e");
+    QTest::newRow("partial frame left for later")
+        << L{"sAAesBB", "Be"} << L{"AA", "BBB"} << QByteArray("e");
+    QTest::newRow("stray s and e in garbage, then a good frame")
+        << L{"e\x01sSss\xFF"
+             "ex",
+             "e",
+             "s\x07\x08"
+             "e"}
+        << L{"Sss\xFF", "-", "\x07\x08"} << QByteArray("e");
     QTest::newRow("s inside body") << L{"ss1e"} << L{"s1"} << QByteArray("e");
+    const QByteArray scope(scopeFrameBytes, '\x11'), logic(logicFrameBytes, '\x22');
+    QTest::newRow("noise leaves an s open, then a whole scope frame")
+        << L{"e\x01s\x02", "s" + scope + "e"} << L{"-", scope} << QByteArray("e");
+    QTest::newRow("noise leaves an s open, then a whole logic frame")
+        << L{"s" + QByteArray(3000, 'n') + "s" + logic + "e"} << L{logic} << QByteArray("e");
     QTest::newRow("no s keeps all") << L{"abc"} << L{"-"} << QByteArray("abc");
     QTest::newRow("no e keeps all") << L{"xs12"} << L{"-"} << QByteArray("xs12");
 }
 
-void TestFrameCutter::cutsOneFramePerCall() {
+void TestFrameCutter::cutsTheNewestFrame() {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(QList<QByteArray>, bodies);
     QFETCH(QByteArray, rest);
     QByteArray rx;
     for (int k = 0; k < chunks.size(); ++k) {
         rx.append(chunks[k]);
-        const bool cut = Thread::cutFrame(rx, &target);
+        const bool cut = Thread::cutFrames(rx, &target);
         QCOMPARE(cut, bodies[k] != "-");
         if (cut) {
             QCOMPARE(target.length, bodies[k].size());
@@ -70,9 +83,9 @@ void TestFrameCutter::cutsOneFramePerCall() {
 
 void TestFrameCutter::olderBytesStayPastLength() {
     QByteArray rx = "s" + QByteArray(2048, 'A') + "e";
-    QVERIFY(Thread::cutFrame(rx, &target));
+    QVERIFY(Thread::cutFrames(rx, &target));
     rx.append("s" + QByteArray(10, 'B') + "e");
-    QVERIFY(Thread::cutFrame(rx, &target));
+    QVERIFY(Thread::cutFrames(rx, &target));
     QCOMPARE(target.length, 10);
     QCOMPARE(target.data[9], uint8_t('B'));
     QCOMPARE(target.data[10], uint8_t('A'));
@@ -90,7 +103,7 @@ void TestFrameCutter::accumulatorIsCapped() {
     QByteArray rx;
     for (int k = 0; k < fill.size(); k += 4096) {
         rx.append(fill.mid(k, 4096));
-        QVERIFY(!Thread::cutFrame(rx, &target));
+        QVERIFY(!Thread::cutFrames(rx, &target));
         QVERIFY(rx.size() <= Thread::rxCap);
     }
     // The newest bytes are the ones kept.
@@ -99,27 +112,29 @@ void TestFrameCutter::accumulatorIsCapped() {
 
 void TestFrameCutter::goodFrameAfterGarbageIsWhole() {
     QByteArray rx(100000, 'x');
-    QVERIFY(!Thread::cutFrame(rx, &target));
+    QVERIFY(!Thread::cutFrames(rx, &target));
     QByteArray body(2048, '\x11');
     rx.append("s" + body + "e");
-    QVERIFY(Thread::cutFrame(rx, &target));
+    QVERIFY(Thread::cutFrames(rx, &target));
     QCOMPARE(target.length, 2048);
     QCOMPARE(QByteArray(reinterpret_cast<const char*>(target.data), 2048), body);
 }
 
 void TestFrameCutter::oversizedBodyIsDropped() {
     target.length = 7;
-    QByteArray rx = "s" + QByteArray(Buffer::capacity + 1, 'z') + "e" + "sOKe";
-    QVERIFY(!Thread::cutFrame(rx, &target));
+    QByteArray rx = "s" + QByteArray(Buffer::capacity + 1, 'z') + "e";
+    QVERIFY(!Thread::cutFrames(rx, &target));
     QCOMPARE(target.length, 7);
-    QVERIFY(Thread::cutFrame(rx, &target));
+    // An oversized newest frame leaves the older one that fits as the frame shown.
+    rx.append("sOKe" + QByteArray("s") + QByteArray(Buffer::capacity + 1, 'z') + "e");
+    QVERIFY(Thread::cutFrames(rx, &target));
     QCOMPARE(target.length, 2);
     QCOMPARE(target.data[0], uint8_t('O'));
 }
 
 void TestFrameCutter::maximalBodyIsKept() {
     QByteArray rx = "s" + QByteArray(Buffer::capacity, 'm') + "e";
-    QVERIFY(Thread::cutFrame(rx, &target));
+    QVERIFY(Thread::cutFrames(rx, &target));
     QCOMPARE(target.length, Buffer::capacity);
 }
 

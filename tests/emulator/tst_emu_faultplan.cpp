@@ -213,7 +213,7 @@ void TestEmuFaultPlan::cutterSurvives() {
         const size_t n = std::min(stream.size() - at, size_t(500 + (read * 7919) % 6000));
         rx.append(reinterpret_cast<const char*>(stream.data() + at), int(n));
         at += n;
-        if (Thread::cutFrame(rx, &target)) {
+        if (Thread::cutFrames(rx, &target)) {
             ++cut;
             QVERIFY(target.length >= 0 && target.length <= Buffer::capacity);
         }
@@ -221,7 +221,7 @@ void TestEmuFaultPlan::cutterSurvives() {
     }
     for (int guard = 0; guard < 1000; ++guard) {
         const QByteArray before = rx;
-        if (Thread::cutFrame(rx, &target))
+        if (Thread::cutFrames(rx, &target))
             ++cut;
         if (rx == before)
             break;

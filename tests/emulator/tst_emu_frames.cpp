@@ -214,7 +214,7 @@ void TestEmuFrames::noFrameEndInBodyByDefault() {
     // What the program's frame cutter makes of it.
     Buffer received{};
     QByteArray line(reinterpret_cast<const char*>(rig.frame.data()), int(rig.frame.size()));
-    QVERIFY(Thread::cutFrame(line, &received));
+    QVERIFY(Thread::cutFrames(line, &received));
     QCOMPARE(received.length, rawE ? 0 : 2048);
 }
 

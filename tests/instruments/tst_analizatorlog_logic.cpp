@@ -126,7 +126,7 @@ void TestAnalizatorLogLogic::pointPositions() {
     QFETCH(int, point);
     QFETCH(int, byteIndex);
     fillPattern(frame);
-    LaLogic::fillSeries(&frame, series, start, zoom, 0);
+    LaLogic::fillSeries(frame.data, series, start, zoom, 0);
     QCOMPARE(byteAtPoint(series, point), byteIndex < 0 ? -1 : int(patternByte(byteIndex)));
 }
 
@@ -152,7 +152,7 @@ void TestAnalizatorLogLogic::cursorByte() {
     QFETCH(int, cursor);
     QFETCH(int, byteIndex);
     fillPattern(frame);
-    const int v = LaLogic::fillSeries(&frame, series, start, zoom, cursor);
+    const int v = LaLogic::fillSeries(frame.data, series, start, zoom, cursor);
     QCOMPARE(v, byteIndex < 0 ? -1 : int(patternByte(byteIndex)));
 }
 

@@ -73,6 +73,12 @@ struct Bench {
         got.chop(1);
         return got;
     }
+    // A logic capture asked for with "Start" and delivered with the next paint.
+    void capture() {
+        buff.length = LaLogic::captureBytes;
+        page->startButton->click();
+        repaint(true);
+    }
     void repaint(bool newFrame) {
         const int before = host.paints;
         host.frameFlag = newFrame;
@@ -253,18 +259,26 @@ void TestAnalizatorLogPage::rateChoice() {
 }
 
 void TestAnalizatorLogPage::captureCycle_data() {
-    QTest::addColumn<QString>("events"); // c: button click, f: paint with a new frame, p: repaint
+    // c: button click, f: paint with a new logic frame, o: with a new oscilloscope frame (one
+    // still on the line after a page switch), p: repaint
+    QTest::addColumn<QString>("events");
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("text");
     QTest::addColumn<int>("state");
+    QTest::addColumn<bool>("captured");
 
-    QTest::newRow("start") << "c" << QByteArray("O") << "Force trig" << 1;
-    QTest::newRow("start, force") << "cc" << QByteArray("OQ") << "Start" << 0;
-    QTest::newRow("start, force, start") << "ccc" << QByteArray("OQO") << "Force trig" << 1;
-    QTest::newRow("start, frame") << "cf" << QByteArray("O") << "Start" << 0;
-    QTest::newRow("start, frame, start") << "cfc" << QByteArray("OO") << "Force trig" << 1;
-    QTest::newRow("repaint keeps it armed") << "cp" << QByteArray("O") << "Force trig" << 1;
-    QTest::newRow("frame while idle") << "f" << QByteArray() << "Start" << 0;
+    QTest::newRow("start") << "c" << QByteArray("O") << "Force trig" << 1 << false;
+    QTest::newRow("start, force") << "cc" << QByteArray("OQ") << "Start" << 0 << false;
+    QTest::newRow("start, force, frame") << "ccf" << QByteArray("OQ") << "Start" << 0 << true;
+    QTest::newRow("start, force, start")
+        << "ccc" << QByteArray("OQO") << "Force trig" << 1 << false;
+    QTest::newRow("start, frame") << "cf" << QByteArray("O") << "Start" << 0 << true;
+    QTest::newRow("start, frame, start") << "cfc" << QByteArray("OO") << "Force trig" << 1 << true;
+    QTest::newRow("repaint keeps it armed")
+        << "cp" << QByteArray("O") << "Force trig" << 1 << false;
+    QTest::newRow("frame while idle") << "f" << QByteArray() << "Start" << 0 << false;
+    QTest::newRow("oscilloscope frames are not captures")
+        << "ocooo" << QByteArray("O") << "Force trig" << 1 << false;
 }
 
 void TestAnalizatorLogPage::captureCycle() {
@@ -273,14 +287,16 @@ void TestAnalizatorLogPage::captureCycle() {
     QVERIFY(b.connect());
     QVERIFY(b.showHost());
     for (const QChar e : events) {
+        buff.length = e == 'o' ? 2048 : LaLogic::captureBytes;
         if (e == 'c')
             QTest::mouseClick(b.page->startButton, Qt::LeftButton);
         else
-            b.repaint(e == 'f');
+            b.repaint(e != 'p');
     }
     QTEST(b.sent(), "bytes");
     QTEST(b.page->startButton->text(), "text");
     QTEST(b.page->captureState(), "state");
+    QTEST(b.page->hasCapture(), "captured");
 }
 
 void TestAnalizatorLogPage::cursorClicks_data() {
@@ -333,6 +349,7 @@ void TestAnalizatorLogPage::scrollAndZoomRepaint() {
     Bench b;
     QVERIFY(b.showHost());
     b.page->enable();
+    b.capture();
     int before = b.host.plotPaints;
     QMouseEvent click = press(110, 200);
     b.page->drawCursor(&click);
@@ -389,7 +406,13 @@ void TestAnalizatorLogPage::screenPixels() {
 
     QImage image(1028, 612, QImage::Format_RGB32);
     image.fill(Qt::white);
-    page.paintScreen(&image, &buff);
+    page.paintScreen(&image);
+    // Before its first capture the page shows the empty grid, whatever the buffer holds.
+    QCOMPARE(image.pixelColor(x, rowOf(950)), QColor(Qt::black));
+    buff.length = LaLogic::captureBytes;
+    page.startButton->click();
+    QVERIFY(page.takeCapture(&buff));
+    page.paintScreen(&image);
 
     for (int n = 0; n < 8; ++n) {
         const bool high = byte >> n & 1;
@@ -409,14 +432,20 @@ void TestAnalizatorLogPage::debugLinePerPaint() {
     buff.data[2] = 255;
     QWidget host;
     AnalizatorLog page(&host);
+    page.enable();
     QImage image(1028, 612, QImage::Format_RGB32);
     // The test runner silences zrv.* through the environment; turn this category on here.
     previousFilter = QLoggingCategory::installFilter(laDebugOn);
+    buff.length = LaLogic::captureBytes;
+    page.startButton->click();
+    QVERIFY(page.takeCapture(&buff));
     QTest::ignoreMessage(QtDebugMsg, "\"12\" \"0\" \"255\"");
-    page.paintScreen(&image, &buff);
+    page.paintScreen(&image);
     buff.data[1] = 7;
+    page.startButton->click();
+    QVERIFY(page.takeCapture(&buff));
     QTest::ignoreMessage(QtDebugMsg, "\"12\" \"7\" \"255\"");
-    page.paintScreen(&image, &buff);
+    page.paintScreen(&image);
     QLoggingCategory::installFilter(previousFilter);
 }
 

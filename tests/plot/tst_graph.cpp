@@ -4,6 +4,8 @@
 #include "graph.h"
 
 #include <QImage>
+#include <QPainter>
+#include <QRandomGenerator>
 #include <QtTest>
 #include <cstring>
 #include <memory>
@@ -42,11 +44,59 @@ private slots:
     void slopeAlpha();
     void steepSegmentIsFaint();
     void signal2xRange();
+    void tracesMatchQtLines_data();
+    void tracesMatchQtLines();
     void cursorLines_data();
     void cursorLines();
     void convBufToInt16_data();
     void convBufToInt16();
 };
+
+void TestGraph::tracesMatchQtLines_data() {
+    QTest::addColumn<quint32>("seed");
+    QTest::addColumn<int>("spread"); // plot units between neighbouring values
+    QTest::newRow("gentle") << quint32(1) << 40;
+    QTest::newRow("steep, often clipped") << quint32(2) << 6000;
+    QTest::newRow("logic-like steps") << quint32(3) << -110;
+}
+
+// Traces are drawn with fills; they must give exactly the pixels of Qt's own cosmetic lines,
+// drawn segment by segment with the same colours (alpha blending included) and clipping.
+void TestGraph::tracesMatchQtLines() {
+    QFETCH(quint32, seed);
+    QFETCH(int, spread);
+    QRandomGenerator random(seed);
+    int values[768];
+    int v = 0;
+    for (int& value : values) {
+        v = spread < 0 ? (random.bounded(4) ? v : (v ? 0 : -spread))
+                       : qBound(-1400, v + random.bounded(-spread, spread + 1), 1400);
+        value = v;
+    }
+    QImage fills = blankImage(), lines = blankImage();
+    {
+        Graph graph(&fills);
+        graph.signal(values, traceColour);
+        graph.signal2x(values, QColor(200, 80, 20, 90));
+    }
+    QPainter painter(&lines);
+    auto row = [](int value) { return Graph::centreY - qBound(-256, value / 4, 256); };
+    auto line = [&](int x1, int a, int x2, int b, const QColor& colour) {
+        if ((a / 4 > 256 && b / 4 > 256) || (a / 4 < -256 && b / 4 < -256))
+            return;
+        painter.setPen(QPen(colour, 0));
+        painter.drawLine(x1, row(a), x2, row(b));
+    };
+    for (int i = 0; i < 383; ++i) {
+        QColor colour = traceColour;
+        colour.setAlpha(Graph::slopeAlpha(values[i + 1] / 4 - values[i] / 4));
+        line(2 * i + 11, values[i], 2 * i + 12, values[i + 1], colour);
+    }
+    for (int k = 1; k <= 766; ++k)
+        line(k + 10, values[k], k + 11, values[k + 1], QColor(200, 80, 20, 90));
+    painter.end();
+    QCOMPARE(fills, lines);
+}
 
 void TestGraph::gridColours_data() {
     QTest::addColumn<QPoint>("point");

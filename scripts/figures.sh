@@ -1,0 +1,129 @@
+#!/usr/bin/env bash
+# Figures of the display path, measured from outside: zrv under a private Xvfb against zrv-emu,
+# on the oscilloscope page.
+#   cpu      zrv's CPU share while zrv-emu streams at 2 500 000 bit/s (CPU_SECONDS, default 20)
+#   latency  time from the last byte of a frame to that frame on screen, at 921 600 and
+#            2 500 000 bit/s, the device falling silent after about 8 s of frames; also with
+#            20 000 random bytes before every frame (a noisy line)
+#   bench    the logic analyser's paint benchmark (builds build-bench with -DZRV_BENCH=ON)
+# The emulator prints the moment the last byte left and that frame's byte sum (--frames); zrv
+# logs the sum of every frame it draws (category zrv.app) with Qt's %{time boot}, the same
+# monotonic clock.
+#   usage: scripts/figures.sh [cpu] [latency] [bench]     (default: all three)
+set -euo pipefail
+ROOT="$(cd "$(dirname "$0")/.." && pwd)"
+cd "$ROOT"
+
+PARTS=("$@")
+((${#PARTS[@]})) || PARTS=(cpu latency bench)
+CPU_SECONDS="${CPU_SECONDS:-20}"
+STREAM_SECONDS=8
+
+XS_NAME=figures
+source scripts/lib/xsession.sh
+xs_build
+WORK="$(mktemp -d /tmp/zrv-figures.XXXXXX)"
+LINK="$WORK/zrv-port"
+xs_start_xvfb 1100 700
+TICKS_PER_S="$(getconf CLK_TCK)"
+
+# Speed code and speed-list entry of settings.txt for a line speed.
+declare -A CODE=([921600]=24 [2500000]=22)
+declare -A ENTRY=([921600]=6 [2500000]=9)
+
+# run_pair BAUD EMU_ARGS...: zrv-emu and zrv connected to it, port opened.
+run_pair() {
+    local baud="$1"
+    shift
+    rm -f "$LINK"
+    "$BUILD/emulator/zrv-emu" --link "$LINK" --baud "$baud" --trace "$@" >"$WORK/zrv-emu.log" 2>&1 &
+    PIDS+=($!)
+    EMU_PID=$!
+    await test -L "$LINK"
+    printf '#%s#%s#%s#ZRV' "$LINK" "${CODE[$baud]}" "${ENTRY[$baud]}" >"$WORK/settings.txt"
+    xs_start_zrv "$WORK" QT_LOGGING_RULES="zrv.app.debug=true" \
+        QT_MESSAGE_PATTERN="%{time boot} %{message}"
+    xdotool mousemove --window "$WINDOW" 930 590 click 1 # "Open port"
+}
+
+stop_pair() {
+    kill "$ZRV_PID" "$EMU_PID" 2>/dev/null || true
+    wait "$ZRV_PID" "$EMU_PID" 2>/dev/null || true
+}
+
+cpu_ticks() { awk '{print $14 + $15}' "/proc/$ZRV_PID/stat"; }
+
+measure_cpu() {
+    run_pair 2500000
+    sleep 3 # warm-up: the stream is running and the window has settled
+    local start_ticks start_ns end_ticks wall_ns
+    start_ticks=$(cpu_ticks)
+    start_ns=$(date +%s%N)
+    sleep "$CPU_SECONDS"
+    end_ticks=$(cpu_ticks)
+    wall_ns=$(($(date +%s%N) - start_ns))
+    local frames
+    frames=$(grep -c '^frame on screen\|frame on screen' "$WORK/zrv.log" || true)
+    stop_pair
+    awk -v t=$((end_ticks - start_ticks)) -v hz="$TICKS_PER_S" -v ns="$wall_ns" -v s="$CPU_SECONDS" \
+        -v f="$frames" 'BEGIN { printf "figures: cpu: %.1f%% of one core at 2500000 bit/s over %d s (%d frames drawn)\n", 100 * t / hz / (ns / 1e9), s, f }'
+}
+
+# measure_latency BAUD LABEL BYTES_PER_FRAME EMU_ARGS...: about STREAM_SECONDS of frames.
+measure_latency() {
+    local baud="$1" label="$2" bytes="$3"
+    shift 3
+    local frames=$((STREAM_SECONDS * baud / 10 / bytes))
+    run_pair "$baud" --frames "$frames" "$@"
+    local waited=0
+    until grep -q '^silent ' "$WORK/zrv-emu.log"; do
+        sleep 0.5
+        waited=$((waited + 1))
+        if ((waited > 4 * STREAM_SECONDS + 60)); then
+            stop_pair
+            echo "figures: latency $label: zrv-emu never sent its $frames frames" >&2
+            return 1
+        fi
+    done
+    sleep 1 # ten display ticks: the last frame is on screen by now, or will never be
+    local silent sent sum shown
+    silent="$(grep '^silent ' "$WORK/zrv-emu.log" | head -n 1)"
+    sent="$(awk '{print $2}' <<<"$silent")"
+    sum="$(awk '{print $4}' <<<"$silent")"
+    shown="$(awk -v s="$sum" '$0 ~ ("sum " s "$") {print $1; exit}' "$WORK/zrv.log")"
+    stop_pair
+    if [ -z "$shown" ]; then
+        echo "figures: latency $label: the last frame (sum $sum) was never drawn" >&2
+        return 1
+    fi
+    awk -v a="$sent" -v b="$shown" -v l="$label" -v n="$frames" \
+        'BEGIN { printf "figures: latency %s: %.0f ms from its last byte to the last of %d frames on screen\n", l, 1000 * (b - a), n }'
+}
+
+bench() {
+    local dir="${BENCH_DIR:-build-bench}"
+    cmake -S . -B "$dir" -DZRV_BENCH=ON -DZRV_TESTS=OFF >/dev/null
+    cmake --build "$dir" -j "$(nproc)" --target bench_analizatorlog >/dev/null
+    "$dir/bench/bench_analizatorlog" --benchmark_filter=paintAtZoom 2>/dev/null |
+        awk '/paintAtZoom/ {printf "figures: logic analyser paint %s: %s %s CPU\n", $1, $4, $5}'
+}
+
+status=0
+for part in "${PARTS[@]}"; do
+    case "$part" in
+    cpu) measure_cpu ;;
+    latency)
+        measure_latency 921600 "at 921600 bit/s" 2050 || status=1
+        measure_latency 2500000 "at 2500000 bit/s" 2050 || status=1
+        measure_latency 2500000 "at 2500000 bit/s after 20000 noise bytes" 22050 \
+            --fault garbage --fault-every 0 --garbage-bytes 20000 || status=1
+        ;;
+    bench) bench ;;
+    *)
+        echo "usage: scripts/figures.sh [cpu] [latency] [bench]" >&2
+        exit 2
+        ;;
+    esac
+done
+echo "figures: logs in $WORK"
+exit $status
