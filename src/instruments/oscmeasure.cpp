@@ -79,8 +79,7 @@ double frequency(const int* s, int n, int tb) {
     if (!c.valid())
         return 0.0;
     const double period = double(c.last - c.first) / (c.count - 1); // samples
-    // The device clock makes 1 024 000 the right constant here, not 1 000 000.
-    return 1024000.0 / (OscScale::timeAt(tb) * period * 0.0625);
+    return OscScale::sampleRate(tb) / period;
 }
 
 QString voltageText(double mV) {

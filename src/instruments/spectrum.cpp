@@ -1,5 +1,7 @@
 #include "spectrum.h"
 
+#include "oscscale.h"
+
 #include <cmath>
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -235,6 +237,10 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
         const int groups = 1 << s;
         stage(re, im, span, groups, m - 1, table, quarter);
     }
+}
+
+double hertzPerBin(int timeBase, int points) {
+    return OscScale::sampleRate(timeBase) / points;
 }
 
 QString readoutNumber(double value, int decimals) {

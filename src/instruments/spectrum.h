@@ -28,6 +28,10 @@ double thdn(double* power, int n, double totalDb);
 // tableLen / 4 + 2^m entries; its entry k + tableLen / 4 serves as the cosine of entry k.
 void windowedButterflies(double* re, double* im, int m, const double* table, int tableLen);
 
+// Hertz between two bins of a `points`-point transform at the oscilloscope time base the span
+// sets: the device samples the spectrum through the oscilloscope's sample clock.
+double hertzPerBin(int timeBase, int points);
+
 // A readout number with `decimals` decimals; minus infinity reads "-inf", plus infinity "inf"
 // and a value that is not a number "---".
 QString readoutNumber(double value, int decimals);

@@ -143,7 +143,7 @@ void TestOscDisplay::readoutsOneChannel() {
     QCOMPARE(page.osc.rmsLabel1->text(), QString("CH1 RMS: 4.000V"));
     QCOMPARE(page.osc.avgLabel1->text(), QString("CH1 Avg: 0.0mV"));
     QCOMPARE(page.osc.vppLabel1->text(), QString("CH1 Vpp: 8.000V"));
-    QCOMPARE(page.osc.freqLabel1->text(), QString("CH1 Freq: 2.560kHz"));
+    QCOMPARE(page.osc.freqLabel1->text(), QString("CH1 Freq: 2.500kHz"));
     QCOMPARE(page.osc.rmsLabel2->text(), QString("CH2 RMS: 0V")); // one channel: untouched
 }
 
@@ -159,12 +159,12 @@ void TestOscDisplay::readoutsTwoChannels() {
         s[size_t(i)] = (i / 8) % 2 ? 320 : 0;
     page.draw(frameOf(s).get());
     QCOMPARE(o.rmsLabel1->text(), QString("CH1 RMS: 4.000V"));
-    QCOMPARE(o.freqLabel1->text(), QString("CH1 Freq: 10.24kHz"));
+    QCOMPARE(o.freqLabel1->text(), QString("CH1 Freq: 10.00kHz"));
     // 0 / 400 units of 4 mV: average 800 mV, RMS 1131.4 mV, 16-sample period.
     QCOMPARE(o.avgLabel2->text(), QString("CH2 Avg: 800.0mV"));
     QCOMPARE(o.rmsLabel2->text(), QString("CH2 RMS: 1.131V"));
     QCOMPARE(o.vppLabel2->text(), QString("CH2 Vpp: 1.600V"));
-    QCOMPARE(o.freqLabel2->text(), QString("CH2 Freq: 20.48kHz"));
+    QCOMPARE(o.freqLabel2->text(), QString("CH2 Freq: 20.00kHz"));
 }
 
 void TestOscDisplay::positionIsAppliedOnceAndNotMeasured() {
