@@ -71,7 +71,8 @@ double thdn(double* power, int n, double totalDb) {
     double residual = 0.0;
     for (int i = 0; i < n; ++i)
         residual += power[i];
-    return 100.0 * std::exp((decabel(residual) - totalDb) / 20.0);
+    // Levels are power decibels: 20 dB per decade of amplitude.
+    return 100.0 * std::pow(10.0, (decabel(residual) - totalDb) / 20.0);
 }
 
 namespace {
