@@ -234,7 +234,7 @@ void MainWindow::setTextPos(QMouseEvent* event) {
 
     switch (currentDevice) {
     case OscPage: {
-        // The scales of the page's grid and cursors.
+        // The scales of the page's grid, cursors and measurements.
         const double t = OscScale::sampleTime(osc->timeBase, X / OscScale::pixelsPerSample);
         const double u = OscScale::volts(osc->gain1, Y * OscScale::unitsPerPixel);
         readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");

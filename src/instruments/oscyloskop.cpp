@@ -340,7 +340,7 @@ QString Oscyloskop::calcAvg(const int* s, int n, int g) {
 }
 
 QString Oscyloskop::calcVpp(const int* s, int n, int g) {
-    return OscMeasure::voltageText(double(OscMeasure::peakToPeak(s, n, g)));
+    return OscMeasure::voltageText(OscMeasure::peakToPeak(s, n, g));
 }
 
 QString Oscyloskop::calcFreq(const int* s, int n, int tb) {
