@@ -27,7 +27,8 @@ double SignalModel::samplePeriodNs(int timeBase, double tickNs) {
 
 double SignalModel::rawPerVolt(int gain) {
     const int g = std::clamp(gain, 0, 6);
-    return 5.0e6 / (double(gainTab[g]) * gainCorrection(g));
+    // A division of 256 plot units is gainTab[g] x 5 mV; a raw count is f(g) / 100 plot units.
+    return 5.12e6 / (double(gainTab[g]) * gainCorrection(g));
 }
 
 int16_t SignalModel::toRaw(double volts, int gain) {

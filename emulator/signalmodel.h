@@ -13,8 +13,8 @@ namespace emu {
 //   Channel 2: a 500 Hz square wave, 0 V / 1 V, high during the first half of each period.
 //   Both are functions of the absolute emulator time, so the phase runs on continuously from one
 //   frame to the next. Optional Gaussian noise of 3 mV rms is added to every sample.
-// Raw counts per volt are chosen so that the oscilloscope's readouts (plot unit = raw * f(g) / 100,
-// one plot unit = gainTab[g] / 50 mV) show the true voltage.
+// Raw counts per volt are chosen so that the oscilloscope's grid and readouts (plot unit =
+// raw * f(g) / 100, a division of 256 plot units = gainTab[g] x 5 mV) show the true voltage.
 class SignalModel {
 public:
     static constexpr double fullScaleVolts = 1.25; // table value 2048
@@ -27,7 +27,7 @@ public:
 
     // Sample period of an oscilloscope time base in ns: timeTab[tb] ticks of `tickNs`.
     static double samplePeriodNs(int timeBase, double tickNs);
-    // Raw counts per volt at gain index g: 5e6 / (gainTab[g] * f(g)), 100 at g = 0.
+    // Raw counts per volt at gain index g: 5.12e6 / (gainTab[g] * f(g)), 102.4 at g = 0.
     static double rawPerVolt(int gain);
     // Volts to a raw sample, rounded and clipped to the 16-bit range.
     static int16_t toRaw(double volts, int gain);

@@ -7,6 +7,7 @@
 #include "generator.h"
 #include "graph.h"
 #include "oscyloskop.h"
+#include "spectrum.h"
 #include "status.h"
 #include "ustawienia.h"
 #include "zrvcom.h"
@@ -19,13 +20,6 @@
 #include <QTabWidget>
 
 namespace {
-// Pointer readout scales: oscilloscope sample period (62.5 ns ticks) by time-base index, volts
-// per division (5 mV units) by gain index, spectrum hertz per division by time base - 2.
-const int timeTab[15] = {8,   10,   8,    10,   20,    50,    100,  200,
-                         500, 1000, 2000, 5000, 10000, 20000, 50000};
-const int gainTab[7] = {500, 200, 100, 50, 20, 10, 5};
-const int freqTab[13] = {62500, 50000, 25000, 10000, 5000, 2500, 1000, 500, 250, 100, 50, 25, 10};
-
 constexpr int autoCountLimit = 1 << 20;
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
@@ -42,10 +36,6 @@ quint32 byteSum(const Buffer& frame) {
     for (int i = 0; i < frame.length; ++i)
         sum += frame.data[i];
     return sum;
-}
-
-template <typename T> T clampIndex(T v, T lo, T hi) {
-    return v < lo ? lo : (v > hi ? hi : v);
 }
 } // namespace
 
@@ -275,8 +265,9 @@ void MainWindow::setTextPos(QMouseEvent* event) {
 
     switch (currentDevice) {
     case OscPage: {
-        const double t = timeTab[clampIndex(osc->timeBase, 0, 14)] * X / 65000000.0;
-        const double u = gainTab[clampIndex(osc->gain1, 0, 6)] * Y / 13000.0;
+        // The scales of the page's grid, cursors and measurements.
+        const double t = OscScale::sampleTime(osc->timeBase, X / OscScale::pixelsPerSample);
+        const double u = OscScale::volts(osc->gain1, Y * OscScale::unitsPerPixel);
         readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");
         readoutLabel2->setText(QStringLiteral("  U: ") + Oscyloskop::value(u) + "V");
         break;
@@ -289,8 +280,9 @@ void MainWindow::setTextPos(QMouseEvent* event) {
         break;
     }
     case AnPage: {
-        const double f =
-            freqTab[clampIndex(an->timeBase - 2, 0, 12)] * (X + 384 - 2.0 * an->xPos) / 64;
+        // Two pixels per bin from the plot's left edge; the first bin shown is -xPos.
+        const double bin = (X + 384) / 2 - an->xPos;
+        const double f = hertzPerBin(an->timeBase, Analizator::points) * bin;
         readoutLabel1->setText(QStringLiteral("  F: ") + Oscyloskop::value(f) + "Hz");
         readoutLabel2->setText(QStringLiteral("  U/Uz: ") + Oscyloskop::value(Y * 10 / 64) + "dB");
         break;

@@ -73,7 +73,7 @@ private:
 void applyFunction(unsigned char f, float& re, float& im) {
     switch (f) {
     case 'a':
-        re = float(5.0 * std::log(double(re))); // five times ln: the device's ln scale
+        re = float(std::log(double(re)));
         break;
     case 'b':
         re = float(std::tan(double(re)));

@@ -102,7 +102,10 @@ void Analizator::start() {
 }
 
 void Analizator::taSlot() {
-    timeBase = 14 - taBox->currentIndex();
+    const int chosen = 14 - taBox->currentIndex();
+    if (chosen != timeBase)
+        restartHold();
+    timeBase = chosen;
     if (com)
         com->setTimeBase(timeBase);
 }
@@ -115,12 +118,21 @@ void Analizator::vaSlot() {
 
 void Analizator::xPosSlot() {
     const int v = xPosBar->value();
-    xPos = v < -128 ? -128 : (v > 0 ? 0 : v);
+    const int shifted = v < -128 ? -128 : (v > 0 ? 0 : v);
+    if (shifted != xPos)
+        restartHold();
+    xPos = shifted;
 }
 
 void Analizator::maxHoldSlot() {
     if (holdBox->checkState() == Qt::Checked)
-        std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
+        restartHold();
+}
+
+void Analizator::restartHold() {
+    // The held trace is kept per displayed column: peaks of another span or offset would stand
+    // at the wrong frequencies.
+    std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
 }
 
 void Analizator::drawGraph(Buffer* frame) {

@@ -63,6 +63,7 @@ private slots:
 
 private:
     std::array<QWidget*, 6> controls() const;
+    void restartHold();
 
     QComboBox* taBox;
     QComboBox* vaBox;

@@ -100,8 +100,8 @@ void applyOffset(const int* shape, int* wave, int dcShift) {
 void resample(const int* wave, int* out, int tabs, int gain) {
     tabs = std::clamp(tabs, 1, tableSize);
     for (int j = 0; j < tabs; ++j) {
-        const long long v = (long long)wave[(j * tableSize) / tabs] * gain / unityGain;
-        out[j] = int(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+        // Clipped to the device's 12 bits, so it plays what the preview shows.
+        out[j] = clampSample((long long)wave[(j * tableSize) / tabs] * gain / unityGain);
     }
 }
 

@@ -33,8 +33,8 @@ void shiftArbitrary(int* wave, int dcShift);
 void synthNoise(int* shape, bool pink, uint32_t seed);
 void applyOffset(const int* shape, int* wave, int dcShift);
 
-// out[j] = wave[j * 512 / tabs] * gain / 1250 for the `tabs` played points; not clamped (the
-// upload keeps the low 12 bits). tabs outside 1..512 is limited to that range.
+// out[j] = wave[j * 512 / tabs] * gain / 1250 for the `tabs` played points, clamped to the
+// 12-bit range. tabs outside 1..512 is limited to that range.
 void resample(const int* wave, int* out, int tabs, int gain);
 
 // An expression result (expected within -1..1) as a table value; NaN gives 0.

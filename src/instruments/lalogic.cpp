@@ -55,7 +55,7 @@ float cursorTime(int xPos, int zoom, int cursorX, int rate) {
     float t = float((static_cast<long long>(xPos / 2)) * z + cursorX);
     t = t * float(samplePeriodNs(rate));
     t = t / float(z);
-    t = t / 500.0f;
+    t = t / 1000.0f; // ns to us
     return t;
 }
 

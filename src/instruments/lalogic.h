@@ -43,8 +43,8 @@ void setCondition(Trigger& t, int channel, int index);
 int fillSeries(const uint8_t* bytes /* captureBytes */, int (*out)[positions], int start, int zoom,
                int cursor);
 
-// Cursor time in single precision as the readout shows it: sample count times the period,
-// divided by 500 (so the unit shown as "us").
+// Cursor time in microseconds, single precision: the samples from the start of the capture to
+// the cursor times the sample period of the rate.
 float cursorTime(int xPos, int zoom, int cursorX, int rate);
 
 QString timeText(float t);

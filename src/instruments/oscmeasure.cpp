@@ -50,7 +50,7 @@ double rms(const int* s, int n, int g) {
     double sum = 0.0;
     for (int i = c.first; i < c.last; ++i)
         sum += double(s[i]) * double(s[i]);
-    return OscScale::gainAt(g) * std::sqrt(sum / (c.last - c.first)) / 50.0;
+    return 1000.0 * OscScale::volts(g, std::sqrt(sum / (c.last - c.first)));
 }
 
 double average(const int* s, int n, int g) {
@@ -60,10 +60,10 @@ double average(const int* s, int n, int g) {
     double sum = 0.0;
     for (int i = c.first; i < c.last; ++i)
         sum += s[i];
-    return OscScale::gainAt(g) * (sum / (c.last - c.first)) / 50.0;
+    return 1000.0 * OscScale::volts(g, sum / (c.last - c.first));
 }
 
-long long peakToPeak(const int* s, int n, int g) {
+double peakToPeak(const int* s, int n, int g) {
     int max = -10000, min = 10000;
     for (int i = 0; i < n; ++i) {
         if (s[i] > max)
@@ -71,7 +71,7 @@ long long peakToPeak(const int* s, int n, int g) {
         if (s[i] < min)
             min = s[i];
     }
-    return OscScale::gainAt(g) * (static_cast<long long>(max) - min) / 50;
+    return 1000.0 * OscScale::volts(g, double(max) - min);
 }
 
 double frequency(const int* s, int n, int tb) {
@@ -79,8 +79,7 @@ double frequency(const int* s, int n, int tb) {
     if (!c.valid())
         return 0.0;
     const double period = double(c.last - c.first) / (c.count - 1); // samples
-    // The device clock makes 1 024 000 the right constant here, not 1 000 000.
-    return 1024000.0 / (OscScale::timeAt(tb) * period * 0.0625);
+    return OscScale::sampleRate(tb) / period;
 }
 
 QString voltageText(double mV) {

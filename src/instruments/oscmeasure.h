@@ -17,10 +17,10 @@ struct Crossings {
 };
 Crossings scan(const int* s, int n);
 
-// Results in mV (voltages) and Hz; 0 when the signal has no period window.
+// Results in mV (voltages, on the grid's scale) and Hz; 0 when the signal has no period window.
 double rms(const int* s, int n, int g);
 double average(const int* s, int n, int g);
-long long peakToPeak(const int* s, int n, int g);
+double peakToPeak(const int* s, int n, int g);
 double frequency(const int* s, int n, int tb);
 
 // "4.000V", "12.34V", "-250.0mV"; "2.560kHz", "50.0Hz".

@@ -27,6 +27,27 @@ constexpr int timeAt(int tb) {
     return timeTab[clampTimeBase(tb)];
 }
 
+// The device's sample clock ticks every 62.5 ns.
+constexpr double ticksPerSecond = 16000000.0;
+constexpr int pixelsPerSample = 2;
+constexpr int unitsPerPixel = 4; // plot units are quarter pixels
+constexpr int pixelsPerDivision = 64;
+
+// Seconds that `samples` sample periods last at time-base tb (multiplied before the division,
+// so whole numbers of ticks come out exact).
+constexpr double sampleTime(int tb, double samples) {
+    return samples * timeAt(tb) / ticksPerSecond;
+}
+// Samples per second at time-base tb.
+constexpr double sampleRate(int tb) {
+    return ticksPerSecond / timeAt(tb);
+}
+// Volts of `units` plot units at gain index g: a division (256 units) is gainTab[g] x 5 mV, as
+// the V/div box names it. Plot units already carry the gain correction below.
+constexpr double volts(int g, double units) {
+    return units * gainAt(g) / (200.0 * pixelsPerDivision * unitsPerPixel);
+}
+
 // Gain correction in percent: a raw sample s becomes s * gainFactor(g) / 100 plot units.
 constexpr int gainFactor(int g) {
     return (50000 / gainAt(g)) >> clampGain(g);

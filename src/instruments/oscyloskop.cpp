@@ -15,7 +15,7 @@
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
-#include <cstdlib>
+#include <cmath>
 #include <limits>
 
 int bufGraph[OscScale::plotLen];
@@ -38,7 +38,6 @@ constexpr int twoChannelTimeItems = 11;
 constexpr int oneChannelTimeItems = 15;
 
 constexpr int plotLeft = 10, centreRow = 286;
-constexpr double ticksPerSecond = 32000000.0; // pixel clock of the cursors: 2 px per sample
 
 QColor ch1Colour() {
     return QColor(50, 60, 255);
@@ -293,24 +292,23 @@ void Oscyloskop::drawCursors(Graph& graph) {
     if (timeCursorBox->isChecked()) {
         graph.cursorV(tCursor1, cursorColour());
         graph.cursorV(tCursor2, cursorColour());
-        const int period = OscScale::timeAt(timeBase); // ticks per sample
-        const double seconds = double(tCursor2 - tCursor1) * period / ticksPerSecond;
-        const int span = std::abs(tCursor2 - tCursor1);
+        const double samples = double(tCursor2 - tCursor1) / OscScale::pixelsPerSample;
+        const double seconds = OscScale::sampleTime(timeBase, samples);
         // Coincident cursors: no period to invert.
-        const double hertz =
-            span ? ticksPerSecond / span / period : std::numeric_limits<double>::infinity();
+        const double hertz = samples != 0.0 ? OscScale::sampleRate(timeBase) / std::fabs(samples)
+                                            : std::numeric_limits<double>::infinity();
         cursorTimeLabel->setText(QStringLiteral("Time: ") + value(seconds) + "s");
         cursorFreqLabel->setText(QStringLiteral("Freq: ") + value(hertz) + "Hz");
     }
     if (voltCursorBox->isChecked()) {
         graph.cursorH(vCursor1, cursorColour());
         graph.cursorH(vCursor2, cursorColour());
-        const int dv = vCursor2 - vCursor1;
+        const double units = double(vCursor2 - vCursor1) * OscScale::unitsPerPixel;
         cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
-                                  value(dv * OscScale::gainAt(gain1) / 12800.0) + "V");
+                                  value(OscScale::volts(gain1, units)) + "V");
         if (twoChannel())
             cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
-                                      value(dv * OscScale::gainAt(gain2) / 12800.0) + "V");
+                                      value(OscScale::volts(gain2, units)) + "V");
     }
 }
 
@@ -344,7 +342,7 @@ QString Oscyloskop::calcAvg(const int* s, int n, int g) {
 }
 
 QString Oscyloskop::calcVpp(const int* s, int n, int g) {
-    return OscMeasure::voltageText(double(OscMeasure::peakToPeak(s, n, g)));
+    return OscMeasure::voltageText(OscMeasure::peakToPeak(s, n, g));
 }
 
 QString Oscyloskop::calcFreq(const int* s, int n, int tb) {

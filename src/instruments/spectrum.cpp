@@ -1,5 +1,7 @@
 #include "spectrum.h"
 
+#include "oscscale.h"
+
 #include <cmath>
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -69,7 +71,8 @@ double thdn(double* power, int n, double totalDb) {
     double residual = 0.0;
     for (int i = 0; i < n; ++i)
         residual += power[i];
-    return 100.0 * std::exp((decabel(residual) - totalDb) / 20.0);
+    // Levels are power decibels: 20 dB per decade of amplitude.
+    return 100.0 * std::pow(10.0, (decabel(residual) - totalDb) / 20.0);
 }
 
 namespace {
@@ -235,6 +238,10 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
         const int groups = 1 << s;
         stage(re, im, span, groups, m - 1, table, quarter);
     }
+}
+
+double hertzPerBin(int timeBase, int points) {
+    return OscScale::sampleRate(timeBase) / points;
 }
 
 QString readoutNumber(double value, int decimals) {

@@ -18,7 +18,8 @@ double decabel(double x);
 
 // THD+N in percent of a power spectrum in natural bin order: the DC bins 0 and 1 and the six
 // bins index-3 .. index+2 around the strongest bin are cleared, the rest of bins 0 .. n-1 is
-// the residual, and the result is 100 * e^((decabel(residual) - totalDb) / 20). Returns -1 for
+// the residual, and the result is 100 * 10^((decabel(residual) - totalDb) / 20), the rest's
+// amplitude in percent of the whole (a rest 40 dB down reads 1 %). Returns -1 for
 // n < 1 or when no bin holds a power. Alters `power`, but never at or beyond index n.
 double thdn(double* power, int n, double totalDb);
 
@@ -27,6 +28,10 @@ double thdn(double* power, int n, double totalDb);
 // circle of `tableLen` entries (entry k = sin(2 pi k / tableLen)) with at least
 // tableLen / 4 + 2^m entries; its entry k + tableLen / 4 serves as the cosine of entry k.
 void windowedButterflies(double* re, double* im, int m, const double* table, int tableLen);
+
+// Hertz between two bins of a `points`-point transform at the oscilloscope time base the span
+// sets: the device samples the spectrum through the oscilloscope's sample clock.
+double hertzPerBin(int timeBase, int points);
 
 // A readout number with `decimals` decimals; minus infinity reads "-inf", plus infinity "inf"
 // and a value that is not a number "---".

@@ -250,12 +250,13 @@ void TestMainWindow::pointerReadout_data() {
     QTest::addColumn<QPoint>("label2");
     QTest::newRow("scope centre") << 0 << QPoint(394, 286) << "  T: 0.00us"
                                   << "  U: 0.00uV" << QPoint(394, 286) << QPoint(394, 306);
-    // 64 px right = one division: 200 * 64 / 65e6 s = 196.9 us; 64 px up at 2.5 V/div.
-    QTest::newRow("scope one division") << 0 << QPoint(458, 222) << "  T: 196.9us"
-                                        << "  U: 2462mV" << QPoint(458, 222) << QPoint(458, 242);
+    // One division right and up reads what the boxes name: 400us/dz, 2.5V/dz.
+    QTest::newRow("scope one division") << 0 << QPoint(458, 222) << "  T: 400us"
+                                        << "  U: 2500mV" << QPoint(458, 222) << QPoint(458, 242);
+    // 306 px = 4.78 divisions, 234 px down = 3.66 divisions.
     QTest::newRow("near right and bottom edges")
-        << 0 << QPoint(700, 520) << "  T: 942us"
-        << "  U: -9.00V" << QPoint(600, 490) << QPoint(600, 510);
+        << 0 << QPoint(700, 520) << "  T: 1913us"
+        << "  U: -9.14V" << QPoint(600, 490) << QPoint(600, 510);
     QTest::newRow("spectrum left edge") << 2 << QPoint(11, 286) << "  F: 39.1Hz"
                                         << "  U/Uz: 0.00udB" << QPoint(11, 286) << QPoint(11, 306);
 }

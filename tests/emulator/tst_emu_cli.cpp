@@ -157,15 +157,15 @@ void TestEmuCli::framesReachTheProgramsBuffer() {
     com.Start();
     com.osc1chStart();
     QTRY_COMPARE_WITH_TIMEOUT(buffer.length, 2048, 20000);
-    // The 1 kHz, 1 V sine the device plays before any upload: 100 raw counts per volt at gain 0.
+    // The 1 kHz, 1 V sine the device plays before any upload: 102.4 raw counts per volt at gain 0.
     int high = -32768, low = 32767;
     for (int i = 0; i < 1024; ++i) {
         const int s = int16_t(buffer.data[2 * i] | (buffer.data[2 * i + 1] << 8));
         high = std::max(high, s);
         low = std::min(low, s);
     }
-    QCOMPARE(high, 100);
-    QCOMPARE(low, -100);
+    QCOMPARE(high, 102);
+    QCOMPARE(low, -102);
     com.Close();
 }
 
@@ -187,9 +187,9 @@ void TestEmuCli::rawEKeepsShortFrames() {
     buffer.length = -1;
     QCOMPARE(com.Open(emu.slavePath(), 24, &buffer), 1);
     com.Start();
-    // 1655 counts = 1.010 V = raw 101 = bytes 0x65 0x00 at 2.5 V/div.
+    // 1616 counts = 0.986 V = raw 101 = bytes 0x65 0x00 at 2.5 V/div.
     int table[512];
-    std::fill(table, table + 512, 1655);
+    std::fill(table, table + 512, 1616);
     com.sendGenChannel(table);
     com.osc1chStart();
     QTRY_COMPARE_WITH_TIMEOUT(buffer.length, rawE ? 0 : 2048, 20000);

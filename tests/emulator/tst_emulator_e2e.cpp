@@ -67,14 +67,14 @@ void TestEmulatorE2e::scopeStartAndFramesReachBuffer() {
     QCOMPARE(start, (QStringList{"osc1chStart", "setTimeBase 7", "setGain1 0", "setGain2 0"}));
 
     QTRY_COMPARE_WITH_TIMEOUT(buff.length, 2048, 20000);
-    // The emulator's 1 kHz, 1 V sine: 100 raw counts per volt at 2.5 V/div.
+    // The emulator's 1 kHz, 1 V sine: 102.4 raw counts per volt at 2.5 V/div.
     int high = -32768, low = 32767;
     for (int i = 0; i < 1024; ++i) {
         high = std::max(high, sampleAt(i));
         low = std::min(low, sampleAt(i));
     }
-    QCOMPARE(high, 100);
-    QCOMPARE(low, -100);
+    QCOMPARE(high, 102);
+    QCOMPARE(low, -102);
 
     w->portToggle()->click();
     QTRY_COMPARE(w->status()->text(), QStringLiteral("closed"));

@@ -20,8 +20,8 @@ int sampleAt(int i) {
     return int16_t(buff.data[2 * i] | (buff.data[2 * i + 1] << 8));
 }
 
-// The emulator's noiseless 1 kHz, 1 V sine at 2.5 V/div: 1024 samples of +-100 counts, 12.5 us
-// apart, so neighbours differ by at most 2 pi 100 * 0.0125 ~ 8 counts. A frame stitched from
+// The emulator's noiseless 1 kHz, 1 V sine at 2.5 V/div: 1024 samples of +-102 counts, 12.5 us
+// apart, so neighbours differ by at most 2 pi 102 * 0.0125 ~ 8 counts. A frame stitched from
 // damaged pieces fails one of these.
 bool showsGoodFrame() {
     if (buff.length != 2048)
@@ -34,7 +34,7 @@ bool showsGoodFrame() {
         if (i > 0 && std::abs(s - sampleAt(i - 1)) > 10)
             return false;
     }
-    return high == 100 && low == -100;
+    return high == 102 && low == -102;
 }
 
 void forgetFrame() {

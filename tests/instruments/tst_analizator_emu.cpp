@@ -3,6 +3,7 @@
 #include "analizator.h"
 #include "emuprocess.h"
 #include "mainwindow.h"
+#include "oscyloskop.h"
 #include "zrvcom.h"
 
 #include <QCheckBox>
@@ -104,13 +105,20 @@ void TestAnalizatorEmu::generatorSineLandsInItsBin() {
         QTRY_VERIFY_WITH_TIMEOUT(page->spectrum()[expected] > 0 && peakBin(page) == expected,
                                  10000);
 
-        // A clean sine with the emulator's 3 mV of noise: strong total power, and a THD+N near
-        // 10 % (noise some 47 dB down, through the natural exponential), where a square wave
-        // would read about 70 %.
+        // A clean sine with the emulator's 3 mV of noise: strong total power, and a THD+N under
+        // 1 % (the noise is some 47 dB down), where a square wave would read over 40 %.
         const double power = readoutValue(page->powerReadout());
         const double distortion = readoutValue(page->thdnReadout());
         QVERIFY2(power > 100.0 && power < 160.0, qPrintable(page->powerReadout()->text()));
-        QVERIFY2(distortion > 0.0 && distortion < 20.0, qPrintable(page->thdnReadout()->text()));
+        QVERIFY2(distortion > 0.0 && distortion < 1.0, qPrintable(page->thdnReadout()->text()));
+
+        // The pointer on the peak's column (2 px per bin from the plot's left edge at x = 10)
+        // reads the generator's frequency.
+        const QPoint peak(10 + 2 * expected, 286);
+        QTest::mousePress(&window, Qt::LeftButton, Qt::NoModifier, peak);
+        const double hertz = 32e6 / divider / points;
+        QCOMPARE(window.readout1()->text(), "  F: " + Oscyloskop::value(hertz) + "Hz");
+        QTest::mouseRelease(&window, Qt::LeftButton, Qt::NoModifier, peak);
 
         QTest::mouseClick(window.portToggle(), Qt::LeftButton);
         QVERIFY(!window.isConnected());

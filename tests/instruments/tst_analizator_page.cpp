@@ -349,6 +349,13 @@ void TestAnalizatorPage::maxHold() {
     auto low = sineFrame(50, 20000);
     auto high = sineFrame(150, 20000);
     auto late = sineFrame(250, 20000);
+    auto heldIsLive = [&f] {
+        return std::equal(f.page.held(), f.page.held() + 512, f.page.spectrum());
+    };
+    auto chooseSpan = [&f](int index) {
+        f.page.spanBox()->setCurrentIndex(index);
+        emit f.page.spanBox()->activated(index);
+    };
 
     f.page.maxHoldBox()->setChecked(true);
     for (int i = 0; i < 512; ++i)
@@ -362,26 +369,35 @@ void TestAnalizatorPage::maxHold() {
     for (int i = 0; i < 512; ++i)
         QVERIFY(f.page.held()[i] >= f.page.spectrum()[i]);
 
-    // Moving the offset neither clears nor shifts the held values.
+    // A new offset or span restarts the hold: no peak of the old view stays.
     f.page.offsetBar()->setValue(-64);
     f.draw(high.get());
-    QCOMPARE(f.page.held()[50], peakLow);
-    QCOMPARE(f.page.held()[150], peakHigh);
+    QVERIFY(heldIsLive());
+    f.draw(late.get());
+    const int peakLate = f.page.held()[250 - 64];
+    chooseSpan(3);
+    f.draw(high.get());
+    QVERIFY(heldIsLive());
+    f.draw(late.get());
+    chooseSpan(3); // the same span again: still the same view
+    f.draw(high.get());
+    QCOMPARE(f.page.held()[250 - 64], peakLate);
 
     // Unchecked: kept but no longer updated.
-    f.page.offsetBar()->setValue(0);
+    auto other = sineFrame(350, 20000);
+    const int before = f.page.held()[350 - 64];
     f.page.maxHoldBox()->setChecked(false);
-    f.draw(late.get());
-    QCOMPARE(f.page.held()[50], peakLow);
-    QCOMPARE(f.page.held()[250], -1024);
+    f.draw(other.get());
+    QVERIFY(f.page.spectrum()[350 - 64] > before + 500);
+    QCOMPARE(f.page.held()[350 - 64], before);
+    QCOMPARE(f.page.held()[250 - 64], peakLate);
 
     // Checked again: restarted from the bottom edge.
     f.page.maxHoldBox()->setChecked(true);
     for (int i = 0; i < 512; ++i)
         QCOMPARE(f.page.held()[i], -1024);
-    f.draw(late.get());
-    QVERIFY(f.page.held()[250] > 500);
-    QCOMPARE(f.page.held()[50], f.page.spectrum()[50]);
+    f.draw(low.get());
+    QVERIFY(heldIsLive());
 }
 
 void TestAnalizatorPage::holdTraceDrawnOnlyWhenChecked() {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
@@ -101,6 +102,14 @@ void TestAnalizatorLogEmu::triggeredCaptureShowsCounter() {
         QApplication::sendEvent(&window, &press);
         const QString expected = QStringLiteral("Value: %1").arg(byteAtPoint(*page, trigger));
         QTRY_COMPARE(page->valueLabel->text(), expected);
+        // Time: the sample's index times the period the rate box names.
+        const QRegularExpressionMatch rate =
+            QRegularExpression("^(\\d+)(K?)SPS$").match(page->rateBox->currentText());
+        QVERIFY(rate.hasMatch());
+        const double perSecond =
+            rate.captured(1).toDouble() * (rate.captured(2).isEmpty() ? 1 : 1e3);
+        QCOMPARE(page->timeLabel->text(),
+                 QStringLiteral("Time: %1ms").arg(trigger / perSecond * 1e3, 0, 'f', 3));
 
         QTest::mouseClick(window.portToggle(), Qt::LeftButton);
         QVERIFY(!window.isConnected());

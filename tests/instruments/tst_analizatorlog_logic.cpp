@@ -164,16 +164,16 @@ void TestAnalizatorLogLogic::timeReadout_data() {
     QTest::addColumn<QString>("text");
 
     QTest::newRow("origin") << 0 << 1 << 0 << 0 << "Time: 0.00us";
-    QTest::newRow("zoom 4, cursor 100, 4MSPS") << 0 << 4 << 100 << 0 << "Time: 12.50us";
-    QTest::newRow("zoom 3 keeps the fraction") << 3 << 3 << 1 << 0 << "Time: 0.67us";
-    QTest::newRow("just below 1000") << 1984 << 1 << 7 << 1 << "Time: 999.00us";
-    QTest::newRow("1000 turns to ms") << 1984 << 1 << 8 << 1 << "Time: 1.000ms";
-    QTest::newRow("20KSPS, cursor 100") << 0 << 1 << 100 << 7 << "Time: 10.000ms";
-    QTest::newRow("xPos counts whole samples") << 1985 << 4 << 100 << 7 << "Time: 101.700ms";
-    QTest::newRow("1000000 turns to s") << 0 << 1 << 100 << 13 << "Time: 1.000s";
-    QTest::newRow("200SPS, end of view") << 1984 << 1 << 767 << 13 << "Time: 17.590s";
-    QTest::newRow("rate past the table clamps") << 0 << 1 << 100 << 99 << "Time: 1.000s";
-    QTest::newRow("negative rate clamps") << 0 << 4 << 100 << -1 << "Time: 12.50us";
+    QTest::newRow("zoom 4, cursor 100, 4MSPS") << 0 << 4 << 100 << 0 << "Time: 6.25us";
+    QTest::newRow("zoom 3 keeps the fraction") << 3 << 3 << 1 << 0 << "Time: 0.33us";
+    QTest::newRow("just below 1000") << 1984 << 1 << 7 << 2 << "Time: 999.00us";
+    QTest::newRow("1000 turns to ms") << 1984 << 1 << 8 << 2 << "Time: 1.000ms";
+    QTest::newRow("20KSPS, sample 65") << 0 << 1 << 65 << 7 << "Time: 3.250ms";
+    QTest::newRow("xPos counts whole samples") << 1985 << 4 << 100 << 7 << "Time: 50.850ms";
+    QTest::newRow("1000000 turns to s") << 0 << 1 << 200 << 13 << "Time: 1.000s";
+    QTest::newRow("200SPS, end of view") << 1984 << 1 << 767 << 13 << "Time: 8.795s";
+    QTest::newRow("rate past the table clamps") << 0 << 1 << 200 << 99 << "Time: 1.000s";
+    QTest::newRow("negative rate clamps") << 0 << 4 << 100 << -1 << "Time: 6.25us";
 }
 
 void TestAnalizatorLogLogic::timeReadout() {

@@ -13,6 +13,7 @@
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -64,6 +65,10 @@ void TestGeneratorE2e::expressionReachesDeviceAndScope() {
     w.tabBar()->setCurrentIndex(MainWindow::GenPage);
     QTRY_VERIFY_WITH_TIMEOUT(emu->traced("genStart"), 10000);
     QTRY_VERIFY_WITH_TIMEOUT(emu->traced("setFreq 62 512"), 10000);
+    // 2000 mV of the full-scale sine reaches the device clipped (a wrapped table would start
+    // at -821 and reach -2048 only by wrapping).
+    w.findChild<QSpinBox*>(QStringLiteral("gainBox"))->setValue(2000);
+    QTRY_VERIFY_WITH_TIMEOUT(emu->traced("sendGenChannel 2047 min -2048 max 2047"), 10000);
 
     // "I(x-1/2)" is 1 for the first half of the period and 0 for the second.
     auto* type = w.findChild<QComboBox*>(QStringLiteral("typeBox"));

@@ -127,7 +127,7 @@ void TestGeneratorSynth::resampleScales_data() {
     QTest::addColumn<int>("low");
     QTest::newRow("unity") << 1250 << 2047 << -2048;
     QTest::newRow("zero") << 0 << 0 << 0;
-    QTest::newRow("3000 unclamped") << 3000 << 4912 << -4915;
+    QTest::newRow("3000 clamped") << 3000 << 2047 << -2048;
     QTest::newRow("half") << 625 << 1023 << -1024;
 }
 

@@ -140,10 +140,10 @@ void TestOscDisplay::beforeTheFirstFrame() {
 void TestOscDisplay::readoutsOneChannel() {
     Page page;
     page.draw(frameOf(square(-400, 400)).get());
-    QCOMPARE(page.osc.rmsLabel1->text(), QString("CH1 RMS: 4.000V"));
+    QCOMPARE(page.osc.rmsLabel1->text(), QString("CH1 RMS: 3.906V"));
     QCOMPARE(page.osc.avgLabel1->text(), QString("CH1 Avg: 0.0mV"));
-    QCOMPARE(page.osc.vppLabel1->text(), QString("CH1 Vpp: 8.000V"));
-    QCOMPARE(page.osc.freqLabel1->text(), QString("CH1 Freq: 2.560kHz"));
+    QCOMPARE(page.osc.vppLabel1->text(), QString("CH1 Vpp: 7.813V"));
+    QCOMPARE(page.osc.freqLabel1->text(), QString("CH1 Freq: 2.500kHz"));
     QCOMPARE(page.osc.rmsLabel2->text(), QString("CH2 RMS: 0V")); // one channel: untouched
 }
 
@@ -158,13 +158,13 @@ void TestOscDisplay::readoutsTwoChannels() {
     for (int i = 512; i < 1024; ++i)
         s[size_t(i)] = (i / 8) % 2 ? 320 : 0;
     page.draw(frameOf(s).get());
-    QCOMPARE(o.rmsLabel1->text(), QString("CH1 RMS: 4.000V"));
-    QCOMPARE(o.freqLabel1->text(), QString("CH1 Freq: 10.24kHz"));
-    // 0 / 400 units of 4 mV: average 800 mV, RMS 1131.4 mV, 16-sample period.
-    QCOMPARE(o.avgLabel2->text(), QString("CH2 Avg: 800.0mV"));
-    QCOMPARE(o.rmsLabel2->text(), QString("CH2 RMS: 1.131V"));
-    QCOMPARE(o.vppLabel2->text(), QString("CH2 Vpp: 1.600V"));
-    QCOMPARE(o.freqLabel2->text(), QString("CH2 Freq: 20.48kHz"));
+    QCOMPARE(o.rmsLabel1->text(), QString("CH1 RMS: 3.906V"));
+    QCOMPARE(o.freqLabel1->text(), QString("CH1 Freq: 10.00kHz"));
+    // 0 / 400 units of 1 V / 256: average 781.3 mV, RMS 1104.9 mV, 16-sample period.
+    QCOMPARE(o.avgLabel2->text(), QString("CH2 Avg: 781.3mV"));
+    QCOMPARE(o.rmsLabel2->text(), QString("CH2 RMS: 1.105V"));
+    QCOMPARE(o.vppLabel2->text(), QString("CH2 Vpp: 1.563V"));
+    QCOMPARE(o.freqLabel2->text(), QString("CH2 Freq: 20.00kHz"));
 }
 
 void TestOscDisplay::positionIsAppliedOnceAndNotMeasured() {
@@ -375,14 +375,14 @@ void TestOscDisplay::singleHoldsThenLevelChangeCapturesAgain() {
     o.enable();
     choose(o.trigModeBox, 3); // Single, falling LF, level 0
     page.draw(frameOf(square(-400, 400)).get());
-    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 8.000V"));
+    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 7.813V"));
     page.draw(frameOf(square(-200, 200)).get());
-    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 8.000V"));
+    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 7.813V"));
     o.trigLevelBox->stepUp();
     page.draw(frameOf(square(-200, 200)).get());
-    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 4.000V"));
+    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 3.906V"));
     page.draw(frameOf(square(-100, 100)).get());
-    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 4.000V"));
+    QCOMPARE(o.vppLabel1->text(), QString("CH1 Vpp: 3.906V"));
 }
 
 QTEST_MAIN(TestOscDisplay)

@@ -90,27 +90,28 @@ void TestOscMeasure::readouts_data() {
     QTest::addColumn<QString>("vpp");
     QTest::addColumn<QString>("freq");
     auto list = [](const std::vector<int>& v) { return QList<int>(v.begin(), v.end()); };
-    QTest::newRow("square, 2.5V/dz, tb 7") << list(square(32, -400, 400)) << 0 << 7 << "4.000V"
+    // A division of 256 plot units is what the V/div box names: 2.5 V at 2.5V/dz.
+    QTest::newRow("square, 2.5V/dz, tb 7") << list(square(32, -400, 400)) << 0 << 7 << "3.906V"
                                            << "0.0mV"
-                                           << "8.000V"
-                                           << "2.560kHz";
+                                           << "7.813V"
+                                           << "2.500kHz";
     QTest::newRow("same square starting high")
-        << list(square(32, -400, 400, true)) << 0 << 7 << "4.000V"
+        << list(square(32, -400, 400, true)) << 0 << 7 << "3.906V"
         << "0.0mV"
-        << "8.000V"
-        << "2.560kHz";
-    QTest::newRow("offset square, 25mV/dz") << list(square(64, 0, 1000)) << 6 << 14 << "70.7mV"
-                                            << "50.0mV"
-                                            << "100.0mV"
-                                            << "5.1Hz";
-    QTest::newRow("large square, 1V/dz, tb 0") << list(square(8, -2000, 3000)) << 1 << 0 << "10.20V"
-                                               << "2.000V"
-                                               << "20.00V"
-                                               << "256.00kHz";
-    QTest::newRow("negative average in mV") << list(square(32, -800, 100)) << 0 << 7 << "5.701V"
-                                            << "-3500.0mV"
-                                            << "9.000V"
-                                            << "2.560kHz";
+        << "7.813V"
+        << "2.500kHz";
+    QTest::newRow("offset square, 25mV/dz") << list(square(64, 0, 1000)) << 6 << 14 << "69.1mV"
+                                            << "48.8mV"
+                                            << "97.7mV"
+                                            << "5.0Hz";
+    QTest::newRow("large square, 1V/dz, tb 0") << list(square(8, -2000, 3000)) << 1 << 0 << "9.959V"
+                                               << "1.953V"
+                                               << "19.53V"
+                                               << "250.00kHz";
+    QTest::newRow("negative average in mV") << list(square(32, -800, 100)) << 0 << 7 << "5.567V"
+                                            << "-3418.0mV"
+                                            << "8.789V"
+                                            << "2.500kHz";
     QTest::newRow("constant") << list(std::vector<int>(384, 0)) << 0 << 7 << "0.0mV"
                               << "0.0mV"
                               << "0.0mV"
@@ -119,19 +120,19 @@ void TestOscMeasure::readouts_data() {
     std::fill(once.begin() + 200, once.end(), 300);
     QTest::newRow("one crossing") << list(once) << 0 << 7 << "0.0mV"
                                   << "0.0mV"
-                                  << "6.000V"
+                                  << "5.859V"
                                   << "0.0Hz";
     // The peak search starts at +-10000: a signal wholly above 10000 still reads from 10000.
     QTest::newRow("peak search start values")
         << list(std::vector<int>(384, 20000)) << 0 << 7 << "0.0mV"
         << "0.0mV"
-        << "100.00V"
+        << "97.66V"
         << "0.0Hz";
-    // 100mV/dz: a plot unit is 0.4 mV, and the peak-to-peak product truncates in integers.
-    QTest::newRow("Vpp truncates") << list(square(32, -1, 2)) << 4 << 7 << "0.6mV"
-                                   << "0.2mV"
-                                   << "1.0mV"
-                                   << "2.560kHz";
+    // 100mV/dz: a plot unit is 0.39 mV.
+    QTest::newRow("small square") << list(square(32, -1, 2)) << 4 << 7 << "0.6mV"
+                                  << "0.2mV"
+                                  << "1.2mV"
+                                  << "2.500kHz";
 }
 
 void TestOscMeasure::readouts() {
@@ -159,7 +160,7 @@ void TestOscMeasure::scanStopsAfter101Crossings() {
     QCOMPARE(c.count, 101);
     QCOMPARE(c.first, 1);
     QCOMPARE(c.last, 301);
-    QCOMPARE(OscMeasure::frequency(s.data(), 384, 7), 1024000.0 / (200 * 3 * 0.0625));
+    QCOMPARE(OscMeasure::frequency(s.data(), 384, 7), 1 / (3 * 12.5e-6)); // 12.5 us samples
 }
 
 void TestOscMeasure::sineWindowCoversWholePeriods() {
@@ -169,17 +170,18 @@ void TestOscMeasure::sineWindowCoversWholePeriods() {
     for (int i = 0; i < 384; ++i)
         s[i] = int(std::lround(1000 * std::sin(2 * M_PI * i / 50.0)));
     const double mV = OscMeasure::rms(s.data(), 384, 0);
-    QVERIFY2(std::fabs(mV - 10000 / std::sqrt(2.0)) < 20, qPrintable(QString::number(mV)));
+    const double amplitude = 1000 * 2500.0 / 256; // mV: 2500 mV per 256 units at 2.5V/dz
+    QVERIFY2(std::fabs(mV - amplitude / std::sqrt(2.0)) < 20, qPrintable(QString::number(mV)));
     QVERIFY(std::fabs(OscMeasure::average(s.data(), 384, 0)) < 10);
-    const double hz = OscMeasure::frequency(s.data(), 384, 9); // 1000 ticks per sample
-    QVERIFY2(std::fabs(hz - 1024000.0 / (1000 * 50 * 0.0625)) < 1, qPrintable(QString::number(hz)));
+    const double hz = OscMeasure::frequency(s.data(), 384, 9); // 62.5 us per sample
+    QVERIFY2(std::fabs(hz - 320) < 1, qPrintable(QString::number(hz)));
 }
 
 void TestOscMeasure::rmsDoesNotOverflow() {
     // The largest plot values (raw 32767 on 25mV/dz) squared exceed the int range.
     const std::vector<int> s = square(32, -51116, 51116);
-    QCOMPARE(Oscyloskop::calcRMS(s.data(), 384, 6), QString("5.112V"));
-    QCOMPARE(Oscyloskop::calcVpp(s.data(), 384, 6), QString("10.22V"));
+    QCOMPARE(Oscyloskop::calcRMS(s.data(), 384, 6), QString("4.992V"));
+    QCOMPARE(Oscyloskop::calcVpp(s.data(), 384, 6), QString("9.984V"));
 }
 
 void TestOscMeasure::voltageText_data() {
