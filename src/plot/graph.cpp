@@ -84,7 +84,7 @@ void Graph::steepSegment(int x1, int y1, int x2, int y2, const QColor& colour) {
         std::swap(y1, y2);
     }
     const int rows = y2 - y1;
-    const int step = int((int64_t(x2 - x1) << 16) / rows); // columns per row, 16.16
+    const int step = int(int64_t(x2 - x1) * 65536 / rows); // columns per row, 16.16
     const int round = step > 0 ? 32 : 0;
     const int x = (x1 << 16) - (step >> 1) + (((32 + round) * step) >> 6);
     const int firstColumn = x >> 16;
