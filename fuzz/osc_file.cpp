@@ -1,20 +1,5 @@
-// Arbitrary text as a waveform file through its reader; one scratch file for the whole run.
+// Arbitrary text as an oscilloscope waveform file through its reader.
+#include "fuzz_main.h"
 #include "osc_file.h"
 
-#include <QTemporaryDir>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static QTemporaryDir dir;
-    static const QString path = dir.filePath(QStringLiteral("wave.txt"));
-    const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
-    const QString problem = oscfuzz::check(bytes, path);
-    if (!problem.isEmpty()) {
-        std::fprintf(stderr, "osc_file: %s\n", qPrintable(problem));
-        std::abort();
-    }
-    return 0;
-}
+ZRV_FUZZ_TARGET("osc_file", oscfuzz::check)

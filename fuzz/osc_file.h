@@ -50,8 +50,8 @@ inline QString compare(const QString& path, const QByteArray& text, int n) {
     return QString();
 }
 
-// `path` is a scratch file the check may overwrite.
-inline QString check(const QByteArray& input, const QString& path) {
+inline QString check(const QByteArray& input) {
+    const QString path = wavefuzz::scratchPath();
     const QByteArray text = wavefuzz::fileText(input);
     if (!wavefuzz::writeFile(path, text))
         return QStringLiteral("cannot write the scratch file ") + path;

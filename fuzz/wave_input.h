@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QFile>
 #include <QString>
+#include <QTemporaryDir>
 
 namespace wavefuzz {
 
@@ -15,6 +16,12 @@ inline QByteArray fileText(const QByteArray& input) {
     const int lead =
         (static_cast<unsigned char>(input[0]) * 256 + static_cast<unsigned char>(input[1])) % 20480;
     return QByteArray(lead, ' ') + input.mid(2);
+}
+
+// One scratch file for the whole run, removed at exit.
+inline QString scratchPath() {
+    static QTemporaryDir dir;
+    return dir.filePath(QStringLiteral("wave.txt"));
 }
 
 inline bool writeFile(const QString& path, const QByteArray& text) {

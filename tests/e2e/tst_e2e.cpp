@@ -1,0 +1,257 @@
+// End to end through zrv-emu on a pseudo-terminal: each page driven through the real window, the
+// commands it sends as the emulator decodes them, and what it shows of the emulator's known
+// signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
+#include "emuwindow.h"
+
+#include <QtTest>
+
+#ifdef ZRV_EMU_PATH
+#include "analizator.h"
+#include "analizatorlog.h"
+#include "buffer.h"
+#include "emulator/logiccapture.h"
+#include "generator.h"
+#include "graph.h"
+#include "lalogic.h"
+#include "linerig.h"
+#include "oscyloskop.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QRegularExpression>
+#include <QSpinBox>
+#include <algorithm>
+#include <cmath>
+
+namespace {
+// "CH1 Freq: 1.000kHz" -> 1000, "CH1 Vpp: 500.0mV" -> 0.5: the unit is part of the value.
+double readout(const QLabel* label) {
+    static const QRegularExpression pattern(QStringLiteral(": (-?[0-9.]+)(k|m)?(Hz|V)$"));
+    const QRegularExpressionMatch m = pattern.match(label->text());
+    const double scale = m.captured(2) == "k" ? 1e3 : (m.captured(2) == "m" ? 1e-3 : 1.0);
+    return m.hasMatch() ? m.captured(1).toDouble() * scale : std::nan("");
+}
+
+bool near(double value, double expected, double within = 0.02) {
+    return std::fabs(value - expected) <= within * expected;
+}
+
+// Two levels at least 20 counts apart, each holding a quarter of the values.
+bool twoLevels(const int* v, int n) {
+    const int lo = *std::min_element(v, v + n), hi = *std::max_element(v, v + n);
+    const int tolerance = std::max(3, (hi - lo) / 20);
+    int low = 0, high = 0;
+    for (int i = 0; i < n; ++i) {
+        low += v[i] - lo <= tolerance;
+        high += hi - v[i] <= tolerance;
+    }
+    return hi - lo >= 20 && low >= n / 4 && high >= n / 4;
+}
+
+int sampleAt(int i) {
+    return int16_t(buff.data[2 * i] | (buff.data[2 * i + 1] << 8));
+}
+
+// The byte a drawn logic point shows, read back from the eight trace levels; -1 if none.
+int byteAtPoint(const AnalizatorLog& page, int i) {
+    int byte = 0;
+    for (int n = 0; n < LaLogic::channels; ++n) {
+        const int v = page.series(n)[i];
+        if (v != LaLogic::highLevel(n) && v != LaLogic::lowLevel(n))
+            return -1;
+        byte |= (v == LaLogic::highLevel(n)) << n;
+    }
+    return byte;
+}
+
+void press(QWidget* w, QPoint at) {
+    QTest::mousePress(w, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(w, Qt::LeftButton, Qt::NoModifier, at);
+}
+} // namespace
+#endif
+
+class TestE2e : public QObject {
+    Q_OBJECT
+private slots:
+    void oscilloscope();
+    void generatorLoopsBackToTheScope();
+    void spectrumPeakInItsBin();
+    void logicCaptureOnEachEdge_data();
+    void logicCaptureOnEachEdge();
+    void unplugAndOpenAgain();
+};
+
+#ifndef ZRV_EMU_PATH
+void TestE2e::oscilloscope() { QSKIP("zrv-emu is not built"); }
+void TestE2e::generatorLoopsBackToTheScope() {}
+void TestE2e::spectrumPeakInItsBin() {}
+void TestE2e::logicCaptureOnEachEdge_data() {}
+void TestE2e::logicCaptureOnEachEdge() {}
+void TestE2e::unplugAndOpenAgain() {}
+#else
+void TestE2e::oscilloscope() {
+    EmuWindow rig(MainWindow::OscPage);
+    QVERIFY(rig.ready());
+    for (const char* line : {"osc1chStart", "setTimeBase 7", "setGain1 0", "setGain2 0"})
+        QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced(line), 10000);
+    Oscyloskop* osc = rig.window->oscPage();
+    choose(osc->vBox1, 2); // 500mV/dz: the 2 V sine spans four divisions
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setGain1 2"), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->freqLabel1), 1000.0, 0.005) &&
+                                  near(readout(osc->vppLabel1), 2.0),
+                              qPrintable(osc->freqLabel1->text() + ", " + osc->vppLabel1->text()),
+                              20000);
+    // The drawn trace peaks at +-1 V = +-2 divisions = 128 px around the centre row (286); its
+    // pixels are blue, the grid's green.
+    const auto extent = [&rig] {
+        const QImage screen = rig.window->grab().toImage();
+        int top = 612, bottom = 0;
+        for (int y = 30; y <= 542; ++y)
+            for (int x = 11; x <= 776; ++x)
+                if (qBlue(screen.pixel(x, y)) > 100 &&
+                    qBlue(screen.pixel(x, y)) > 2 * qGreen(screen.pixel(x, y)))
+                    top = std::min(top, y), bottom = std::max(bottom, y);
+        return QStringLiteral("%1 .. %2").arg(top).arg(bottom);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(extent(), QStringLiteral("158 .. 414"), 20000);
+    osc->ch2Box->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("osc2chStart"), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->freqLabel2), 500.0, 0.005) &&
+                                  near(readout(osc->vppLabel2), 1.0),
+                              qPrintable(osc->freqLabel2->text() + ", " + osc->vppLabel2->text()),
+                              20000);
+    // One division right and two up of the centre at 400us/dz and 500mV/dz.
+    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
+    QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
+    QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
+}
+
+void TestE2e::generatorLoopsBackToTheScope() {
+    EmuWindow rig(MainWindow::OscPage);
+    QVERIFY(rig.ready());
+    MainWindow& w = *rig.window;
+    w.tabBar()->setCurrentIndex(MainWindow::GenPage);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("genStart"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setFreq 62 512"), 10000); // 1000 Hz
+    // 2000 mV of the full-scale sine reaches the device clipped, not wrapped.
+    w.findChild<QSpinBox*>(QStringLiteral("gainBox"))->setValue(2000);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("sendGenChannel 2047 min -2048 max 2047"), 10000);
+
+    // "I(x-1/2)" is 1 for the first half of the period and 0 for the second.
+    choose(w.findChild<QComboBox*>(QStringLiteral("typeBox")), gen::Function);
+    w.findChild<QPlainTextEdit*>(QStringLiteral("exprEdit"))->setPlainText("I(x-1/2)");
+    w.findChild<QPushButton*>(QStringLiteral("generateButton"))->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("sendGenChannel 2047 min 0 max 2047"), 10000);
+
+    // Looped back into channel 1: a square from 0 V up, in the frames and on the plot.
+    buff.length = 0;
+    w.tabBar()->setCurrentIndex(MainWindow::OscPage);
+    int samples[1024];
+    QTRY_VERIFY_WITH_TIMEOUT(buff.length == 2048 && (std::generate_n(samples, 1024,
+                                                                      [i = 0]() mutable {
+                                                                          return sampleAt(i++);
+                                                                      }),
+                                                     twoLevels(samples, 1024)),
+                             20000);
+    QVERIFY(*std::min_element(samples, samples + 1024) >= -3);
+    QTRY_VERIFY_WITH_TIMEOUT((w.repaint(), twoLevels(bufGraph, 384)), 20000);
+}
+
+void TestE2e::spectrumPeakInItsBin() {
+    EmuWindow rig(MainWindow::AnPage);
+    QVERIFY(rig.ready());
+    Analizator* page = rig.window->anPage();
+    choose(page->spanBox(), 7); // 2.5kHz/dz: 32 samples per division, fs = 80 kHz
+    choose(page->rangeBox(), 4);
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setTimeBase 7") && rig.emu->traced("setGain1 4"),
+                             10000);
+    // A sine over the whole table at 32 MHz / 8 / 512 = 7812.5 Hz: bin 7812.5 * 1024 / 80000.
+    int table[512];
+    for (int i = 0; i < 512; ++i)
+        table[i] = int(std::lround(1500 * std::sin(2 * M_PI * i / 512)));
+    rig.window->device()->setFreq(8, 512);
+    rig.window->device()->sendGenChannel(table);
+    const auto peak = [page] { return int(std::max_element(page->spectrum() + 2,
+                                                           page->spectrum() + 384) -
+                                          page->spectrum()); };
+    QTRY_COMPARE_WITH_TIMEOUT(peak(), 100, 30000);
+    // A clean sine: strong power, THD+N under 1 % (a square would read over 40 %).
+    const auto thdn = [page] {
+        const QString text = page->thdnReadout()->text();
+        return text.endsWith('%') ? text.section(' ', -1).chopped(1).toDouble() : -1.0;
+    };
+    QTRY_VERIFY2_WITH_TIMEOUT(thdn() >= 0.0 && thdn() < 1.0,
+                              qPrintable(page->thdnReadout()->text()), 10000);
+    // The pointer on the peak's column (2 px per bin from x = 10) reads the sine's frequency.
+    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10 + 2 * 100, 286));
+    QCOMPARE(rig.window->readout1()->text(), QString("  F: 7.81kHz"));
+}
+
+void TestE2e::logicCaptureOnEachEdge_data() {
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("condition");
+    QTest::addColumn<int>("levelAtTrigger");
+    QTest::newRow("channel 0 rising") << 0 << int(LaLogic::Rising) << 1;
+    QTest::newRow("channel 2 falling") << 2 << int(LaLogic::Falling) << 0;
+}
+
+void TestE2e::logicCaptureOnEachEdge() {
+    QFETCH(int, channel);
+    QFETCH(int, condition);
+    QFETCH(int, levelAtTrigger);
+    EmuWindow rig(MainWindow::LaPage);
+    QVERIFY(rig.ready());
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("laStart") && rig.emu->traced("setLAtimebase 7"),
+                             10000);
+    AnalizatorLog* page = rig.window->laPage();
+    page->trigBox[channel]->setCurrentIndex(condition);
+    page->zoomBox->setValue(2); // one drawn point per captured byte
+    page->startButton->click();
+    QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setLAstart"), 10000);
+    QTRY_COMPARE_WITH_TIMEOUT(page->startButton->text(), QStringLiteral("Start"), 20000);
+
+    // The chosen edge of the chosen channel sits exactly at the device's trigger sample.
+    const int trigger = emu::LogicCapture::preTrigger;
+    const int before = byteAtPoint(*page, trigger - 1), at = byteAtPoint(*page, trigger);
+    QVERIFY(before >= 0 && at >= 0);
+    QCOMPARE(before >> channel & 1, 1 - levelAtTrigger);
+    QCOMPARE(at >> channel & 1, levelAtTrigger);
+    // Channels 0-4 count up by one every 8 samples.
+    for (int i = trigger % 8; i + 8 < 384; i += 8) {
+        const int count = byteAtPoint(*page, i) & 0x1F;
+        for (int k = 1; k < 8; ++k)
+            QCOMPARE(byteAtPoint(*page, i + k) & 0x1F, count);
+        QCOMPARE(byteAtPoint(*page, i + 8) & 0x1F, (count + 1) & 0x1F);
+    }
+    // A click on the trigger sample reads its value and its time at 20 kSPS.
+    press(rig.window.get(), QPoint(Graph::left + 2 * trigger, 200));
+    QTRY_COMPARE(page->valueLabel->text(), QStringLiteral("Value: %1").arg(at));
+    QCOMPARE(page->timeLabel->text(), QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
+}
+
+// The device vanishes part-way through a frame: the window closes the port, and once the device
+// is back it opens again and shows frames.
+void TestE2e::unplugAndOpenAgain() {
+    EmuWindow rig(MainWindow::OscPage, {"--fault", "vanish", "--fault-every", "30", "--vanish-ms",
+                                        "300"});
+    QVERIFY(rig.ready());
+    MainWindow& w = *rig.window;
+    QTRY_VERIFY_WITH_TIMEOUT(!w.isConnected(), 20000);
+    QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));
+    QCOMPARE(w.portToggle()->text(), QStringLiteral("Open port"));
+    QVERIFY(!w.device()->isOpen());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (rig.emu->collect(), !rig.emu->trace().filter(QRegularExpression("^back ")).isEmpty()),
+        20000);
+    buff.length = 0;
+    w.portToggle()->click();
+    QVERIFY(w.isConnected());
+    QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));
+    QTRY_COMPARE_WITH_TIMEOUT(buff.length, 2048, 20000);
+}
+#endif
+
+QTEST_MAIN(TestE2e)
+#include "tst_e2e.moc"

@@ -1,0 +1,181 @@
+// The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
+// against a literal version, THD+N on known signals, and the bytes its controls send.
+#include "analizator.h"
+#include "linerig.h"
+#include "spectrum.h"
+
+#include <QCheckBox>
+#include <QScrollBar>
+#include <QtTest>
+#include <complex>
+#include <cstring>
+#include <functional>
+#include <random>
+#include <vector>
+
+using Action = std::function<void(Analizator&)>;
+Q_DECLARE_METATYPE(Action)
+
+namespace {
+constexpr double kPi = 3.14159265358979323846;
+
+// The page's table: one and a quarter periods of a 1024-point circle, pi taken as 3.14159.
+std::vector<double> pageTable() {
+    std::vector<double> t(1280);
+    for (int k = 0; k < 1280; ++k)
+        t[size_t(k)] = std::sin(3.14159 * 2 * k / 1024);
+    return t;
+}
+
+// Plain O(N^2) transform of the Hamming-windowed input, full-precision pi.
+std::vector<std::complex<double>> referenceDft(const std::vector<double>& x) {
+    const int n = int(x.size());
+    std::vector<std::complex<double>> out(x.size());
+    for (int k = 0; k < n; ++k)
+        for (int i = 0; i < n; ++i) {
+            const double w = 0.54 - 0.46 * std::cos(2 * kPi * i / n);
+            out[size_t(k)] += x[size_t(i)] * w * std::polar(1.0, -2 * kPi * ((k * i) % n) / n);
+        }
+    return out;
+}
+
+// The transform as defined, one butterfly at a time, twiddle walk k <- reverse(reverse(k) + 1).
+void literalButterflies(double* re, double* im, int m, const double* table, int tableLen) {
+    const int n = 1 << m, quarter = tableLen / 4;
+    for (int i = 0; i < n; ++i) {
+        re[i] = re[i] * (0.54 - 0.46 * table[quarter + i]);
+        im[i] = 0.0;
+    }
+    for (int s = 0; s < m; ++s) {
+        const int span = n / (1 << (s + 1));
+        for (int g = 0, k = 0; g < (1 << s); ++g, k = reverse(reverse(k, m - 1) + 1, m - 1)) {
+            const double sn = table[k], cs = table[k + quarter];
+            for (int u = 2 * span * g; u < 2 * span * g + span; ++u) {
+                const int l = u + span;
+                const double tRe = re[l] * cs + im[l] * sn, tIm = im[l] * cs - re[l] * sn;
+                re[l] = re[u] - tRe;
+                im[l] = im[u] - tIm;
+                re[u] = re[u] + tRe;
+                im[u] = im[u] + tIm;
+            }
+        }
+    }
+}
+
+// A sine of `cycles` periods in 1024 samples plus, optionally, a harmonic.
+std::vector<double> sine(double cycles, double amplitude, double harmonic = 0.0) {
+    std::vector<double> x(1024);
+    for (int i = 0; i < 1024; ++i)
+        x[size_t(i)] = amplitude * (std::sin(2 * kPi * cycles * i / 1024 + 0.7) +
+                                    harmonic * std::sin(2 * kPi * 3 * cycles * i / 1024));
+    return x;
+}
+} // namespace
+
+class TestAnalizator : public QObject {
+    Q_OBJECT
+private slots:
+    void matchesPlainDft();
+    void sameBitsAsOneButterflyAtATime();
+    void thdnOfKnownSignals_data();
+    void thdnOfKnownSignals();
+    void bytesSent_data();
+    void bytesSent();
+};
+
+void TestAnalizator::matchesPlainDft() {
+    std::mt19937 gen(1);
+    std::uniform_real_distribution<double> dist(-32767, 32767);
+    std::vector<double> x(1024), im(1024, 12345.0); // garbage in im: the transform clears it
+    for (double& v : x)
+        v = std::round(dist(gen));
+    const auto ref = referenceDft(x);
+    const std::vector<double> table = pageTable();
+    std::vector<double> power = x;
+    const double total = Analizator::fft(power.data(), im.data(), 10, table.data(), 1024);
+    double peak = 0.0, lowerHalf = 0.0;
+    for (int k = 0; k < 1024; ++k) {
+        peak = std::max(peak, std::norm(ref[size_t(k)]));
+        lowerHalf += k < 512 ? std::norm(ref[size_t(k)]) : 0.0;
+    }
+    for (int k = 0; k < 1024; ++k) {
+        const double want = std::norm(ref[size_t(k)]);
+        QVERIFY2(std::abs(power[size_t(k)] - want) <= 1e-4 * peak &&
+                     std::abs(decabel(power[size_t(k)] / want)) < 0.01,
+                 qPrintable(QString("bin %1: %2 vs %3").arg(k).arg(power[size_t(k)]).arg(want)));
+        QCOMPARE(im[size_t(k)], decabel(power[size_t(k)]));
+    }
+    QVERIFY(std::abs(total - decabel(lowerHalf)) < 1e-3);
+}
+
+void TestAnalizator::sameBitsAsOneButterflyAtATime() {
+    const std::vector<double> table = pageTable();
+    std::mt19937 gen(110);
+    std::uniform_int_distribution<int> dist(-32768, 32767);
+    std::vector<double> re(1024), im(1024, 5.0);
+    for (double& v : re)
+        v = dist(gen);
+    std::vector<double> re2 = re, im2 = im;
+    windowedButterflies(re.data(), im.data(), 10, table.data(), 1024);
+    literalButterflies(re2.data(), im2.data(), 10, table.data(), 1024);
+    QVERIFY(std::memcmp(re.data(), re2.data(), sizeof(double) * 1024) == 0);
+    QVERIFY(std::memcmp(im.data(), im2.data(), sizeof(double) * 1024) == 0);
+}
+
+void TestAnalizator::thdnOfKnownSignals_data() {
+    QTest::addColumn<int>("bin");
+    QTest::addColumn<double>("harmonic"); // third harmonic over the fundamental
+    QTest::addColumn<double>("percent");  // the rest against the whole signal
+    QTest::newRow("clean sine, bin 100: only leakage") << 100 << 0.0 << 0.0;
+    QTest::newRow("40 dB down: 1 %") << 50 << 0.01 << 1.0;
+    QTest::newRow("sin(wt) + sin(3wt)/3") << 50 << 1.0 / 3 << 31.62;
+}
+
+void TestAnalizator::thdnOfKnownSignals() {
+    QFETCH(int, bin);
+    QFETCH(double, harmonic);
+    QFETCH(double, percent);
+    const std::vector<double> table = pageTable();
+    std::vector<double> power = sine(bin, 20000.0, harmonic), im(1024);
+    const double total = Analizator::fft(power.data(), im.data(), 10, table.data(), 1024);
+    const int peak = int(std::max_element(power.begin() + 2, power.begin() + 512) - power.begin());
+    QCOMPARE(peak, bin);
+    // Hamming gain 0.54 at the bin itself: |X| = 0.54 * A * N / 2.
+    QVERIFY(std::abs(power[size_t(bin)] / std::pow(0.54 * 20000.0 * 512, 2) - 1.0) < 1e-3);
+    const double got = thdn(power.data(), 512, total);
+    QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
+}
+
+void TestAnalizator::bytesSent_data() {
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QByteArray>("bytes");
+    const auto row = [](const char* name, Action a, const char* b) {
+        QTest::newRow(name) << a << QByteArray(b);
+    };
+    row("start", [](Analizator& a) { a.start(); }, "CAU0AS>A");
+    // Spans from 10Hz/dz (time base 14) to 62.5kHz/dz (time base 2).
+    row("span 10Hz/dz", [](Analizator& a) { choose(a.spanBox(), 0); }, "SLA");
+    row("span 100Hz/dz", [](Analizator& a) { choose(a.spanBox(), 3); }, "SFA");
+    row("span 62.5kHz/dz", [](Analizator& a) { choose(a.spanBox(), 12); }, "S4A");
+    row("range 62.5mV", [](Analizator& a) { choose(a.rangeBox(), 3); }, "U6A");
+    row("span and range, then start",
+        [](Analizator& a) { choose(a.spanBox(), 12), choose(a.rangeBox(), 6), a.start(); },
+        "S4AU<ACAU<AS4A");
+    row("offset and max hold send nothing",
+        [](Analizator& a) { a.offsetBar()->setValue(-50), a.maxHoldBox()->setChecked(true); },
+        "");
+}
+
+void TestAnalizator::bytesSent() {
+    QFETCH(Action, action);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Analizator page(&rig.host);
+    page.com = &rig.com;
+    page.enable();
+    action(page);
+    QTEST(rig.sent(), "bytes");
+}
+
+QTEST_MAIN(TestAnalizator)
+#include "tst_analizator.moc"

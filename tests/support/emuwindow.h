@@ -1,0 +1,29 @@
+#pragma once
+
+// The main window on zrv-emu: the emulator (traced, noiseless) serving a link in the working
+// folder, and the window built on it, on the chosen page, with its port opened.
+#include "emuprocess.h"
+
+#ifdef ZRV_EMU_PATH
+#include "mainwindow.h"
+
+#include <QPushButton>
+#include <QTabWidget>
+
+struct EmuWindow {
+    explicit EmuWindow(int page, const QStringList& extra = {}, int speedIndex = 3)
+        : emu(startEmuSession(emuLinkPath(QStringLiteral("emu-link")),
+                              QStringList{"--trace", "--noise", "0"} + extra, speedIndex)) {
+        if (!emu)
+            return;
+        window = std::make_unique<MainWindow>();
+        window->show();
+        window->tabBar()->setCurrentIndex(page);
+        window->portToggle()->click();
+    }
+    bool ready() const { return emu && window && window->isConnected(); }
+
+    std::unique_ptr<EmuProcess> emu;
+    std::unique_ptr<MainWindow> window; // destroyed first: the port closes before zrv-emu stops
+};
+#endif
