@@ -9,12 +9,12 @@
 #include <cstdio>
 #include <cstdlib>
 
-#define ZRV_FUZZ_TARGET(name, check)                                                              \
-    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {           \
+#define ZRV_FUZZ_TARGET(name, check)                                                               \
+    extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {            \
         const QString problem = check(QByteArray(reinterpret_cast<const char*>(data), int(size))); \
-        if (!problem.isEmpty()) {                                                                 \
-            std::fprintf(stderr, name ": %s\n", qPrintable(problem));                             \
-            std::abort();                                                                         \
-        }                                                                                         \
-        return 0;                                                                                 \
+        if (!problem.isEmpty()) {                                                                  \
+            std::fprintf(stderr, name ": %s\n", qPrintable(problem));                              \
+            std::abort();                                                                          \
+        }                                                                                          \
+        return 0;                                                                                  \
     }

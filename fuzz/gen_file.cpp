@@ -1,5 +1,5 @@
 // Arbitrary text as a generator table file through its reader.
-#include "fuzz_main.h"
 #include "gen_file.h"
+#include "fuzz_main.h"
 
 ZRV_FUZZ_TARGET("gen_file", genfuzz::check)

@@ -1,5 +1,5 @@
 // Arbitrary text as an oscilloscope waveform file through its reader.
-#include "fuzz_main.h"
 #include "osc_file.h"
+#include "fuzz_main.h"
 
 ZRV_FUZZ_TARGET("osc_file", oscfuzz::check)

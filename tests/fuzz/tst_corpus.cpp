@@ -24,9 +24,9 @@ void TestCorpus::replay_data() {
     QTest::addColumn<Check>("check");
     QTest::addColumn<QString>("path");
     const std::pair<const char*, Check> targets[] = {
-        {"calc_chain", calcchain::check},   {"emu_decoder", decoderfuzz::check},
+        {"calc_chain", calcchain::check},    {"emu_decoder", decoderfuzz::check},
         {"frame_cutter", cutterfuzz::check}, {"gen_file", genfuzz::check},
-        {"osc_file", oscfuzz::check},       {"settings_reader", settingsfuzz::check}};
+        {"osc_file", oscfuzz::check},        {"settings_reader", settingsfuzz::check}};
     for (const auto& [target, check] : targets) {
         const QDir dir(QStringLiteral(ZRV_SOURCE_DIR "/fuzz/corpus/") + target);
         const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);

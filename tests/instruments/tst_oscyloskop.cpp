@@ -1,13 +1,11 @@
-// The oscilloscope page: the edge trigger and its modes on known signals, the measurements and
-// their readouts, the bytes each control sends, and the waveform file's reader.
+// The oscilloscope page: the edge trigger and its modes on known signals, and the bytes each
+// control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus.)
 #include "linerig.h"
-#include "oscfile.h"
-#include "oscyloskop.h"
 #include "osctrigger.h"
+#include "oscyloskop.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 #include <vector>
@@ -24,19 +22,11 @@ std::vector<int> step(int at, int low, int high, int len = 1024) {
     return b;
 }
 
-// 384 values, `low` for the first half of each period and `high` for the second.
-QList<int> square(int period, int low, int high) {
-    QList<int> s;
-    for (int i = 0; i < 384; ++i)
-        s << (i % period < period / 2 ? low : high);
-    return s;
-}
-
-int runOn(State& state, const std::vector<int>& b, int* out, int mode, int level = 10) {
+int runOn(State& state, const std::vector<int>& b, int* out, int mode) {
     int out2[384];
     Setup s;
     s.mode = mode;
-    s.level = level;
+    s.level = 10;
     return run(state, b.data(), out, out2, s);
 }
 } // namespace
@@ -47,11 +37,8 @@ private slots:
     void triggerSearch_data();
     void triggerSearch();
     void triggerModes();
-    void measurements_data();
-    void measurements();
     void bytesSent_data();
     void bytesSent();
-    void fileReaderClampsAndStops();
 };
 
 void TestOscyloskop::triggerSearch_data() {
@@ -88,14 +75,6 @@ void TestOscyloskop::triggerModes() {
     QCOMPARE(runOn(norm, first, out, Norm + 4 * RisingLF), 1);
     QCOMPARE(out[193], 0);
     QCOMPARE(out[194], 100);
-    // Auto: forced from sample 0 after more than 30 ticks without an edge.
-    State autoMode;
-    autoMode.autoCount = 30;
-    QCOMPARE(runOn(autoMode, flat, out, Auto + 4 * RisingHF, 1000), 0);
-    autoMode.autoCount = 31;
-    QCOMPARE(runOn(autoMode, first, out, Auto + 4 * RisingHF, 1000), 1);
-    QCOMPARE(out[0], 0);
-    QCOMPARE(out[383], 0);
     // Single: the first edge is held until a trigger control re-arms it.
     State single;
     QCOMPARE(runOn(single, first, out, Single + 4 * RisingHF), 1);
@@ -107,59 +86,25 @@ void TestOscyloskop::triggerModes() {
     QCOMPARE(out[193], 200);
 }
 
-void TestOscyloskop::measurements_data() {
-    QTest::addColumn<QList<int>>("signal");
-    QTest::addColumn<int>("gain");
-    QTest::addColumn<int>("timeBase");
-    QTest::addColumn<QString>("rms");
-    QTest::addColumn<QString>("avg");
-    QTest::addColumn<QString>("vpp");
-    QTest::addColumn<QString>("freq");
-    // A division is 256 plot units, what the V/div box names; tb 7 is 12.5 us per sample.
-    QTest::newRow("square, 2.5V/dz") << square(32, -400, 400) << 0 << 7 << "3.906V"
-                                     << "0.0mV" << "7.813V" << "2.500kHz";
-    QTest::newRow("offset square, 25mV/dz, tb 14")
-        << square(64, 0, 1000) << 6 << 14 << "69.1mV" << "48.8mV" << "97.7mV" << "5.0Hz";
-    QTest::newRow("1V/dz, tb 0") << square(8, -2000, 3000) << 1 << 0 << "9.959V"
-                                 << "1.953V" << "19.53V" << "250.00kHz";
-    QTest::newRow("negative average") << square(32, -800, 100) << 0 << 7 << "5.567V"
-                                      << "-3418.0mV" << "8.789V" << "2.500kHz";
-    QTest::newRow("constant") << square(2, 0, 0) << 0 << 7 << "0.0mV"
-                              << "0.0mV" << "0.0mV" << "0.0Hz";
-}
-
-void TestOscyloskop::measurements() {
-    QFETCH(QList<int>, signal);
-    QFETCH(int, gain);
-    QFETCH(int, timeBase);
-    const std::vector<int> s(signal.begin(), signal.end());
-    QTEST(Oscyloskop::calcRMS(s.data(), 384, gain), "rms");
-    QTEST(Oscyloskop::calcAvg(s.data(), 384, gain), "avg");
-    QTEST(Oscyloskop::calcVpp(s.data(), 384, gain), "vpp");
-    QTEST(Oscyloskop::calcFreq(s.data(), 384, timeBase), "freq");
-}
-
 void TestOscyloskop::bytesSent_data() {
     QTest::addColumn<Action>("action");
     QTest::addColumn<QByteArray>("bytes");
-    const auto row = [](const char* name, Action a, const char* b) {
+    const auto row = [](const char* name, const char* b, Action a) {
         QTest::newRow(name) << a << QByteArray(b);
     };
-    row("start, one channel", [](Oscyloskop& o) { o.start(); }, "CAS>AU0AW0A");
-    row("start, two channels", [](Oscyloskop& o) { o.ch2Box->setChecked(true), o.start(); },
-        "EAS>AU0AW0A");
-    row("time/div 100ms", [](Oscyloskop& o) { choose(o.tBox, 0); }, "SLA");
-    row("time/div 16us", [](Oscyloskop& o) { choose(o.tBox, 12); }, "S4A");
-    row("CH1 V/div sends both gains", [](Oscyloskop& o) { choose(o.vBox1, 3); }, "U6AW0A");
-    row("CH2 V/div sends both gains", [](Oscyloskop& o) { choose(o.vBox2, 6); }, "U0AW<A");
-    row("two channels on and off", [](Oscyloskop& o) { o.ch2Box->click(), o.ch2Box->click(); },
-        "EACA");
-    row("trigger controls send nothing",
-        [](Oscyloskop& o) {
-            choose(o.trigModeBox, 1), choose(o.trigEdgeBox, 1), choose(o.trigBandBox, 1);
-            o.trigLevelBox->setValue(500);
-        },
-        "");
+    row("start, one channel", "CAS>AU0AW0A", [](Oscyloskop& o) { o.start(); });
+    row("start, two channels", "EAS>AU0AW0A",
+        [](Oscyloskop& o) { o.ch2Box->setChecked(true), o.start(); });
+    row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.tBox, 0); });
+    row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.tBox, 12); });
+    row("CH1 V/div sends both gains", "U6AW0A", [](Oscyloskop& o) { choose(o.vBox1, 3); });
+    row("CH2 V/div sends both gains", "U0AW<A", [](Oscyloskop& o) { choose(o.vBox2, 6); });
+    row("two channels on and off", "EACA",
+        [](Oscyloskop& o) { o.ch2Box->click(), o.ch2Box->click(); });
+    row("trigger controls send nothing", "", [](Oscyloskop& o) {
+        choose(o.trigModeBox, 1), choose(o.trigEdgeBox, 1), choose(o.trigBandBox, 1);
+        o.trigLevelBox->setValue(500);
+    });
 }
 
 void TestOscyloskop::bytesSent() {
@@ -171,20 +116,6 @@ void TestOscyloskop::bytesSent() {
     page.enable();
     action(page);
     QTEST(rig.sent(), "bytes");
-}
-
-// Numbers clamp to the 16-bit sample range; the first text that is no number ends the reading.
-void TestOscyloskop::fileReaderClampsAndStops() {
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("wave.txt"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("40000 -40000\n+12\t-3 x 9");
-    file.close();
-    int out[6];
-    std::fill(std::begin(out), std::end(out), 5);
-    QCOMPARE(OscFile::load(path, out, 6), 4);
-    QCOMPARE(std::vector<int>(out, out + 6), (std::vector<int>{32767, -32768, 12, -3, 0, 0}));
 }
 
 QTEST_MAIN(TestOscyloskop)

@@ -6,9 +6,11 @@
 
 #ifdef ZRV_EMU_PATH
 #include "mainwindow.h"
+#include "zrvcom.h"
 
 #include <QPushButton>
 #include <QTabWidget>
+#include <algorithm>
 
 struct EmuWindow {
     explicit EmuWindow(int page, const QStringList& extra = {}, int speedIndex = 3)
@@ -22,6 +24,10 @@ struct EmuWindow {
         window->portToggle()->click();
     }
     bool ready() const { return emu && window && window->isConnected(); }
+    // True once zrv-emu has traced each of `lines`.
+    bool traced(const QStringList& lines) {
+        return std::all_of(lines.begin(), lines.end(), [this](auto& l) { return emu->traced(l); });
+    }
 
     std::unique_ptr<EmuProcess> emu;
     std::unique_ptr<MainWindow> window; // destroyed first: the port closes before zrv-emu stops

@@ -15,8 +15,6 @@ struct LineRig {
         opened = pty.isValid() && com.Open(pty.slavePath(), 19, &buff) == 1;
     }
     ~LineRig() { com.Close(); }
-    LineRig(const LineRig&) = delete;
-    LineRig& operator=(const LineRig&) = delete;
 
     // Everything sent since the last call. "G" then "I" follow it down the same line (no page
     // sends that pair), so no waiting on silence is needed.
