@@ -207,7 +207,7 @@ void TestE2e::logicCaptureOnEachEdge() {
 }
 
 // The device vanishes part-way through a frame: the window closes the port, and once the device
-// is back it opens again and shows frames.
+// is back it opens again and shows frames; the user closes it.
 void TestE2e::unplugAndOpenAgain() {
     EmuWindow rig(MainWindow::OscPage,
                   {"--fault", "vanish", "--fault-every", "30", "--vanish-ms", "300"});
@@ -225,6 +225,9 @@ void TestE2e::unplugAndOpenAgain() {
     QVERIFY(w.isConnected());
     QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));
     QTRY_COMPARE_WITH_TIMEOUT(buff.length, 2048, 20000);
+    w.portToggle()->click(); // and "Close port" closes it
+    QVERIFY(!w.isConnected() && !w.device()->isOpen());
+    QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));
 }
 
 QTEST_MAIN(TestE2e)

@@ -63,8 +63,6 @@ void TestEmulator::decoderResynchronises_data() {
     QTest::newRow("nibble above its range") << QByteArray("M000P000G")
                                             << L{"incomplete setFreq after 4 bytes", "ignored 0x30",
                                                  "ignored 0x30", "ignored 0x30", "genStart"};
-    QTest::newRow("extra parameter after a complete command")
-        << QByteArray("Y02") << L{"setLAtimebase 0", "ignored 0x32"};
     QTest::newRow("trigger record cut by a letter")
         << QByteArray("[0202I") << L{"incomplete setLAtrig after 4 bytes", "laStart"};
     QTest::newRow("upload cut by a letter")
