@@ -115,8 +115,8 @@ void MainWindow::timerEvent(QTimerEvent*) {
     // Elided only when a long path would not fit; the whole text is in the tooltip and the log.
     if (statusLabel->toolTip() != sts) {
         statusLabel->setToolTip(sts);
-        statusLabel->setText(statusLabel->fontMetrics().elidedText(sts, Qt::ElideMiddle,
-                                                                   statusLabel->width()));
+        statusLabel->setText(
+            statusLabel->fontMetrics().elidedText(sts, Qt::ElideMiddle, statusLabel->width()));
     }
     updateTitle();
     // Saturate: in "Norm" without a trigger the count would otherwise grow for as long as the

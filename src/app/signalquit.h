@@ -16,8 +16,6 @@ public:
     SignalQuit(const SignalQuit&) = delete;
     SignalQuit& operator=(const SignalQuit&) = delete;
 
-    bool isActive() const { return notifier != nullptr; }
-
 private:
     void onSignal();
 

@@ -113,8 +113,7 @@ void logicTips(const AnalizatorLog& l) {
     });
     for (int n = 0; n < LaLogic::channels; ++n)
         l.trigBox[n]->setToolTip(
-            QObject::tr("Trigger on input %1: X any, 0 low, 1 high, / rising, \\ falling")
-                .arg(n));
+            QObject::tr("Trigger on input %1: X any, 0 low, 1 high, / rising, \\ falling").arg(n));
 }
 
 void settingsTips(const Ustawienia& u) {

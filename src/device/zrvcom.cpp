@@ -150,7 +150,7 @@ int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
                          if (!gone)
                              return;
                          lostReported = true;
-                         qCWarning(lcDevice) << "device lost:" << port->portName() << port->errorString();
+                         qCWarning(lcDevice) << "device lost:" << port->errorString();
                          if (lostHandler)
                              lostHandler();
                      });
