@@ -53,7 +53,7 @@ SignalQuit::~SignalQuit() {
 void SignalQuit::onSignal() {
     char byte = 0;
     if (::read(fds[1], &byte, 1) == 1)
-        qCInfo(lcApp) << "signal" << int(byte) << ": closing";
+        qCInfo(lcApp).nospace() << "signal " << int(byte) << ": closing the window";
     // A file dialog's own event loop would keep the program running: close it first.
     if (QWidget* modal = QApplication::activeModalWidget())
         modal->close();
