@@ -7,11 +7,15 @@
 #include "generator.h"
 #include "graph.h"
 #include "oscyloskop.h"
+#include "remembered.h"
 #include "spectrum.h"
 #include "status.h"
+#include "statusnote.h"
+#include "tooltips.h"
 #include "ustawienia.h"
 #include "zrvcom.h"
 
+#include <QCloseEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPaintEvent>
@@ -21,6 +25,7 @@
 
 namespace {
 constexpr int autoCountLimit = 1 << 20;
+const QRect statusRect(798, 2, 226, 20);
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
                                  "Ustawienia"};
@@ -58,9 +63,11 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     setCentralWidget(central);
     connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::tabSlot);
 
-    statusLabel = new QLabel(tr("Off"), this);
+    // The strip right of the tab row is free on every page, so no control ever covers the text.
+    sts = QStringLiteral("Closed");
+    statusLabel = new QLabel(sts, this);
     statusLabel->setMinimumSize(100, 20);
-    statusLabel->setGeometry(10, 580, 200, 20);
+    statusLabel->setGeometry(statusRect);
 
     osc = new Oscyloskop(this);
     gen = new Generator(this, buff_gen);
@@ -83,6 +90,10 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     portButton->setGeometry(880, 580, 100, 20);
     connect(portButton, &QPushButton::clicked, this, &MainWindow::comSlot);
 
+    // Before the port can open: the pages' start then sends the remembered values.
+    Remembered::restore(*this);
+    applyTooltips(*this);
+    updateTitle();
     startTimer(50);
 }
 
@@ -101,7 +112,13 @@ void MainWindow::timerEvent(QTimerEvent*) {
     // A new frame changes only the plot; the pages' readouts repaint themselves when set.
     if (bufReady)
         update(Graph::plotRect());
-    statusLabel->setText(sts);
+    // Elided only when a long path would not fit; the whole text is in the tooltip and the log.
+    if (statusLabel->toolTip() != sts) {
+        statusLabel->setToolTip(sts);
+        statusLabel->setText(
+            statusLabel->fontMetrics().elidedText(sts, Qt::ElideMiddle, statusLabel->width()));
+    }
+    updateTitle();
     // Saturate: in "Norm" without a trigger the count would otherwise grow for as long as the
     // program runs; anything above the auto-trigger limit means the same.
     if (osc->autoCount < autoCountLimit)
@@ -227,7 +244,8 @@ void MainWindow::openPort() {
     osc->com = gen->com = an->com = la->com = fresh.get();
     com = std::move(fresh);
 
-    if (!com->Open(settings->getPortName(), settings->getPortSpeed(), &buff)) {
+    openedPort = settings->getPortName();
+    if (!com->Open(openedPort, settings->getPortSpeed(), &buff)) {
         sts = QStringLiteral("Unable to open");
         connected = false;
         return;
@@ -245,13 +263,34 @@ void MainWindow::openPort() {
     settings->disable();
     connected = true;
     portButton->setText(tr("Close port"));
+    updateTitle();
     openNewDevice();
 }
 
 void MainWindow::deviceLost() {
     // Same end state as the user pressing "Close port", so the port can be opened again.
+    if (!connected)
+        return;
+    closePort();
+    StatusNote::say(QStringLiteral("Device lost: ") + openedPort);
+}
+
+void MainWindow::updateTitle() {
+    // The status line shows page names too; the title always carries the port and its state.
+    const QString title = QStringLiteral("ZRV - ") +
+                          (connected ? openedPort : settings->getPortName()) +
+                          (connected ? QStringLiteral(" - open") : QStringLiteral(" - closed"));
+    if (title != windowTitle())
+        setWindowTitle(title);
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Every way out (the window's close button, a signal) ends here: port released, page
+    // settings kept for the next start.
     if (connected)
         closePort();
+    Remembered::save(*this);
+    event->accept();
 }
 
 void MainWindow::setTextPos(QMouseEvent* event) {

@@ -43,6 +43,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private slots:
     void tabSlot();
@@ -55,6 +56,7 @@ private:
     void openPort();
     void closePort();
     void deviceLost();
+    void updateTitle();
 
     QWidget* central;
     QTabWidget* tabs;
@@ -70,4 +72,5 @@ private:
     std::unique_ptr<ZRVCom> com;
     int currentDevice = OscPage;
     bool connected = false;
+    QString openedPort; // the port of the current (or last) opening
 };

@@ -1,7 +1,10 @@
 #include "ustawienia.h"
 
+#include "statusnote.h"
+
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QSaveFile>
 #include <QSerialPortInfo>
@@ -123,15 +126,14 @@ void Ustawienia::writeSettings() {
     // Written beside the old file and renamed over it, so a failed write (disk full) keeps the
     // previous settings instead of leaving an empty file.
     QSaveFile file(QString::fromLatin1(fileName));
-    if (!file.open(QIODevice::WriteOnly))
-        return;
     const QByteArray line = settingsLine({portName, portSpeed, speedBox->currentIndex()});
     // commit() alone can miss a failure of the final buffered write: flush first.
-    if (file.write(line) != line.size() || !file.flush()) {
+    const bool written =
+        file.open(QIODevice::WriteOnly) && file.write(line) == line.size() && file.flush();
+    if (!written)
         file.cancelWriting();
-        return;
-    }
-    file.commit();
+    if (!written || !file.commit())
+        StatusNote::settingsUnwritable(QFileInfo(file.fileName()).absoluteFilePath());
 }
 
 void Ustawienia::getPorts() {

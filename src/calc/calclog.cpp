@@ -1,3 +1,3 @@
 #include "calclog.h"
 
-Q_LOGGING_CATEGORY(lcCalc, "zrv.calc")
+Q_LOGGING_CATEGORY(lcCalc, "zrv.calc", QtInfoMsg)

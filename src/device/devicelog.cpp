@@ -1,3 +1,3 @@
 #include "devicelog.h"
 
-Q_LOGGING_CATEGORY(lcDevice, "zrv.device")
+Q_LOGGING_CATEGORY(lcDevice, "zrv.device", QtInfoMsg)

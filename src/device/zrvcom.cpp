@@ -125,7 +125,7 @@ int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
     port = new QSerialPort(name);
     port->setBaudRate(SerialSpeed::fallbackBaud);
     if (!port->open(QIODevice::ReadWrite)) {
-        qCDebug(lcDevice) << "cannot open" << name << port->errorString();
+        qCWarning(lcDevice) << "cannot open" << name << port->errorString();
         return 0;
     }
     sts = QStringLiteral("opened");
@@ -150,7 +150,7 @@ int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
                          if (!gone)
                              return;
                          lostReported = true;
-                         qCDebug(lcDevice) << "device lost:" << port->errorString();
+                         qCWarning(lcDevice) << "device lost:" << port->errorString();
                          if (lostHandler)
                              lostHandler();
                      });

@@ -4,11 +4,13 @@
 #include "genlog.h"
 #include "graph.h"
 #include "mmlwidget.h"
+#include "statusnote.h"
 #include "zrvcom.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -141,14 +143,18 @@ void Generator::enable() {
 void Generator::start() {
     if (com)
         com->genStart();
+    if (!tableSent)
+        last = Params{};
     fSlot();
     typeSlot();
     gSlot();
 }
 
 void Generator::upload() {
-    if (com)
-        com->sendGenChannel(outTab);
+    if (!com)
+        return;
+    com->sendGenChannel(outTab);
+    tableSent = true;
 }
 
 void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
@@ -301,6 +307,12 @@ void Generator::mathFuncTextSlot() {
     const bool enter = joinLines();
     const bool ok = canGenerate();
     generateButton->setEnabled(ok);
+    // Until the text is generated the view shows an older formula: dim it and say why.
+    mmlWidget->setStale(true);
+    mmlScroll->setToolTip(ok ? tr("Formula last generated; press Generate (or Enter) for the new "
+                                  "text")
+                             : tr("Not a valid expression; the formula shown is the last one "
+                                  "generated"));
     if (enter && ok)
         drawFunc();
 }
@@ -323,6 +335,8 @@ void Generator::drawFunc() {
     mmlWidget->setContent(calc.presentExpress(infix, values), &message, &line, &column);
     mmlWidget->resize(
         mmlWidget->sizeHint().expandedTo(QSize(MmlWidget::minWidth, MmlWidget::minHeight)));
+    mmlWidget->setStale(false);
+    mmlScroll->setToolTip(tr("The expression being generated"));
 
     calc.infixToRPN(reinterpret_cast<const unsigned char*>(infix), rpn);
     qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
@@ -358,8 +372,18 @@ void Generator::drawArbRelease() {
 bool Generator::loadFile(const QString& path) {
     // Read into the master table only once the file is known to open: a mistyped name must not
     // replace what the device is playing with silence.
-    if (!readGenFile(path, wave))
+    int table[gen::tableSize];
+    bool number = false;
+    if (!readGenFile(path, table, &number)) {
+        StatusNote::say(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
         return false;
+    }
+    // A picture or a binary holds no number at all: not a table, so nothing changes.
+    if (!number) {
+        StatusNote::say(QStringLiteral("Not a waveform file: ") + QFileInfo(path).fileName());
+        return false;
+    }
+    std::copy(table, table + gen::tableSize, wave);
     type = gen::Arbitrary;
     typeBox->setCurrentIndex(gen::Arbitrary);
     bufChange(tabs, gen::Arbitrary, gain, 50, 0);
@@ -369,7 +393,10 @@ bool Generator::loadFile(const QString& path) {
 }
 
 bool Generator::saveFile(const QString& path) const {
-    return writeGenFile(path, wave);
+    if (writeGenFile(path, wave))
+        return true;
+    StatusNote::unableToSave(path);
+    return false;
 }
 
 void Generator::openSlot() {

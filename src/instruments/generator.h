@@ -133,4 +133,7 @@ private:
 
     int plot[gen::previewSize] = {};
     bool joiningLines = false;
+    // No table has gone to a port yet: the first start sends one even when the controls were
+    // set (by the user or from the remembered settings) before the port opened.
+    bool tableSent = false;
 };

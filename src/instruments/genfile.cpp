@@ -17,6 +17,7 @@ constexpr qint64 maxScanBytes = 4 * 1024 * 1024;
 class Token {
 public:
     bool empty() const { return length == 0; }
+    bool isNumber() const { return valid && digits; }
     void feed(char c) {
         if (length == 0 && (c == '-' || c == '+')) {
             negative = c == '-';
@@ -66,7 +67,7 @@ bool writeGenFile(const QString& path, const int* wave) {
     return file.commit();
 }
 
-bool readGenFile(const QString& path, int* wave) {
+bool readGenFile(const QString& path, int* wave, bool* anyNumber) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
@@ -74,6 +75,7 @@ bool readGenFile(const QString& path, int* wave) {
     int count = 0;
     qint64 scanned = 0;
     Token token;
+    bool number = false;
     char chunk[16384];
     bool first = true;
     while (count < gen::tableSize && scanned < maxScanBytes) {
@@ -87,13 +89,19 @@ bool readGenFile(const QString& path, int* wave) {
         for (; i < n && count < gen::tableSize; ++i) {
             if (!isSpace(chunk[i]))
                 token.feed(chunk[i]);
-            else if (!token.empty())
+            else if (!token.empty()) {
+                number = number || token.isNumber();
                 values[count++] = token.take();
+            }
         }
         scanned += n;
     }
-    if (count < gen::tableSize && !token.empty())
+    if (count < gen::tableSize && !token.empty()) {
+        number = number || token.isNumber();
         values[count++] = token.take();
+    }
+    if (anyNumber)
+        *anyNumber = number;
     std::copy(values, values + gen::tableSize, wave);
     return true;
 }

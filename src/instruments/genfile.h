@@ -9,5 +9,6 @@ bool writeGenFile(const QString& path, const int* wave /* 512 */);
 
 // Reads up to 512 integers separated by white space into `wave`; a missing or unreadable number
 // gives 0, a number beyond the int range saturates, anything after the 512th is ignored.
-// Returns false, leaving `wave` untouched, when the file cannot be opened.
-bool readGenFile(const QString& path, int* wave /* 512 */);
+// Returns false, leaving `wave` untouched, when the file cannot be opened. `anyNumber`, when
+// given, tells whether at least one token was a number (a picture or a binary holds none).
+bool readGenFile(const QString& path, int* wave /* 512 */, bool* anyNumber = nullptr);

@@ -1,3 +1,3 @@
 #include "genlog.h"
 
-Q_LOGGING_CATEGORY(lcGen, "zrv.gen")
+Q_LOGGING_CATEGORY(lcGen, "zrv.gen", QtInfoMsg)

@@ -1,3 +1,3 @@
 #include "lalog.h"
 
-Q_LOGGING_CATEGORY(lcLa, "zrv.la")
+Q_LOGGING_CATEGORY(lcLa, "zrv.la", QtInfoMsg)

@@ -198,5 +198,14 @@ void MmlWidget::paintEvent(QPaintEvent*) {
         p.setPen(palette().color(QPalette::Text));
         engine->draw(&p, QRectF(QPointF(0, 0), QSizeF(formula)), engineFlags, engineText);
     }
+    if (stale)
+        painter.setOpacity(0.35);
     painter.drawImage(QPointF(margin, margin), picture);
+}
+
+void MmlWidget::setStale(bool on) {
+    if (on == stale)
+        return;
+    stale = on;
+    update();
 }

@@ -27,6 +27,9 @@ public:
     QString rendered() const { return engineText; }
 
     QSize sizeHint() const override;
+    // A stale formula (the text was edited since) is drawn dimmed.
+    void setStale(bool on);
+    bool isStale() const { return stale; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -46,4 +49,5 @@ private:
     // both are done once per content and the drawing is kept as a picture.
     QSize formula;
     QImage picture;
+    bool stale = false;
 };

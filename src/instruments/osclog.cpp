@@ -1,3 +1,3 @@
 #include "osclog.h"
 
-Q_LOGGING_CATEGORY(lcOsc, "zrv.osc")
+Q_LOGGING_CATEGORY(lcOsc, "zrv.osc", QtInfoMsg)

@@ -94,6 +94,20 @@ int run(State& state, const int* samples, int* out1, int* out2, const Setup& set
     return 1;
 }
 
+Shown shownState(int mode, const State& state, int copied, Shown previous) {
+    switch (mode & 3) {
+    case Single:
+        return copied ? Triggered : (state.triggered ? Held : Waiting);
+    case Norm:
+        // Frames arrive many times per tick; a few without an edge do not yet mean waiting.
+        if (copied || (previous == Triggered && state.autoCount <= quietTicks))
+            return Triggered;
+        return Waiting;
+    default:
+        return NotShown;
+    }
+}
+
 bool levelMarker(float trigLevel, int gain1, int yPos1, int* y) {
     const float row = 496.0f * trigLevel / float(OscScale::gainAt(gain1)) + float(yPos1);
     if (!(row > -256.0f && row < 256.0f))

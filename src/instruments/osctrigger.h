@@ -50,6 +50,13 @@ struct Setup {
 // two-channel mode), 0 when the display keeps its previous window.
 int run(State& state, const int* samples, int* out1, int* out2, const Setup& setup);
 
+// What the page tells the user about the trigger in "Norm" and "Single"; nothing in the
+// free-running modes.
+enum Shown { NotShown = 0, Waiting, Triggered, Held };
+constexpr int quietTicks = 10; // "Norm" reads "waiting" after this many ticks without an edge
+// The state to show after a cycle of run() that returned `copied`, given the one shown before.
+Shown shownState(int mode, const State& state, int copied, Shown previous);
+
 // Row of the level marker in pixels above the centre line; false when it lies off the plot.
 bool levelMarker(float trigLevel, int gain1, int yPos1, int* y);
 // Column of the position marker in pixels from the plot's left edge.

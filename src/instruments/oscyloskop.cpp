@@ -5,6 +5,7 @@
 #include "oscfile.h"
 #include "oscmeasure.h"
 #include "osctrigger.h"
+#include "statusnote.h"
 #include "zrvcom.h"
 
 #include <QCheckBox>
@@ -128,6 +129,7 @@ void Oscyloskop::createReadouts() {
     cursorVoltLabel2 = label("Voltage: 0V", 848, 440, 200);
     cursorTimeLabel = label("Time: 0s", 848, 340, 200);
     cursorFreqLabel = label("Freq: 0Hz", 848, 360, 200);
+    trigStateLabel = label("", 838, 75, 200);
 }
 
 void Oscyloskop::connectControls() {
@@ -178,7 +180,8 @@ QList<QWidget*> Oscyloskop::widgets() const {
             cursorVoltLabel1,
             cursorVoltLabel2,
             cursorTimeLabel,
-            cursorFreqLabel};
+            cursorFreqLabel,
+            trigStateLabel};
 }
 
 void Oscyloskop::show() {
@@ -201,7 +204,8 @@ void Oscyloskop::enable() {
                        static_cast<QWidget*>(vppLabel1),     static_cast<QWidget*>(freqLabel1),
                        static_cast<QWidget*>(xPosLabel),     static_cast<QWidget*>(yPosLabel1),
                        static_cast<QWidget*>(yPosLabel2),    static_cast<QWidget*>(voltCursorBox),
-                       static_cast<QWidget*>(timeCursorBox), static_cast<QWidget*>(cursorsLabel)})
+                       static_cast<QWidget*>(timeCursorBox), static_cast<QWidget*>(cursorsLabel),
+                       static_cast<QWidget*>(trigStateLabel)})
         w->setEnabled(true);
 }
 
@@ -229,7 +233,9 @@ void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
     Graph graph(device);
     if (frame && frame->length > 2047)
         Graph::convBufToInt16(frame, sampleBuf);
-    if (trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos)) {
+    const int copied = trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos);
+    showTriggerState(copied);
+    if (copied) {
         updateReadouts();
         OscTrigger::adjustGraph(bufGraph, yPos1);
         if (twoChannel())
@@ -260,6 +266,19 @@ int Oscyloskop::trigger(int* samples, int* out1, int* out2, int level, int mode,
     triggered = state.triggered;
     rearm = state.rearm;
     return copied;
+}
+
+void Oscyloskop::showTriggerState(int copied) {
+    const auto now = OscTrigger::shownState(trigMode, {autoCount, triggered, rearm}, copied,
+                                            OscTrigger::Shown(trigShown));
+    // Only a change touches the label: this runs for every frame drawn.
+    if (now == trigShown)
+        return;
+    trigShown = now;
+    static const QString texts[] = {QString(), QStringLiteral("Trigger: waiting"),
+                                    QStringLiteral("Trigger: triggered"),
+                                    QStringLiteral("Trigger: held")};
+    trigStateLabel->setText(texts[now]);
 }
 
 void Oscyloskop::updateReadouts() {
@@ -421,9 +440,12 @@ void Oscyloskop::cursorSlot() {
 }
 
 bool Oscyloskop::saveWaveform(const QString& path) {
-    if (timeCursorBox->isChecked())
-        return OscFile::saveSpan(path, bufGraph, tCursor1, tCursor2);
-    return OscFile::saveValues(path, sampleBuf, OscScale::frameSamples);
+    const bool saved = timeCursorBox->isChecked()
+                           ? OscFile::saveSpan(path, bufGraph, tCursor1, tCursor2)
+                           : OscFile::saveValues(path, sampleBuf, OscScale::frameSamples);
+    if (!saved)
+        StatusNote::unableToSave(path);
+    return saved;
 }
 
 int Oscyloskop::loadWaveform(const QString& path) {

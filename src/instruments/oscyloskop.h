@@ -86,6 +86,7 @@ public:
     QLabel* cursorVoltLabel2;
     QLabel* cursorTimeLabel;
     QLabel* cursorFreqLabel;
+    QLabel* trigStateLabel;
     QStringList extraTimeItems;
 
     ZRVCom* com = nullptr;
@@ -104,6 +105,7 @@ public:
     int tCursor2 = 0;
     int vCursor1 = 0;
     int vCursor2 = 0;
+    int trigShown = 0; // OscTrigger::Shown on trigStateLabel
 
     // Samples of the last converted frame (or loaded file): 1024 of channel 1, or 512 of
     // channel 1 then 512 of channel 2.
@@ -128,4 +130,5 @@ private:
     void updateReadouts();
     void drawMarkers(Graph& graph);
     void drawCursors(Graph& graph);
+    void showTriggerState(int copied);
 };

@@ -1,0 +1,7 @@
+#pragma once
+
+class MainWindow;
+
+// Gives every control and readout of the window's pages a short tooltip: what it does and in
+// which unit ("dz" is one grid division).
+void applyTooltips(MainWindow& window);
