@@ -4,6 +4,7 @@
 #include "analizatorlog.h"
 #include "applog.h"
 #include "buffer.h"
+#include "exporter.h"
 #include "generator.h"
 #include "graph.h"
 #include "oscyloskop.h"
@@ -83,6 +84,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     portButton->setGeometry(880, 580, 100, 20);
     connect(portButton, &QPushButton::clicked, this, &MainWindow::comSlot);
 
+    exports = new Exporter(this);
     startTimer(50);
 }
 
@@ -295,6 +297,12 @@ void MainWindow::setTextPos(QMouseEvent* event) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // The right button alone is no page's: it opens the export menu.
+    if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier &&
+        insidePlot(event->pos())) {
+        exports->showMenu(event->globalPos());
+        return;
+    }
     if (currentDevice <= AnPage)
         setTextPos(event);
     if (currentDevice == OscPage)

@@ -227,8 +227,10 @@ void Oscyloskop::drawGraph(Buffer* frame) {
 
 void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
     Graph graph(device);
-    if (frame && frame->length > 2047)
+    if (frame && frame->length > 2047) {
         Graph::convBufToInt16(frame, sampleBuf);
+        hasFrame = true;
+    }
     if (trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos)) {
         updateReadouts();
         OscTrigger::adjustGraph(bufGraph, yPos1);

@@ -62,14 +62,14 @@ void TestUstawienia::cleanup() {
 void TestUstawienia::firstStartWritesDefaultLine() {
     {
         Ustawienia first(host);
-        QCOMPARE(fileText(), QByteArray("#/dev/ttyS0#115200#3#ZRV"));
+        QCOMPARE(fileText(), QByteArray("#/dev/ttyUSB0#19#3#ZRV"));
         QCOMPARE(first.getPortName(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(first.getPortSpeed(), 19);
         QCOMPARE(first.speedBox->currentIndex(), 3);
     }
     Ustawienia second(host);
-    QCOMPARE(second.getPortName(), QStringLiteral("/dev/ttyS0"));
-    QCOMPARE(second.getPortSpeed(), 115200);
+    QCOMPARE(second.getPortName(), QStringLiteral("/dev/ttyUSB0"));
+    QCOMPARE(second.getPortSpeed(), 19);
     QCOMPARE(second.speedBox->currentText(), QStringLiteral("115200"));
     QCOMPARE(SerialSpeed::baudForCode(second.getPortSpeed()), 115200);
 }
@@ -107,7 +107,7 @@ void TestUstawienia::wordWithoutHashIsKeptAndDefaultAppended() {
         QCOMPARE(page.getPortName(), QStringLiteral("/dev/ttyUSB0"));
         QCOMPARE(page.getPortSpeed(), 19);
     }
-    QCOMPARE(fileText(), QByteArray("abc\n#/dev/ttyS0#115200#3#ZRV#/dev/ttyS0#115200#3#ZRV"));
+    QCOMPARE(fileText(), QByteArray("abc\n#/dev/ttyUSB0#19#3#ZRV#/dev/ttyUSB0#19#3#ZRV"));
 }
 
 void TestUstawienia::choosingSpeedWritesLine_data() {
