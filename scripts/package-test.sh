@@ -7,7 +7,7 @@ bash scripts/bootstrap.sh
 
 BUILD=${BUILD_DIR:-build-pkg}
 cmake -S . -B "$BUILD" -DZRV_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-emu
+cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-emu manpages
 (cd "$BUILD" && cpack -G DEB >/dev/null)
 deb=$(ls "$BUILD"/zrv_*.deb | head -n1)
 echo "package: $deb"
@@ -18,7 +18,8 @@ contents=$(dpkg-deb -c "$deb")
 for path in ./usr/bin/zrv ./usr/bin/zrv-emu ./usr/share/applications/org.zrv.zrv.desktop \
             ./usr/share/metainfo/org.zrv.zrv.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/zrv.svg \
-            ./usr/share/icons/hicolor/48x48/apps/zrv.png; do
+            ./usr/share/icons/hicolor/48x48/apps/zrv.png \
+            ./usr/share/man/man1/zrv.1.gz ./usr/share/man/man1/zrv-emu.1.gz; do
     grep -q " $path\$" <<<"$contents" || fail "missing $path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
