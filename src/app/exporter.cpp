@@ -68,6 +68,10 @@ QStringList Exporter::filters() const {
     }
 }
 
+void Exporter::sayNoData() {
+    sts = filters().isEmpty() ? tr("This page has no data to export") : tr("Nothing to export yet");
+}
+
 bool Exporter::hasData() const {
     switch (window->current()) {
     case MainWindow::OscPage:
@@ -108,8 +112,7 @@ QByteArray Exporter::pageData(const QString& suffix, bool* known) const {
 bool Exporter::exportData(const QString& path) {
     const QString name = QFileInfo(path).fileName();
     if (!hasData()) {
-        sts = filters().isEmpty() ? tr("This page has no data to export")
-                                  : tr("Nothing to export yet");
+        sayNoData();
         return false;
     }
     bool known = false;
@@ -141,8 +144,8 @@ void Exporter::showMenu(const QPoint& globalPos) {
 
 void Exporter::exportSlot() {
     const QStringList pageFilters = filters();
-    if (pageFilters.isEmpty() || !hasData()) {
-        exportData(QString()); // only says why there is nothing to export
+    if (!hasData()) {
+        sayNoData();
         return;
     }
     QString chosen = pageFilters.first();

@@ -38,6 +38,7 @@ private slots:
 private:
     QByteArray pageData(const QString& suffix, bool* known) const;
     bool hasData() const;
+    void sayNoData();
 
     MainWindow* window;
     QMenu* menu;
