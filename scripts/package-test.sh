@@ -37,11 +37,16 @@ appstreamcli validate --no-net "$root/usr/share/metainfo/org.zrv.zrv.metainfo.xm
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "./$deb" >/dev/null
 work=$(mktemp -d)
 set +e
-(cd "$work" && timeout 5 xvfb-run -a /usr/bin/zrv >/dev/null 2>&1)
+# Its settings go to the configuration folder, here a scratch one instead of the user's.
+(cd "$work" && XDG_CONFIG_HOME="$work/config" timeout 5 xvfb-run -a /usr/bin/zrv >/dev/null 2>&1)
 status=$?
 set -e
+settings=$(cat "$work/config/zrv/settings.txt" 2>/dev/null || true)
+zrv --version >/dev/null || fail "installed zrv --version failed"
+man -w zrv >/dev/null 2>&1 || [ -f /usr/share/man/man1/zrv.1.gz ] || fail "no man page for zrv"
 apt-get remove -y -qq zrv >/dev/null
 rm -rf "$work"
 # 124: still running when the time was up, i.e. it started and did not crash.
 [ "$status" -eq 124 ] || fail "installed zrv exited with status $status"
+[ "$settings" = "#/dev/ttyUSB0#19#3#ZRV" ] || fail "installed zrv wrote no settings: '$settings'"
 echo "package-test: ok"
