@@ -1,21 +1,38 @@
+#include "commandline.h"
 #include "highdpi.h"
 #include "mainwindow.h"
 #include "signalquit.h"
+#include "settingsfile.h"
+#include "ustawienia.h"
 
 #include <QApplication>
 #include <QIcon>
+#include <QPushButton>
 
 int main(int argc, char* argv[]) {
-    zrvApplyHighDpi();
-    QApplication app(argc, argv);
     // No organisation name: the configuration folder is then ~/.config/zrv.
     QCoreApplication::setApplicationName(QStringLiteral("zrv"));
     QCoreApplication::setApplicationVersion(QStringLiteral(ZRV_VERSION));
+    CommandLine options;
+    {
+        // Without a GUI application: --help and --version must work with no display (the man
+        // page is made from them at build time).
+        QCoreApplication probe(argc, argv);
+        const int status = options.parse(QCoreApplication::arguments());
+        if (status >= 0)
+            return status;
+    }
+    zrvApplyHighDpi();
+    QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zrv.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zrv.zrv"));
+    Ustawienia::filePath = SettingsFile::locate();
     MainWindow window(nullptr);
     SignalQuit signalQuit(&window);
+    window.settingsPage()->useForThisRun(options.port, options.speedIndex);
     window.show();
     window.update();
+    if (options.open)
+        window.portToggle()->click();
     return app.exec();
 }

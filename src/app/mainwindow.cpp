@@ -4,6 +4,7 @@
 #include "analizatorlog.h"
 #include "applog.h"
 #include "buffer.h"
+#include "exporter.h"
 #include "generator.h"
 #include "graph.h"
 #include "oscyloskop.h"
@@ -94,6 +95,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     Remembered::restore(*this);
     applyTooltips(*this);
     updateTitle();
+    exports = new Exporter(this);
     startTimer(50);
 }
 
@@ -334,6 +336,12 @@ void MainWindow::setTextPos(QMouseEvent* event) {
 }
 
 void MainWindow::mousePressEvent(QMouseEvent* event) {
+    // The right button alone is no page's: it opens the export menu.
+    if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier &&
+        insidePlot(event->pos())) {
+        exports->showMenu(event->globalPos());
+        return;
+    }
     if (currentDevice <= AnPage)
         setTextPos(event);
     if (currentDevice == OscPage)

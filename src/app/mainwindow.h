@@ -12,6 +12,7 @@ class Analizator;
 class AnalizatorLog;
 class Ustawienia;
 class ZRVCom;
+class Exporter;
 
 // The program's only window: tab bar, status line, port button, pointer readout. It polls the
 // frame flag every 50 ms and has the current page paint onto it.
@@ -36,6 +37,7 @@ public:
     ZRVCom* device() const { return com.get(); }
     bool isConnected() const { return connected; }
     int current() const { return currentDevice; }
+    Exporter* exporter() const { return exports; }
 
 protected:
     void timerEvent(QTimerEvent* event) override;
@@ -70,6 +72,7 @@ private:
     AnalizatorLog* la;
     Ustawienia* settings;
     std::unique_ptr<ZRVCom> com;
+    Exporter* exports;
     int currentDevice = OscPage;
     bool connected = false;
     QString openedPort; // the port of the current (or last) opening

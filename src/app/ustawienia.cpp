@@ -31,6 +31,7 @@ QStringList enumeratePorts() {
 } // namespace
 
 std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
+QString Ustawienia::filePath = QString::fromLatin1(Ustawienia::fileName);
 
 bool Ustawienia::parseSettings(QIODevice* device, Stored* out) {
     const QByteArray head = device->read(maxWordBytes);
@@ -57,6 +58,26 @@ QByteArray Ustawienia::settingsLine(const Stored& fields) {
 
 int Ustawienia::speedCodeForIndex(int index) {
     return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
+}
+
+QStringList Ustawienia::speedNames() {
+    QStringList names;
+    for (const char* entry : speedEntries)
+        names << QString::fromLatin1(entry);
+    return names;
+}
+
+int Ustawienia::speedIndexOf(const QString& bits) {
+    return speedNames().indexOf(bits);
+}
+
+void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
+    if (!name.isEmpty())
+        portName = name;
+    if (speedCodeForIndex(speedIndex) >= 0) {
+        portSpeed = speedCodeForIndex(speedIndex);
+        speedBox->setCurrentIndex(speedIndex);
+    }
 }
 
 Ustawienia::Ustawienia(QWidget* host) : QMainWindow(nullptr), host(host) {
@@ -106,7 +127,7 @@ void Ustawienia::disable() {
 }
 
 void Ustawienia::readSettings() {
-    QFile file(QString::fromLatin1(fileName));
+    QFile file(filePath);
     // An unreadable file (permissions, a folder of that name) is passed over silently, and so
     // is a pipe or terminal of that name, whose read would wait forever.
     if (!file.open(QIODevice::ReadWrite) || file.isSequential())
@@ -125,7 +146,7 @@ void Ustawienia::readSettings() {
 void Ustawienia::writeSettings() {
     // Written beside the old file and renamed over it, so a failed write (disk full) keeps the
     // previous settings instead of leaving an empty file.
-    QSaveFile file(QString::fromLatin1(fileName));
+    QSaveFile file(filePath);
     const QByteArray line = settingsLine({portName, portSpeed, speedBox->currentIndex()});
     // commit() alone can miss a failure of the final buffered write: flush first.
     const bool written =

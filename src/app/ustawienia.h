@@ -10,12 +10,15 @@ class QComboBox;
 class QIODevice;
 class QPushButton;
 
-// The settings page: serial port and line speed, kept in settings.txt in the working folder.
+// The settings page: serial port and line speed, kept in settings.txt (see SettingsFile).
 class Ustawienia : public QMainWindow {
     Q_OBJECT
 public:
     static constexpr const char* fileName = "settings.txt";
-    static constexpr const char* defaultLine = "#/dev/ttyS0#115200#3#ZRV";
+    // What the page uses before any file: the port, speed code 19 (115 200 bit/s) and entry 3.
+    static constexpr const char* defaultLine = "#/dev/ttyUSB0#19#3#ZRV";
+    // The file read and written; the program sets it at start, tests keep the working folder.
+    static QString filePath;
 
     // Longest first word looked at: settings.txt holds one short line; a huge or binary file
     // must not be read whole into memory.
@@ -48,6 +51,12 @@ public:
 
     // Speed code stored for an entry of the speed list (-1 for an index outside it).
     static int speedCodeForIndex(int index);
+    // The speed list's entries, and the index of one of them (-1 when it is none).
+    static QStringList speedNames();
+    static int speedIndexOf(const QString& bits);
+    // Port and speed entry for this run only (an empty name or index -1 keeps the stored one);
+    // the file is not written.
+    void useForThisRun(const QString& name, int speedIndex);
     // Device paths of the serial ports; replaceable so tests need no real ports.
     static std::function<QStringList()> portLister;
 

@@ -70,7 +70,7 @@ Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {
     std::fill(std::begin(fftRe), std::end(fftRe), 0.0);
     std::fill(std::begin(fftIm), std::end(fftIm), 0.0);
     std::fill(std::begin(specGraph), std::end(specGraph), plotFloor);
-    std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
+    restartHold();
     std::fill(std::begin(sampleBuf), std::end(sampleBuf), 0);
 }
 
@@ -133,6 +133,11 @@ void Analizator::restartHold() {
     // The held trace is kept per displayed column: peaks of another span or offset would stand
     // at the wrong frequencies.
     std::fill(std::begin(holdGraph), std::end(holdGraph), plotFloor);
+    std::fill(std::begin(holdLevels), std::end(holdLevels), -HUGE_VAL);
+}
+
+bool Analizator::holding() const {
+    return holdBox->isChecked();
 }
 
 void Analizator::drawGraph(Buffer* frame) {
@@ -142,8 +147,10 @@ void Analizator::drawGraph(Buffer* frame) {
 void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
     Graph graph(device);
     // A short frame is not an error: the spectrum of the previous samples is shown again.
-    if (frame && frame->length > 2047)
+    if (frame && frame->length > 2047) {
         Graph::convBufToInt16(frame, sampleBuf);
+        framed = true;
+    }
     graph.svWindow();
 
     for (int i = 0; i < points; ++i)
@@ -156,6 +163,8 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
     if (holdBox->isChecked()) {
         for (int i = 0; i < plotLen; ++i)
             holdGraph[i] = std::max(holdGraph[i], specGraph[i]);
+        for (int i = 0; i < plotLen; ++i)
+            holdLevels[i] = std::max(holdLevels[i], fftIm[i]);
         graph.signal(holdGraph, holdColour);
     }
 

@@ -48,6 +48,11 @@ public:
     QLabel* thdnReadout() const { return thdnLabel; }
     const int* spectrum() const { return specGraph; }
     const int* held() const { return holdGraph; }
+    // Level in dB of bins 0 .. plotLen - 1 from the last paint, and their max hold.
+    const double* levels() const { return fftIm; }
+    const double* heldLevels() const { return holdLevels; }
+    bool holding() const;
+    bool hasFrame() const { return framed; }
 
     QWidget* host;
     ZRVCom* com = nullptr;
@@ -78,4 +83,6 @@ private:
     int specGraph[plotLen];
     int holdGraph[plotLen];
     int sampleBuf[points]; // samples of the last frame that was long enough
+    double holdLevels[plotLen];
+    bool framed = false;
 };

@@ -45,6 +45,7 @@ public:
 
     int captureState() const { return laState; }
     bool hasCapture() const { return captured; }
+    const uint8_t* captureData() const { return capture; }
     int sampleRate() const { return rate; }
     Trigger trigger() const { return trig; }
     int cursorColumn() const { return cursorX; }

@@ -231,8 +231,10 @@ void Oscyloskop::drawGraph(Buffer* frame) {
 
 void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
     Graph graph(device);
-    if (frame && frame->length > 2047)
+    if (frame && frame->length > 2047) {
         Graph::convBufToInt16(frame, sampleBuf);
+        hasFrame = true;
+    }
     const int copied = trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos);
     showTriggerState(copied);
     if (copied) {

@@ -110,6 +110,7 @@ public:
     // Samples of the last converted frame (or loaded file): 1024 of channel 1, or 512 of
     // channel 1 then 512 of channel 2.
     int sampleBuf[OscScale::frameSamples] = {};
+    bool hasFrame = false; // a frame has been converted into sampleBuf
 
 public slots:
     void tSlot();

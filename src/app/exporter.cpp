@@ -1,0 +1,169 @@
+#include "exporter.h"
+
+#include "analizator.h"
+#include "analizatorlog.h"
+#include "csv.h"
+#include "laexport.h"
+#include "lalogic.h"
+#include "mainwindow.h"
+#include "oscyloskop.h"
+#include "spectrum.h"
+#include "status.h"
+
+#include <QAction>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMenu>
+#include <QPixmap>
+#include <QSaveFile>
+
+namespace {
+const QString csvFilter = QStringLiteral("CSV table (*.csv)");
+const QString srFilter = QStringLiteral("sigrok session (*.sr)");
+const QString vcdFilter = QStringLiteral("Value change dump (*.vcd)");
+
+// Through a temporary file: a failed write leaves an existing file as it was.
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    // Flushed before commit(), which could otherwise miss a failing last buffered write.
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        file.cancelWriting();
+        return false;
+    }
+    return file.commit();
+}
+
+// "name (*.sr)" -> "sr"
+QString filterSuffix(const QString& filter) {
+    const int star = filter.lastIndexOf(QStringLiteral("*."));
+    return filter.mid(star + 2).chopped(1);
+}
+} // namespace
+
+Exporter::Exporter(MainWindow* window) : QObject(window), window(window) {
+    exportAction = new QAction(tr("Export data…"), window);
+    exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
+    pictureAction = new QAction(tr("Save picture…"), window);
+    pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    window->addAction(exportAction);
+    window->addAction(pictureAction);
+    connect(exportAction, &QAction::triggered, this, &Exporter::exportSlot);
+    connect(pictureAction, &QAction::triggered, this, &Exporter::pictureSlot);
+    menu = new QMenu(window);
+    menu->addAction(exportAction);
+    menu->addAction(pictureAction);
+}
+
+QStringList Exporter::filters() const {
+    switch (window->current()) {
+    case MainWindow::OscPage:
+    case MainWindow::AnPage:
+        return {csvFilter};
+    case MainWindow::LaPage:
+        return {srFilter, vcdFilter};
+    default:
+        return {};
+    }
+}
+
+void Exporter::sayNoData() {
+    sts = filters().isEmpty() ? tr("This page has no data to export") : tr("Nothing to export yet");
+}
+
+bool Exporter::hasData() const {
+    switch (window->current()) {
+    case MainWindow::OscPage:
+        return window->oscPage()->hasFrame;
+    case MainWindow::AnPage:
+        return window->anPage()->hasFrame();
+    case MainWindow::LaPage:
+        return window->laPage()->hasCapture();
+    default:
+        return false;
+    }
+}
+
+QByteArray Exporter::pageData(const QString& suffix, bool* known) const {
+    *known = true;
+    const int page = window->current();
+    if (page == MainWindow::OscPage && suffix == QLatin1String("csv")) {
+        const Oscyloskop* osc = window->oscPage();
+        return Csv::oscilloscope(osc->sampleBuf, osc->twoChannel(), osc->timeBase, osc->gain1,
+                                 osc->gain2);
+    }
+    if (page == MainWindow::AnPage && suffix == QLatin1String("csv")) {
+        const Analizator* an = window->anPage();
+        return Csv::spectrum(an->levels(), an->holding() ? an->heldLevels() : nullptr,
+                             Analizator::plotLen, hertzPerBin(an->timeBase, Analizator::points));
+    }
+    const AnalizatorLog* la = window->laPage();
+    const qint64 periodNs = LaLogic::samplePeriodNs(la->sampleRate());
+    if (page == MainWindow::LaPage && suffix == QLatin1String("sr"))
+        return LaExport::sigrokSession(la->captureData(), LaLogic::captureBytes,
+                                       1000000000 / periodNs);
+    if (page == MainWindow::LaPage && suffix == QLatin1String("vcd"))
+        return LaExport::vcd(la->captureData(), LaLogic::captureBytes, periodNs);
+    *known = false;
+    return {};
+}
+
+bool Exporter::exportData(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (!hasData()) {
+        sayNoData();
+        return false;
+    }
+    bool known = false;
+    const QByteArray bytes = pageData(QFileInfo(path).suffix().toLower(), &known);
+    if (!known) {
+        sts = tr("Unknown export format: %1").arg(name);
+        return false;
+    }
+    if (bytes.isEmpty() || !writeFile(path, bytes)) {
+        sts = tr("Unable to write %1").arg(name);
+        return false;
+    }
+    sts = tr("Exported %1").arg(name);
+    return true;
+}
+
+bool Exporter::savePicture(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    QSaveFile file(path);
+    const bool saved =
+        file.open(QIODevice::WriteOnly) && window->grab().save(&file, "PNG") && file.commit();
+    sts = saved ? tr("Saved %1").arg(name) : tr("Unable to write %1").arg(name);
+    return saved;
+}
+
+void Exporter::showMenu(const QPoint& globalPos) {
+    menu->popup(globalPos);
+}
+
+void Exporter::exportSlot() {
+    const QStringList pageFilters = filters();
+    if (!hasData()) {
+        sayNoData();
+        return;
+    }
+    QString chosen = pageFilters.first();
+    QString path = QFileDialog::getSaveFileName(window, tr("Export data"), QString(),
+                                                pageFilters.join(QStringLiteral(";;")), &chosen);
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + filterSuffix(chosen);
+    exportData(path);
+}
+
+void Exporter::pictureSlot() {
+    QString path = QFileDialog::getSaveFileName(window, tr("Save picture"), QString(),
+                                                tr("PNG image (*.png)"));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".png");
+    savePicture(path);
+}

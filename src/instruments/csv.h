@@ -1,0 +1,16 @@
+#pragma once
+
+#include <QByteArray>
+
+// Comma-separated tables of the oscilloscope and spectrum analyser, with a header row naming
+// each column and its unit. No window needed.
+class Csv {
+public:
+    // The last frame's raw samples (1024 of channel 1, or 512 of channel 1 then 512 of channel 2):
+    // time_s, ch1_V[, ch2_V], volts on the scale of the page's readouts.
+    static QByteArray oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,
+                                   int gain2);
+    // One row per bin: frequency_Hz, level_dB[, hold_dB when `held` is given].
+    static QByteArray spectrum(const double* levels, const double* held, int bins,
+                               double hertzPerBin);
+};
