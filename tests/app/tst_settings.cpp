@@ -64,7 +64,8 @@ void TestSettings::settingsContents_data() {
     QTest::addColumn<int>("speed");
     QTest::addColumn<int>("index");
     QTest::addColumn<QByteArray>("after");
-    const QByteArray line("#/dev/ttyS0#115200#3#ZRV"); // 115200 reads as 115 200 bit/s
+    const QByteArray line(
+        "#/dev/ttyUSB0#19#3#ZRV"); // what the page then uses: code 19 = 115 200 bit/s
     QTest::newRow("empty: the default line") << QByteArray() << "/dev/ttyUSB0" << 19 << 3 << line;
     const QByteArray binary("\x00\x01\xff\xfe\x80zz", 7);
     QTest::newRow("binary without #") << binary << "/dev/ttyUSB0" << 19 << 3 << binary + line;

@@ -214,7 +214,8 @@ void TestE2e::unplugAndOpenAgain() {
     QVERIFY(rig.ready());
     MainWindow& w = *rig.window;
     QTRY_VERIFY_WITH_TIMEOUT(!w.isConnected(), 20000);
-    QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));
+    QTRY_COMPARE(w.status()->toolTip(),
+                 QStringLiteral("Device lost: ") + emuLinkPath(QStringLiteral("emu-link")));
     QCOMPARE(w.portToggle()->text(), QStringLiteral("Open port"));
     QVERIFY(!w.device()->isOpen());
     QTRY_VERIFY_WITH_TIMEOUT(
