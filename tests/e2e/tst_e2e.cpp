@@ -114,6 +114,14 @@ void TestE2e::oscilloscope() {
     QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
     QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
     QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
+    // Cursors: Shift+left at the centre, Shift+right one division right and two up.
+    osc->timeCursorBox->click();
+    osc->voltCursorBox->click();
+    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(394, 286));
+    QTest::mousePress(rig.window.get(), Qt::RightButton, Qt::ShiftModifier, QPoint(458, 158));
+    QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->cursorFreqLabel), 2500.0, 0.01) &&
+                                  near(readout(osc->cursorVoltLabel1), 1.0, 0.01),
+                              qPrintable(osc->cursorVoltLabel1->text()), 10000);
 }
 
 void TestE2e::generatorLoopsBackToTheScope() {

@@ -1,12 +1,16 @@
 // The oscilloscope page: the edge trigger and its modes on known signals, and the bytes each
-// control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus.)
+// control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus; here the
+// saved cursor span.)
 #include "linerig.h"
+#include "oscfile.h"
 #include "osctrigger.h"
 #include "oscyloskop.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -37,6 +41,7 @@ private slots:
     void triggerSearch_data();
     void triggerSearch();
     void triggerModes();
+    void spanFileRoundTrip();
     void bytesSent_data();
     void bytesSent();
 };
@@ -84,6 +89,22 @@ void TestOscyloskop::triggerModes() {
     QCOMPARE(runOn(single, flat, out, Single + 4 * RisingHF), 0);
     QCOMPARE(runOn(single, second, out, Single + 4 * RisingHF), 1);
     QCOMPARE(out[193], 200);
+}
+
+// The span between the time cursors, saved and read back: 512 lines from the sample under the
+// left cursor to the one under the right cursor (pixels 100 and 740: samples 49 to 368).
+void TestOscyloskop::spanFileRoundTrip() {
+    int plot[384];
+    for (int i = 0; i < 384; ++i)
+        plot[i] = 7 * i - 1000;
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("span.txt"));
+    QVERIFY(OscFile::saveSpan(path, plot, 740, 100));
+    int back[600];
+    QCOMPARE(OscFile::load(path, back, 600), 512);
+    QCOMPARE(back[0], plot[49]);
+    QCOMPARE(back[511], plot[368]);
+    QVERIFY(std::is_sorted(back, back + 512));
 }
 
 void TestOscyloskop::bytesSent_data() {
