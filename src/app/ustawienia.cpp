@@ -80,7 +80,7 @@ void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
     }
 }
 
-Ustawienia::Ustawienia(QWidget* host) : QMainWindow(nullptr), host(host) {
+Ustawienia::Ustawienia(QWidget* host) : Page(host) {
     speedBox = new QComboBox(host);
     for (const char* entry : speedEntries)
         speedBox->addItem(QString::fromLatin1(entry));
@@ -102,28 +102,8 @@ Ustawienia::Ustawienia(QWidget* host) : QMainWindow(nullptr), host(host) {
     getPorts();
 }
 
-void Ustawienia::show() {
-    speedBox->setVisible(true);
-    portBox->setVisible(true);
-    refreshButton->setVisible(true);
-}
-
-void Ustawienia::hide() {
-    speedBox->setVisible(false);
-    portBox->setVisible(false);
-    refreshButton->setVisible(false);
-}
-
-void Ustawienia::enable() {
-    speedBox->setEnabled(true);
-    portBox->setEnabled(true);
-    refreshButton->setEnabled(true);
-}
-
-void Ustawienia::disable() {
-    speedBox->setEnabled(false);
-    portBox->setEnabled(false);
-    refreshButton->setEnabled(false);
+QList<QWidget*> Ustawienia::controls() const {
+    return {speedBox, portBox, refreshButton};
 }
 
 void Ustawienia::readSettings() {

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "page.h"
+
 #include <QByteArray>
-#include <QMainWindow>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -11,7 +12,7 @@ class QIODevice;
 class QPushButton;
 
 // The settings page: serial port and line speed, kept in settings.txt (see SettingsFile).
-class Ustawienia : public QMainWindow {
+class Ustawienia : public Page {
     Q_OBJECT
 public:
     static constexpr const char* fileName = "settings.txt";
@@ -41,10 +42,9 @@ public:
     QString getPortName() const { return portName; }
     int getPortSpeed() const { return portSpeed; }
 
-    void show();
-    void hide();
-    void enable();
-    void disable();
+    // The plot area stays the window's own colour on this page.
+    bool coversPlot() const override { return false; }
+    QList<QWidget*> controls() const override;
     void readSettings();
     void writeSettings();
     void getPorts();
@@ -70,7 +70,6 @@ private slots:
     void refreshSlot();
 
 private:
-    QWidget* host;
     int portSpeed = 19;
     QString portName = QStringLiteral("/dev/ttyUSB0");
 };

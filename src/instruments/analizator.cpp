@@ -1,7 +1,9 @@
 #include "analizator.h"
 
 #include "buffer.h"
+#include "csv.h"
 #include "graph.h"
+#include "oscmeasure.h"
 #include "spectrum.h"
 #include "zrvcom.h"
 
@@ -30,7 +32,7 @@ const QColor holdColour(200, 30, 20, 255);
 
 } // namespace
 
-Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {
+Analizator::Analizator(QWidget* host) : Page(host) {
     taBox = new QComboBox(host);
     taBox->setGeometry(100, 580, 110, 20);
     for (const char* label : spanLabels)
@@ -74,23 +76,8 @@ Analizator::Analizator(QWidget* host) : QMainWindow(nullptr), host(host) {
     std::fill(std::begin(sampleBuf), std::end(sampleBuf), 0);
 }
 
-std::array<QWidget*, 6> Analizator::controls() const {
+QList<QWidget*> Analizator::controls() const {
     return {taBox, vaBox, xPosBar, holdBox, powerLabel, thdnLabel};
-}
-
-void Analizator::show() {
-    for (QWidget* w : controls())
-        w->show();
-}
-
-void Analizator::hide() {
-    for (QWidget* w : controls())
-        w->hide();
-}
-
-void Analizator::enable() {
-    for (QWidget* w : controls())
-        w->setEnabled(true);
 }
 
 void Analizator::start() {
@@ -140,8 +127,29 @@ bool Analizator::holding() const {
     return holdBox->isChecked();
 }
 
-void Analizator::drawGraph(Buffer* frame) {
+void Analizator::drawGraph(Buffer* frame, bool) {
     drawGraph(frame, host);
+}
+
+QStringList Analizator::exportFilters() const {
+    return {Csv::filter()};
+}
+
+QByteArray Analizator::exportData(const QString& suffix, bool* known) const {
+    *known = suffix == QLatin1String("csv");
+    if (!*known)
+        return {};
+    return Csv::spectrum(levels(), holding() ? heldLevels() : nullptr, plotLen,
+                         hertzPerBin(timeBase, points));
+}
+
+QString Analizator::pointerReadout(QPoint p) const {
+    // Two pixels per bin from the plot's left edge; the first bin shown is -xPos.
+    const QPoint c = Graph::fromCentre(p);
+    const double bin = double(p.x() - Graph::left) / 2 - xPos;
+    const double f = hertzPerBin(timeBase, points) * bin;
+    return QStringLiteral("  F: ") + OscMeasure::value(f) + "Hz\n" + QStringLiteral("  U/Uz: ") +
+           OscMeasure::value(double(c.y()) * 10 / 64) + "dB";
 }
 
 void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {

@@ -1,20 +1,18 @@
 #pragma once
 
-#include <QMainWindow>
-#include <array>
+#include "page.h"
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QPaintDevice;
 class QScrollBar;
-class ZRVCom;
 struct Buffer;
 
 // The spectrum analyser page: one-channel acquisition, a Hamming-windowed 1024-point spectrum in
 // dB with max hold, total power and THD+N. Its controls are children of the host window; it
 // paints on the host.
-class Analizator : public QMainWindow {
+class Analizator : public Page {
     Q_OBJECT
 public:
     static constexpr int points = 1024; // samples per frame and transform length
@@ -24,11 +22,13 @@ public:
 
     explicit Analizator(QWidget* host);
 
-    void show();
-    void hide();
-    void enable();
-    void start();
-    void drawGraph(Buffer* frame);
+    void start() override;
+    void drawGraph(Buffer* frame, bool newFrame) override;
+    QString pointerReadout(QPoint p) const override;
+    QList<QWidget*> controls() const override;
+    QStringList exportFilters() const override;
+    bool hasExportData() const override { return framed; }
+    QByteArray exportData(const QString& suffix, bool* known) const override;
     // The same screen on any paint device (benchmarks, tests).
     void drawGraph(Buffer* frame, QPaintDevice* device);
 
@@ -54,8 +54,6 @@ public:
     bool holding() const;
     bool hasFrame() const { return framed; }
 
-    QWidget* host;
-    ZRVCom* com = nullptr;
     int timeBase = 7; // sent with setTimeBase, 14 - span index
     int gain = 0;     // sent with setGain1, the range index
     int xPos = 0;     // display offset -128 .. 0: the plot starts at bin -xPos
@@ -67,7 +65,6 @@ private slots:
     void maxHoldSlot();
 
 private:
-    std::array<QWidget*, 6> controls() const;
     void restartHold();
 
     QComboBox* taBox;

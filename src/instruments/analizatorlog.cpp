@@ -2,6 +2,7 @@
 
 #include "buffer.h"
 #include "graph.h"
+#include "laexport.h"
 #include "lalog.h"
 #include "zrvcom.h"
 
@@ -28,14 +29,9 @@ const QColor cursorColour(20, 80, 60, 255);
 QColor traceColour(int channel) {
     return QColor(20 + 25 * channel, 30, 240 - 25 * channel, 255);
 }
-
-bool insidePlot(const QPoint& p) {
-    return p.x() >= Graph::left + 1 && p.x() <= Graph::right - 1 && p.y() >= Graph::top + 1 &&
-           p.y() <= Graph::bottom - 1;
-}
 } // namespace
 
-AnalizatorLog::AnalizatorLog(QWidget* host) : QMainWindow(nullptr), host(host) {
+AnalizatorLog::AnalizatorLog(QWidget* host) : Page(host) {
     buildControls();
 }
 
@@ -92,37 +88,38 @@ void AnalizatorLog::buildControls() {
     }
 }
 
-void AnalizatorLog::setControlsVisible(bool visible) {
-    rateBox->setVisible(visible);
-    valueLabel->setVisible(visible);
-    timeLabel->setVisible(visible);
-    offsetBar->setVisible(visible);
-    zoomBox->setVisible(visible);
-    startButton->setVisible(visible);
+QList<QWidget*> AnalizatorLog::controls() const {
+    return {rateBox, valueLabel, timeLabel, offsetBar, zoomBox, startButton};
+}
+
+QStringList AnalizatorLog::exportFilters() const {
+    return {QStringLiteral("sigrok session (*.sr)"), QStringLiteral("Value change dump (*.vcd)")};
+}
+
+QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
+    const qint64 periodNs = LaLogic::samplePeriodNs(rate);
+    *known = true;
+    if (suffix == QLatin1String("sr"))
+        return LaExport::sigrokSession(capture, LaLogic::captureBytes, 1000000000 / periodNs);
+    if (suffix == QLatin1String("vcd"))
+        return LaExport::vcd(capture, LaLogic::captureBytes, periodNs);
+    *known = false;
+    return {};
 }
 
 void AnalizatorLog::show() {
-    setControlsVisible(true);
+    Page::show();
     triggerFunc(&QWidget::show);
 }
 
 void AnalizatorLog::hide() {
-    setControlsVisible(false);
+    Page::hide();
     triggerFunc(&QWidget::hide);
 }
 
 void AnalizatorLog::triggerFunc(void (QWidget::*func)()) {
     for (QComboBox* box : trigBox)
         (box->*func)();
-}
-
-void AnalizatorLog::enable() {
-    rateBox->setEnabled(true);
-    valueLabel->setEnabled(true);
-    timeLabel->setEnabled(true);
-    offsetBar->setEnabled(true);
-    zoomBox->setEnabled(true);
-    startButton->setEnabled(true);
 }
 
 void AnalizatorLog::start() {
@@ -216,7 +213,7 @@ void AnalizatorLog::paintScreen(QPaintDevice* device) {
 
 void AnalizatorLog::drawCursor(QMouseEvent* event) {
     const QPoint p = event->pos();
-    if (!insidePlot(p))
+    if (!Graph::contains(p))
         return;
     cursorX = p.x() - Graph::left;
     host->update();

@@ -1,9 +1,8 @@
 #pragma once
 
 #include "lalogic.h"
+#include "page.h"
 #include "trigger.h"
-
-#include <QMainWindow>
 
 class QComboBox;
 class QLabel;
@@ -12,23 +11,28 @@ class QPaintDevice;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
-class ZRVCom;
 struct Buffer;
 
 // The eight-channel logic analyser page: sample rate, per-channel trigger conditions, the
 // "Start" / "Force trig" capture cycle, and the timing display with zoom, offset and cursor.
 // Its controls are children of the host window; it paints on the host.
-class AnalizatorLog : public QMainWindow {
+class AnalizatorLog : public Page {
     Q_OBJECT
 public:
     explicit AnalizatorLog(QWidget* host);
 
-    void show();
-    void hide();
-    void enable();
-    void start();
-    void drawGraph(Buffer* frame, bool newFrame);
+    // The trigger boxes show and hide with the page; they are enabled from the start.
+    void show() override;
+    void hide() override;
+    void start() override;
+    void drawGraph(Buffer* frame, bool newFrame) override;
     void drawCursor(QMouseEvent* event);
+    void mousePress(QMouseEvent* event) override { drawCursor(event); }
+    void mouseMove(QMouseEvent* event) override { drawCursor(event); }
+    QList<QWidget*> controls() const override;
+    QStringList exportFilters() const override;
+    bool hasExportData() const override { return captured; }
+    QByteArray exportData(const QString& suffix, bool* known) const override;
 
     // Keeps `frame` as the page's capture when it is one: a logic frame (captureBytes long)
     // arriving after "Start" or "Force trig". Anything else (an oscilloscope frame still on the
@@ -53,7 +57,6 @@ public:
     int zoomFactor() const { return zoom; }
     const int* series(int channel) const { return logicGraph[channel]; }
 
-    QWidget* host;
     QComboBox* rateBox;
     QSpinBox* zoomBox;
     QLabel* valueLabel;
@@ -61,7 +64,6 @@ public:
     QScrollBar* offsetBar;
     QPushButton* startButton;
     QComboBox* trigBox[LaLogic::channels];
-    ZRVCom* com = nullptr;
 
 private slots:
     void tlSlot();
@@ -72,7 +74,6 @@ private slots:
 
 private:
     void buildControls();
-    void setControlsVisible(bool visible);
 
     int logicGraph[LaLogic::channels][LaLogic::positions] = {};
     int cursorX = 0;

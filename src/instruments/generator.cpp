@@ -4,6 +4,7 @@
 #include "genlog.h"
 #include "graph.h"
 #include "mmlwidget.h"
+#include "oscmeasure.h"
 #include "statusnote.h"
 #include "zrvcom.h"
 
@@ -36,8 +37,7 @@ template <typename W> W* place(W* widget, const char* name, QRect geometry) {
 }
 } // namespace
 
-Generator::Generator(QWidget* host, int* outTab)
-    : QMainWindow(nullptr), host(host), outTab(outTab) {
+Generator::Generator(QWidget* host, int* outTab) : Page(host), outTab(outTab) {
     createSignalControls();
     createExpressionControls();
     createFileControls();
@@ -47,8 +47,7 @@ Generator::Generator(QWidget* host, int* outTab)
     hide();
 }
 
-// The fifteen controls the page shows and hides; the formula view shows inside its scroll area.
-std::array<QWidget*, 15> Generator::controls() const {
+QList<QWidget*> Generator::controls() const {
     return {freqBox,        mulBox,   gainBox, typeBox, dutyBox,   offsetBox,  freqLabel, exprEdit,
             generateButton, xFromBox, xToBox,  xLabel,  mmlScroll, openButton, saveButton};
 }
@@ -124,14 +123,22 @@ void Generator::createFileControls() {
     connect(saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
 }
 
-void Generator::show() {
-    for (QWidget* w : controls())
-        w->setVisible(true);
+void Generator::hide() {
+    Page::hide();
+    drawArbRelease();
 }
 
-void Generator::hide() {
-    for (QWidget* w : controls())
-        w->setVisible(false);
+void Generator::drawGraph(Buffer*, bool) {
+    drawGraph(0, 0);
+}
+
+QString Generator::pointerReadout(QPoint p) const {
+    const QPoint c = Graph::fromCentre(p);
+    const double X = c.x(), Y = c.y();
+    // A frequency of 0 cannot be set; guard anyway so the readout never divides by it.
+    const double t = freq > 0 ? X * 5 / 2560 / freq : 0.0;
+    return QStringLiteral("  T: ") + OscMeasure::value(t) + "s\n" + QStringLiteral("  U: ") +
+           OscMeasure::value(Y * 488 / 100000) + "V";
 }
 
 void Generator::enable() {
@@ -349,11 +356,10 @@ void Generator::drawArb(QMouseEvent* event) {
     const QPoint p = event->pos();
     if (type != gen::Arbitrary || event->buttons() != Qt::LeftButton)
         return;
-    if (p.x() < Graph::left + 1 || p.x() > Graph::right - 1 || p.y() < Graph::top + 1 ||
-        p.y() > Graph::bottom - 1)
+    if (!Graph::contains(p))
         return;
     const int px = p.x() - Graph::left;
-    const int v = (Graph::centreY - p.y()) * 8; // 8 table counts per pixel
+    const int v = Graph::fromCentre(p).y() * 8; // 8 table counts per pixel
     wave[px % gen::tableSize] = v;
     host->update();
     if (lastX >= 0)

@@ -1,10 +1,8 @@
 #pragma once
 
 #include "gensynth.h"
+#include "page.h"
 #include "scriptcalc.h"
-
-#include <QMainWindow>
-#include <array>
 
 class QComboBox;
 class QDoubleSpinBox;
@@ -16,23 +14,29 @@ class QPushButton;
 class QScrollArea;
 class QSpinBox;
 class MmlWidget;
-class ZRVCom;
 
 // The generator's output table: 512 12-bit signed values, uploaded to the device.
 extern int buff_gen[512];
 
 // The function and arbitrary-waveform generator page. Its controls are children of the host
 // window (found there by object name, e.g. "freqBox"); it paints its preview on the host.
-class Generator : public QMainWindow {
+class Generator : public Page {
     Q_OBJECT
 public:
     Generator(QWidget* host, int* outTab);
 
-    void show();
-    void hide();
-    void enable();
-    void start();
+    // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
+    void hide() override;
+    void enable() override;
+    void start() override;
+    void drawGraph(Buffer* frame, bool newFrame) override;
     void drawGraph(int x0, int y0);
+    void mouseMove(QMouseEvent* event) override { drawArb(event); }
+    void mouseRelease(QMouseEvent*) override { drawArbRelease(); }
+    QString pointerReadout(QPoint p) const override;
+    // The fifteen controls the page shows and hides; the formula view shows inside its scroll
+    // area.
+    QList<QWidget*> controls() const override;
     void drawArb(QMouseEvent* event);
     void drawArbRelease();
 
@@ -55,8 +59,6 @@ public:
     int waveType() const { return type; }
     MmlWidget* formulaView() const { return mmlWidget; }
 
-    QWidget* host;
-    ZRVCom* com = nullptr;
     // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
     // until the page first applies its frequency.
     int freq = 1000;
@@ -81,7 +83,6 @@ private:
     void createFileControls();
     QSpinBox* spinBox(const char* name, QRect geometry, int min, int max, int value,
                       const QString& suffix);
-    std::array<QWidget*, 15> controls() const;
     bool canGenerate();
     void drawFunc();
     void upload();

@@ -1,6 +1,7 @@
 #include "oscyloskop.h"
 
 #include "buffer.h"
+#include "csv.h"
 #include "graph.h"
 #include "oscfile.h"
 #include "oscmeasure.h"
@@ -38,7 +39,9 @@ const char* const bandItems[] = {"LF", "HF"};
 constexpr int twoChannelTimeItems = 11;
 constexpr int oneChannelTimeItems = 15;
 
-constexpr int plotLeft = 10, centreRow = 286;
+// The auto-trigger count saturates here: in "Norm" without a trigger it would otherwise grow for
+// as long as the program runs; anything above the auto-trigger limit means the same.
+constexpr int autoCountLimit = 1 << 20;
 
 QColor ch1Colour() {
     return QColor(50, 60, 255);
@@ -68,13 +71,9 @@ template <size_t N> QComboBox* comboBox(QWidget* host, const char* const (&items
     return box;
 }
 
-bool insidePlot(const QPoint& p) {
-    return p.x() >= 11 && p.x() <= 777 && p.y() >= 31 && p.y() <= 541;
-}
-
 } // namespace
 
-Oscyloskop::Oscyloskop(QWidget* host) : QMainWindow(nullptr), host(host) {
+Oscyloskop::Oscyloskop(QWidget* host) : Page(host) {
     createControls();
     createReadouts();
     connectControls();
@@ -150,7 +149,7 @@ void Oscyloskop::connectControls() {
     connect(saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
 }
 
-QList<QWidget*> Oscyloskop::widgets() const {
+QList<QWidget*> Oscyloskop::controls() const {
     return {tBox,
             vBox1,
             vBox2,
@@ -184,16 +183,6 @@ QList<QWidget*> Oscyloskop::widgets() const {
             trigStateLabel};
 }
 
-void Oscyloskop::show() {
-    for (QWidget* w : widgets())
-        w->setVisible(true);
-}
-
-void Oscyloskop::hide() {
-    for (QWidget* w : widgets())
-        w->setVisible(false);
-}
-
 void Oscyloskop::enable() {
     for (QWidget* w : {static_cast<QWidget*>(tBox),          static_cast<QWidget*>(vBox1),
                        static_cast<QWidget*>(xPosBar),       static_cast<QWidget*>(yPosBar1),
@@ -225,8 +214,31 @@ bool Oscyloskop::twoChannel() const {
     return ch2Box->isChecked();
 }
 
-void Oscyloskop::drawGraph(Buffer* frame) {
+void Oscyloskop::drawGraph(Buffer* frame, bool) {
     drawGraph(frame, host);
+}
+
+QStringList Oscyloskop::exportFilters() const {
+    return {Csv::filter()};
+}
+
+QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {
+    *known = suffix == QLatin1String("csv");
+    return *known ? Csv::oscilloscope(sampleBuf, twoChannel(), timeBase, gain1, gain2)
+                  : QByteArray();
+}
+
+void Oscyloskop::tick() {
+    if (trigState.autoCount < autoCountLimit)
+        ++trigState.autoCount;
+}
+
+QString Oscyloskop::pointerReadout(QPoint p) const {
+    // The scales of the page's grid, cursors and measurements.
+    const QPoint c = Graph::fromCentre(p);
+    const double t = OscScale::sampleTime(timeBase, double(c.x()) / OscScale::pixelsPerSample);
+    const double u = OscScale::volts(gain1, double(c.y()) * OscScale::unitsPerPixel);
+    return QStringLiteral("  T: ") + value(t) + "s\n" + QStringLiteral("  U: ") + value(u) + "V";
 }
 
 void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
@@ -252,10 +264,6 @@ void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
 }
 
 int Oscyloskop::trigger(int* samples, int* out1, int* out2, int level, int mode, int xPos) {
-    OscTrigger::State state;
-    state.autoCount = autoCount;
-    state.triggered = triggered;
-    state.rearm = rearm;
     OscTrigger::Setup setup;
     setup.level = level;
     setup.mode = mode;
@@ -263,16 +271,12 @@ int Oscyloskop::trigger(int* samples, int* out1, int* out2, int level, int mode,
     setup.gain1 = gain1;
     setup.gain2 = gain2;
     setup.twoChannel = twoChannel();
-    const int copied = OscTrigger::run(state, samples, out1, out2, setup);
-    autoCount = state.autoCount;
-    triggered = state.triggered;
-    rearm = state.rearm;
-    return copied;
+    return OscTrigger::run(trigState, samples, out1, out2, setup);
 }
 
 void Oscyloskop::showTriggerState(int copied) {
-    const auto now = OscTrigger::shownState(trigMode, {autoCount, triggered, rearm}, copied,
-                                            OscTrigger::Shown(trigShown));
+    const auto now =
+        OscTrigger::shownState(trigMode, trigState, copied, OscTrigger::Shown(trigShown));
     // Only a change touches the label: this runs for every frame drawn.
     if (now == trigShown)
         return;
@@ -335,19 +339,19 @@ void Oscyloskop::drawCursors(Graph& graph) {
 
 void Oscyloskop::setCursor(QMouseEvent* e) {
     const QPoint p = e->pos();
-    if (!insidePlot(p))
+    if (!Graph::contains(p))
         return;
     const Qt::KeyboardModifiers mods = e->modifiers();
     const Qt::MouseButtons buttons = e->buttons();
     if (mods == Qt::NoModifier && buttons == Qt::LeftButton) {
         // Level in mV at the pointer: 13 pixels per gainTab unit.
-        trigLevelBox->setValue(((centreRow - p.y()) - yPos1) * OscScale::gainAt(gain1) / 13);
+        trigLevelBox->setValue((Graph::fromCentre(p).y() - yPos1) * OscScale::gainAt(gain1) / 13);
     } else if (mods == Qt::ShiftModifier && buttons == Qt::LeftButton) {
-        tCursor1 = p.x() - plotLeft;
-        vCursor1 = centreRow - p.y();
+        tCursor1 = p.x() - Graph::left;
+        vCursor1 = Graph::fromCentre(p).y();
     } else if (mods == Qt::ShiftModifier && buttons == Qt::RightButton) {
-        tCursor2 = p.x() - plotLeft;
-        vCursor2 = centreRow - p.y();
+        tCursor2 = p.x() - Graph::left;
+        vCursor2 = Graph::fromCentre(p).y();
     } else {
         return;
     }
@@ -428,7 +432,7 @@ void Oscyloskop::channel2Slot() {
 void Oscyloskop::trigSlot() {
     trigMode = trigModeBox->currentIndex() + 4 * trigEdgeBox->currentIndex() +
                8 * trigBandBox->currentIndex();
-    rearm = true;
+    trigState.rearm = true;
     trigLevel = float(trigLevelBox->value()) / 38.0f;
 }
 

@@ -1,8 +1,9 @@
 #pragma once
 
 #include "oscscale.h"
+#include "osctrigger.h"
+#include "page.h"
 
-#include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
@@ -15,7 +16,6 @@ class QPushButton;
 class QScrollBar;
 class QSpinBox;
 class Graph;
-class ZRVCom;
 struct Buffer;
 
 // Plot buffers of channel 1 and channel 2: the window on screen, in plot units (quarter pixels).
@@ -24,18 +24,25 @@ extern int bufGraph2[OscScale::plotLen];
 
 // The oscilloscope page: one or two traces with trigger, measurements, cursors and waveform
 // files. Its controls are children of the host window, and it paints on the host.
-class Oscyloskop : public QMainWindow {
+class Oscyloskop : public Page {
     Q_OBJECT
 public:
     explicit Oscyloskop(QWidget* host);
 
-    void show();
-    void hide();
-    void enable();
-    void start();
-    // One display cycle on the host; the second form draws on any device (tests, benchmarks).
-    void drawGraph(Buffer* frame);
+    void enable() override;
+    void start() override;
+    void drawGraph(Buffer* frame, bool newFrame) override;
+    // The same display cycle on any device (tests, benchmarks).
     void drawGraph(Buffer* frame, QPaintDevice* device);
+    void mousePress(QMouseEvent* e) override { setCursor(e); }
+    void mouseMove(QMouseEvent* e) override { setCursor(e); }
+    QString pointerReadout(QPoint p) const override;
+    // Counts the display ticks the auto trigger waits on.
+    void tick() override;
+    QList<QWidget*> controls() const override;
+    QStringList exportFilters() const override;
+    bool hasExportData() const override { return hasFrame; }
+    QByteArray exportData(const QString& suffix, bool* known) const override;
     // Mouse press or move on the host: trigger level by left click, cursors by Shift-click.
     void setCursor(QMouseEvent* e);
 
@@ -55,7 +62,6 @@ public:
 
     bool twoChannel() const;
 
-    QWidget* host;
     QComboBox* tBox;
     QComboBox* vBox1;
     QComboBox* vBox2;
@@ -89,15 +95,12 @@ public:
     QLabel* trigStateLabel;
     QStringList extraTimeItems;
 
-    ZRVCom* com = nullptr;
     int timeBase = 7;
     int gain1 = 0;
     int gain2 = 0;
     int trigMode = 0;
     float trigLevel = 0.0f;
-    int autoCount = 0;
-    bool triggered = false;
-    bool rearm = false;
+    OscTrigger::State trigState;
     int xPos = 0;
     int yPos1 = 0;
     int yPos2 = 0;
@@ -124,7 +127,6 @@ public slots:
     void saveSlot();
 
 private:
-    QList<QWidget*> widgets() const;
     void createControls();
     void createReadouts();
     void connectControls();
