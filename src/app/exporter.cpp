@@ -3,6 +3,7 @@
 #include "mainwindow.h"
 #include "page.h"
 #include "status.h"
+#include "textfile.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -12,19 +13,6 @@
 #include <QSaveFile>
 
 namespace {
-// Through a temporary file: a failed write leaves an existing file as it was.
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Flushed before commit(), which could otherwise miss a failing last buffered write.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 // "name (*.sr)" -> "sr"
 QString filterSuffix(const QString& filter) {
     const int star = filter.lastIndexOf(QStringLiteral("*."));
@@ -74,7 +62,7 @@ bool Exporter::exportData(const QString& path) {
         sts = tr("Unknown export format: %1").arg(name);
         return false;
     }
-    if (bytes.isEmpty() || !writeFile(path, bytes)) {
+    if (bytes.isEmpty() || !TextFile::save(path, bytes)) {
         sts = tr("Unable to write %1").arg(name);
         return false;
     }

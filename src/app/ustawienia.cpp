@@ -1,14 +1,14 @@
 #include "ustawienia.h"
 
+#include "settingsfile.h"
 #include "statusnote.h"
+#include "textfile.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSerialPortInfo>
-#include <QTextStream>
 #include <iterator>
 
 namespace {
@@ -31,30 +31,7 @@ QStringList enumeratePorts() {
 } // namespace
 
 std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
-QString Ustawienia::filePath = QString::fromLatin1(Ustawienia::fileName);
-
-bool Ustawienia::parseSettings(QIODevice* device, Stored* out) {
-    const QByteArray head = device->read(maxWordBytes);
-    QTextStream stream(head);
-    // The same encoding writeSettings uses, whatever the locale, and no switch to UTF-16 on a
-    // byte-order mark: that would read a name which, written back as UTF-8, reads differently.
-    stream.setCodec("UTF-8");
-    stream.setAutoDetectUnicode(false);
-    QString word;
-    stream >> word;
-    if (!word.contains(QLatin1Char('#')))
-        return false;
-    out->portName = word.section(QLatin1Char('#'), 1, 1);
-    out->portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
-    out->speedIndex = word.section(QLatin1Char('#'), 3, 3).toInt();
-    return true;
-}
-
-QByteArray Ustawienia::settingsLine(const Stored& fields) {
-    // Joined, not chained arg(): a "%1" inside the port name must stay as it is.
-    return "#" + fields.portName.toUtf8() + "#" + QByteArray::number(fields.portSpeed) + "#" +
-           QByteArray::number(fields.speedIndex) + "#ZRV";
-}
+QString Ustawienia::filePath = QString::fromLatin1(SettingsFile::fileName);
 
 int Ustawienia::speedCodeForIndex(int index) {
     return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
@@ -112,10 +89,10 @@ void Ustawienia::readSettings() {
     // is a pipe or terminal of that name, whose read would wait forever.
     if (!file.open(QIODevice::ReadWrite) || file.isSequential())
         return;
-    Stored stored;
-    if (!parseSettings(&file, &stored)) {
+    SettingsFile::Stored stored;
+    if (!SettingsFile::parse(&file, &stored)) {
         file.seek(file.size());
-        file.write(defaultLine);
+        file.write(SettingsFile::defaultLine);
         return;
     }
     portName = stored.portName;
@@ -124,17 +101,10 @@ void Ustawienia::readSettings() {
 }
 
 void Ustawienia::writeSettings() {
-    // Written beside the old file and renamed over it, so a failed write (disk full) keeps the
-    // previous settings instead of leaving an empty file.
-    QSaveFile file(filePath);
-    const QByteArray line = settingsLine({portName, portSpeed, speedBox->currentIndex()});
-    // commit() alone can miss a failure of the final buffered write: flush first.
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(line) == line.size() && file.flush();
-    if (!written)
-        file.cancelWriting();
-    if (!written || !file.commit())
-        StatusNote::settingsUnwritable(QFileInfo(file.fileName()).absoluteFilePath());
+    // A failed write (disk full) keeps the previous settings instead of leaving an empty file.
+    const QByteArray line = SettingsFile::line({portName, portSpeed, speedBox->currentIndex()});
+    if (!TextFile::save(filePath, line))
+        StatusNote::settingsUnwritable(QFileInfo(filePath).absoluteFilePath());
 }
 
 void Ustawienia::getPorts() {

@@ -2,40 +2,19 @@
 
 #include "page.h"
 
-#include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class QComboBox;
-class QIODevice;
 class QPushButton;
 
 // The settings page: serial port and line speed, kept in settings.txt (see SettingsFile).
 class Ustawienia : public Page {
     Q_OBJECT
 public:
-    static constexpr const char* fileName = "settings.txt";
-    // What the page uses before any file: the port, speed code 19 (115 200 bit/s) and entry 3.
-    static constexpr const char* defaultLine = "#/dev/ttyUSB0#19#3#ZRV";
     // The file read and written; the program sets it at start, tests keep the working folder.
     static QString filePath;
-
-    // Longest first word looked at: settings.txt holds one short line; a huge or binary file
-    // must not be read whole into memory.
-    static constexpr qint64 maxWordBytes = 4096;
-
-    // The fields of a settings line; a field that is missing or not a number reads as empty / 0.
-    struct Stored {
-        QString portName;
-        int portSpeed = 0;
-        int speedIndex = 0;
-    };
-    // Reads the first word (at most maxWordBytes bytes, UTF-8) from `device`. False, leaving
-    // `out` alone, when the word holds no "#".
-    static bool parseSettings(QIODevice* device, Stored* out);
-    // The line writeSettings stores for these fields.
-    static QByteArray settingsLine(const Stored& fields);
 
     explicit Ustawienia(QWidget* host);
 

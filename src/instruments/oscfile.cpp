@@ -2,10 +2,10 @@
 
 #include "osclog.h"
 #include "oscscale.h"
+#include "textfile.h"
 
 #include <QByteArray>
 #include <QFile>
-#include <QSaveFile>
 #include <algorithm>
 
 namespace OscFile {
@@ -17,16 +17,7 @@ bool saveValues(const QString& path, const int* values, int n) {
         text += QByteArray::number(values[i]);
         text += '\n';
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Flush here: a buffered write that fails only when commit() closes the file would
-    // otherwise still replace the old file with a truncated one.
-    if (file.write(text) != text.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
+    return TextFile::save(path, text);
 }
 
 void spanBounds(int c1, int c2, int* lo, int* hi) {
@@ -52,73 +43,15 @@ bool saveSpan(const QString& path, const int* plot, int c1, int c2) {
     return saveValues(path, lines, spanLines);
 }
 
-namespace {
-
-// Pulls integers out of a file in small chunks: never more than one chunk in memory.
-class NumberReader {
-public:
-    explicit NumberReader(QFile& file) : file(file) {}
-
-    // False at the end of the input or at text that is not a number.
-    bool next(qint64* number) {
-        int c = peek();
-        while (c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f') {
-            ++pos;
-            c = peek();
-        }
-        bool negative = false;
-        if (c == '+' || c == '-') {
-            negative = c == '-';
-            ++pos;
-            c = peek();
-        }
-        if (c < '0' || c > '9')
-            return false;
-        qint64 v = 0;
-        while (c >= '0' && c <= '9') {
-            // Saturates: far beyond the sample range, so clamping later gives the right bound.
-            if (v < saturation)
-                v = v * 10 + (c - '0');
-            ++pos;
-            c = peek();
-        }
-        *number = negative ? -v : v;
-        return true;
-    }
-
-private:
-    static constexpr qint64 saturation = qint64(1) << 40;
-
-    int peek() {
-        if (pos == size) {
-            if (scanned >= maxScanBytes)
-                return -1;
-            size = int(file.read(chunk, sizeof chunk));
-            pos = 0;
-            if (size <= 0) {
-                size = 0;
-                return -1;
-            }
-            scanned += size;
-        }
-        return static_cast<unsigned char>(chunk[pos]);
-    }
-
-    QFile& file;
-    char chunk[4096];
-    int pos = 0;
-    int size = 0;
-    qint64 scanned = 0;
-};
-
-} // namespace
-
 int load(const QString& path, int* out, int n) {
     std::fill(out, out + n, 0);
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return 0;
-    NumberReader reader(file);
+    TextFile::IntegerReader::Options options;
+    options.policy = TextFile::IntegerReader::StopAtText;
+    options.maxScanBytes = maxScanBytes;
+    TextFile::IntegerReader reader(file, options);
     int count = 0;
     qint64 number = 0;
     while (count < n && reader.next(&number))

@@ -151,7 +151,7 @@ void TestExport::program_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");   // -1: runs on
     QTest::addColumn<QString>("text"); // the settings file ("": the start line), or stderr
-    const QString line = Ustawienia::defaultLine;
+    const QString line = SettingsFile::defaultLine;
     QTest::newRow("first start") << QByteArray() << QStringList() << -1 << line;
     QTest::newRow("start folder, no #") << QByteArray("abc") << QStringList() << -1 << "abc" + line;
     QTest::newRow("start folder, --open")

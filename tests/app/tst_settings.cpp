@@ -3,6 +3,7 @@
 #include "genfile.h"
 #include "linerig.h"
 #include "oscfile.h"
+#include "settingsfile.h"
 #include "ustawienia.h"
 
 #include <QtTest>
@@ -11,7 +12,7 @@
 #include <sys/stat.h>
 
 namespace {
-const QString settingsName = QString::fromLatin1(Ustawienia::fileName);
+const QString settingsName = QString::fromLatin1(SettingsFile::fileName);
 
 QByteArray contents(const QString& path) {
     QFile f(path);
