@@ -1,8 +1,8 @@
 // Spectrum analyser figures: analysis per frame, one page paint, and our window + butterflies
 // against FFTW's 1024-point complex transform on the same samples.
-#include "analizator.h"
-#include "buffer.h"
-#include "spectrum.h"
+#include "device/buffer.h"
+#include "instruments/spectrum/analizator.h"
+#include "instruments/spectrum/spectrum.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // One full paint of the logic analyser screen: eight series of 2048 points rebuilt from a frame
 // and drawn into a window-sized image.
-#include "analizatorlog.h"
-#include "buffer.h"
-#include "graph.h"
+#include "device/buffer.h"
+#include "instruments/logic/analizatorlog.h"
+#include "plot/graph.h"
 
 #include <QApplication>
 #include <QImage>

@@ -1,7 +1,7 @@
 // One oscilloscope display cycle: frame conversion, trigger search, four measurements per
 // channel and drawing the whole plot into a window-sized image.
-#include "buffer.h"
-#include "oscyloskop.h"
+#include "device/buffer.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -3,7 +3,7 @@
 // The path a typed expression takes on the generator page: syntax check, infix codes, MathML,
 // postfix codes, one period of evaluation. check() runs it and verifies what every stage hands
 // to the next; the fuzzer aborts on a reported problem, the corpus replay test fails on it.
-#include "scriptcalc.h"
+#include "calc/scriptcalc.h"
 
 #include <QByteArray>
 #include <QString>

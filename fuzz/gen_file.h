@@ -3,7 +3,7 @@
 // Arbitrary text as a generator table file, read back through readGenFile and compared with a
 // plain reading of the same rule: 512 blank-separated words, each a signed decimal saturated to
 // int or else 0, an optional UTF-8 byte-order mark first, zeros after the last word.
-#include "genfile.h"
+#include "instruments/generator/genfile.h"
 #include "wave_input.h"
 
 #include <QString>

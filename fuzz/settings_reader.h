@@ -2,7 +2,7 @@
 
 // Arbitrary bytes as the contents of settings.txt, through its reader. check() returns an
 // empty string or a description of the broken rule.
-#include "settingsfile.h"
+#include "app/settingsfile.h"
 
 #include <QBuffer>
 #include <QByteArray>

@@ -1,9 +1,9 @@
-#include "exporter.h"
+#include "app/exporter.h"
 
-#include "mainwindow.h"
-#include "page.h"
-#include "status.h"
-#include "textfile.h"
+#include "app/mainwindow.h"
+#include "device/status.h"
+#include "instruments/page.h"
+#include "instruments/textfile.h"
 
 #include <QAction>
 #include <QFileDialog>

@@ -1,4 +1,4 @@
-#include "highdpi.h"
+#include "app/highdpi.h"
 
 #include <QApplication>
 

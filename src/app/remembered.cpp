@@ -1,10 +1,10 @@
-#include "remembered.h"
+#include "app/remembered.h"
 
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "statusnote.h"
+#include "app/mainwindow.h"
+#include "device/statusnote.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,4 +1,4 @@
-#include "settingsfile.h"
+#include "app/settingsfile.h"
 
 #include <QDir>
 #include <QFileInfo>

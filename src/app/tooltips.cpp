@@ -1,10 +1,10 @@
-#include "tooltips.h"
+#include "app/tooltips.h"
 
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "ustawienia.h"
+#include "app/mainwindow.h"
+#include "app/ustawienia.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 
 #include <QCheckBox>
 #include <QComboBox>

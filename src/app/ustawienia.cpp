@@ -1,8 +1,8 @@
-#include "ustawienia.h"
+#include "app/ustawienia.h"
 
-#include "settingsfile.h"
-#include "statusnote.h"
-#include "textfile.h"
+#include "app/settingsfile.h"
+#include "device/statusnote.h"
+#include "instruments/textfile.h"
 
 #include <QComboBox>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "page.h"
+#include "instruments/page.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,4 +1,4 @@
-#include "funcnames.h"
+#include "calc/funcnames.h"
 
 namespace {
 

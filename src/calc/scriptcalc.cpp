@@ -1,8 +1,8 @@
 // Character classes, function names and the tokenizer: typed text -> infix code string.
-#include "scriptcalc.h"
-#include "calccodes.h"
-#include "calclog.h"
-#include "funcnames.h"
+#include "calc/scriptcalc.h"
+#include "calc/calccodes.h"
+#include "calc/calclog.h"
+#include "calc/funcnames.h"
 
 #include <cstdlib>
 

@@ -1,9 +1,9 @@
-#include "zrvcom.h"
+#include "device/zrvcom.h"
 
-#include "devicelog.h"
-#include "serialspeed.h"
-#include "status.h"
-#include "thread.h"
+#include "device/devicelog.h"
+#include "device/serialspeed.h"
+#include "device/status.h"
+#include "device/thread.h"
 
 #include <QSerialPort>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "page.h"
+#include "instruments/page.h"
 
 Page::Page(QWidget* host) : QMainWindow(nullptr), host(host) {}
 

@@ -1,4 +1,4 @@
-#include "textfile.h"
+#include "instruments/textfile.h"
 
 #include <QIODevice>
 #include <QSaveFile>

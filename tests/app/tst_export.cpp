@@ -1,14 +1,14 @@
 // Exports read by a real client (sigrok-cli), CSV tables of known signals, failed writes, and
 // the built program's settings file and command line.
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "buffer.h"
+#include "app/exporter.h"
+#include "app/mainwindow.h"
+#include "device/buffer.h"
+#include "device/status.h"
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
-#include "exporter.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "status.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,15 +1,15 @@
 // What the window tells the user: failure messages, a status line no control covers, page
 // settings remembered across a restart, and a normal end on SIGTERM / SIGINT / SIGHUP.
-#include "analizator.h"
-#include "analizatorlog.h"
+#include "app/mainwindow.h"
+#include "app/remembered.h"
+#include "app/signalquit.h"
+#include "device/status.h"
 #include "emuprocess.h"
-#include "generator.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 #include "ptypair.h"
-#include "remembered.h"
-#include "signalquit.h"
-#include "status.h"
 
 #include <QCheckBox>
 #include <QComboBox>

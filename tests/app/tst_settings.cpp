@@ -1,10 +1,10 @@
 // The settings page: the line it writes and the line speed that follows, and the files users
 // spoil: settings.txt empty, binary, huge, of the wrong kind or unreadable; waveform files too.
-#include "genfile.h"
+#include "app/settingsfile.h"
+#include "app/ustawienia.h"
+#include "instruments/generator/genfile.h"
+#include "instruments/oscilloscope/oscfile.h"
 #include "linerig.h"
-#include "oscfile.h"
-#include "settingsfile.h"
-#include "ustawienia.h"
 
 #include <QtTest>
 #include <asm/termbits.h>

@@ -1,16 +1,16 @@
 // End to end through zrv-emu on a pseudo-terminal: each page driven through the real window, the
 // commands it sends as the emulator decodes them, and what it shows of the emulator's known
 // signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "buffer.h"
+#include "device/buffer.h"
 #include "emulator/logiccapture.h"
 #include "emuwindow.h"
-#include "generator.h"
-#include "graph.h"
-#include "lalogic.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/logic/lalogic.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 #include "linerig.h"
-#include "oscyloskop.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QLabel>

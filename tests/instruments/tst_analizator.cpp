@@ -1,8 +1,8 @@
 // The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
 // against a literal version, THD+N on known signals, and the bytes its controls send.
-#include "analizator.h"
+#include "instruments/spectrum/analizator.h"
+#include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
-#include "spectrum.h"
 
 #include <QCheckBox>
 #include <QScrollBar>

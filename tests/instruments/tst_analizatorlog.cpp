@@ -1,6 +1,6 @@
 // The logic analyser page: the bytes its controls send. The trigger record names each channel's
 // condition in three masks: edge, level, and polarity for High and Rising.
-#include "analizatorlog.h"
+#include "instruments/logic/analizatorlog.h"
 #include "linerig.h"
 
 #include <QPushButton>

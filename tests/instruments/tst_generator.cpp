@@ -1,8 +1,8 @@
 // The generator page: the shapes it synthesises, and the bytes it sends: the frequency plan as
 // divider and points, and its table read back from the wire as the device reads it (12-bit offset
 // binary in two 7/5-bit halves, each shifted up by one).
-#include "generator.h"
-#include "gensynth.h"
+#include "instruments/generator/generator.h"
+#include "instruments/generator/gensynth.h"
 #include "linerig.h"
 
 #include <QSpinBox>

@@ -1,8 +1,8 @@
 // The oscilloscope page: the edge trigger and its modes on known signals, and the bytes each
 // control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus.)
+#include "instruments/oscilloscope/osctrigger.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 #include "linerig.h"
-#include "osctrigger.h"
-#include "oscyloskop.h"
 
 #include <QCheckBox>
 #include <QSpinBox>

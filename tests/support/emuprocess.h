@@ -3,8 +3,8 @@
 // Only tests built next to zrv-emu get its path; elsewhere this header offers nothing.
 #ifdef ZRV_EMU_PATH
 
-#include "settingsfile.h"
-#include "ustawienia.h"
+#include "app/settingsfile.h"
+#include "app/ustawienia.h"
 
 #include <QDir>
 #include <QFile>

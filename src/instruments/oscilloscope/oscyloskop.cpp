@@ -1,13 +1,13 @@
-#include "oscyloskop.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 
-#include "buffer.h"
-#include "csv.h"
-#include "graph.h"
-#include "oscfile.h"
-#include "oscmeasure.h"
-#include "osctrigger.h"
-#include "statusnote.h"
-#include "zrvcom.h"
+#include "device/buffer.h"
+#include "device/statusnote.h"
+#include "device/zrvcom.h"
+#include "instruments/csv.h"
+#include "instruments/oscilloscope/oscfile.h"
+#include "instruments/oscilloscope/oscmeasure.h"
+#include "instruments/oscilloscope/osctrigger.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "lalogic.h"
-#include "page.h"
-#include "trigger.h"
+#include "device/trigger.h"
+#include "instruments/logic/lalogic.h"
+#include "instruments/page.h"
 
 class QComboBox;
 class QLabel;

@@ -1,4 +1,4 @@
-#include "mmlwidget.h"
+#include "instruments/generator/mmlwidget.h"
 
 #include <QDomDocument>
 #include <QEvent>

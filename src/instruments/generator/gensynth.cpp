@@ -1,4 +1,4 @@
-#include "gensynth.h"
+#include "instruments/generator/gensynth.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "oscscale.h"
-#include "osctrigger.h"
-#include "page.h"
+#include "instruments/oscilloscope/oscscale.h"
+#include "instruments/oscilloscope/osctrigger.h"
+#include "instruments/page.h"
 
 #include <QString>
 #include <QStringList>

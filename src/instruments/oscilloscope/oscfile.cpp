@@ -1,8 +1,8 @@
-#include "oscfile.h"
+#include "instruments/oscilloscope/oscfile.h"
 
-#include "osclog.h"
-#include "oscscale.h"
-#include "textfile.h"
+#include "instruments/instrumentlog.h"
+#include "instruments/oscilloscope/oscscale.h"
+#include "instruments/textfile.h"
 
 #include <QByteArray>
 #include <QFile>

@@ -1,12 +1,12 @@
-#include "generator.h"
+#include "instruments/generator/generator.h"
 
-#include "genfile.h"
-#include "genlog.h"
-#include "graph.h"
-#include "mmlwidget.h"
-#include "oscmeasure.h"
-#include "statusnote.h"
-#include "zrvcom.h"
+#include "device/statusnote.h"
+#include "device/zrvcom.h"
+#include "instruments/generator/genfile.h"
+#include "instruments/generator/mmlwidget.h"
+#include "instruments/instrumentlog.h"
+#include "instruments/oscilloscope/oscmeasure.h"
+#include "plot/graph.h"
 
 #include <QComboBox>
 #include <QDoubleSpinBox>

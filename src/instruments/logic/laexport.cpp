@@ -1,4 +1,4 @@
-#include "laexport.h"
+#include "instruments/logic/laexport.h"
 
 #include <zip.h>
 

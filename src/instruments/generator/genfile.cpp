@@ -1,7 +1,7 @@
-#include "genfile.h"
+#include "instruments/generator/genfile.h"
 
-#include "gensynth.h"
-#include "textfile.h"
+#include "instruments/generator/gensynth.h"
+#include "instruments/textfile.h"
 
 #include <QByteArray>
 #include <QFile>

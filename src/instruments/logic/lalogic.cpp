@@ -1,4 +1,4 @@
-#include "lalogic.h"
+#include "instruments/logic/lalogic.h"
 
 namespace {
 // Sample period in ns by rate index, "4MSPS" ... "200SPS".

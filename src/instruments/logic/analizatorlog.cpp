@@ -1,10 +1,10 @@
-#include "analizatorlog.h"
+#include "instruments/logic/analizatorlog.h"
 
-#include "buffer.h"
-#include "graph.h"
-#include "laexport.h"
-#include "lalog.h"
-#include "zrvcom.h"
+#include "device/buffer.h"
+#include "device/zrvcom.h"
+#include "instruments/instrumentlog.h"
+#include "instruments/logic/laexport.h"
+#include "plot/graph.h"
 
 #include <QComboBox>
 #include <QLabel>

@@ -1,11 +1,11 @@
-#include "analizator.h"
+#include "instruments/spectrum/analizator.h"
 
-#include "buffer.h"
-#include "csv.h"
-#include "graph.h"
-#include "oscmeasure.h"
-#include "spectrum.h"
-#include "zrvcom.h"
+#include "device/buffer.h"
+#include "device/zrvcom.h"
+#include "instruments/csv.h"
+#include "instruments/oscilloscope/oscmeasure.h"
+#include "instruments/spectrum/spectrum.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QComboBox>

@@ -1,6 +1,6 @@
-#include "spectrum.h"
+#include "instruments/spectrum/spectrum.h"
 
-#include "oscscale.h"
+#include "instruments/oscilloscope/oscscale.h"
 
 #include <cmath>
 #ifdef __SSE2__

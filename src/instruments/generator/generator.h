@@ -1,8 +1,8 @@
 #pragma once
 
-#include "gensynth.h"
-#include "page.h"
-#include "scriptcalc.h"
+#include "calc/scriptcalc.h"
+#include "instruments/generator/gensynth.h"
+#include "instruments/page.h"
 
 class QComboBox;
 class QDoubleSpinBox;

@@ -1,6 +1,6 @@
-#include "oscmeasure.h"
+#include "instruments/oscilloscope/oscmeasure.h"
 
-#include "oscscale.h"
+#include "instruments/oscilloscope/oscscale.h"
 
 #include <cmath>
 

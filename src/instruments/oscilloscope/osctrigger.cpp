@@ -1,6 +1,6 @@
-#include "osctrigger.h"
+#include "instruments/oscilloscope/osctrigger.h"
 
-#include "oscscale.h"
+#include "instruments/oscilloscope/oscscale.h"
 
 namespace OscTrigger {
 
