@@ -61,7 +61,7 @@ void BM_FrameAnalysis(benchmark::State& state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
         const double power = Analizator::fft(re, im, 10, table, 1024);
-        const double distortion = thdn(re, 512, power);
+        const double distortion = core::thdn(re, 512, power);
         Analizator::adjustGraph(plot, im, 0);
         benchmark::DoNotOptimize(distortion);
         benchmark::DoNotOptimize(plot);
@@ -97,7 +97,7 @@ void BM_WindowButterflies(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
-        windowedButterflies(re, im, 10, table, 1024);
+        core::windowedButterflies(re, im, 10, table, 1024);
         benchmark::DoNotOptimize(re);
         benchmark::DoNotOptimize(im);
     }

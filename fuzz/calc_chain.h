@@ -34,7 +34,7 @@ inline QString xmlProblem(const QString& mml) {
 }
 
 inline bool isKnownCode(unsigned char c) {
-    return (c >= '0' && c <= '@') || (c >= 'a' && c <= 'i') || (isExpr(char(c)));
+    return (c >= '0' && c <= '@') || (c >= 'a' && c <= 'i') || (calc::isExpr(char(c)));
 }
 
 inline QString runChain(const QString& text) {

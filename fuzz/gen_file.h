@@ -54,7 +54,7 @@ inline QString check(const QByteArray& input) {
         return QStringLiteral("cannot write the scratch file ") + path;
     int got[512], want[512];
     std::fill(got, got + 512, 12345);
-    if (!readGenFile(path, got))
+    if (!core::readGenFile(path, got))
         return QStringLiteral("readable file refused");
     expected(text, want);
     for (int k = 0; k < 512; ++k) {

@@ -2,7 +2,7 @@
 
 #include <QApplication>
 
-void zrvApplyHighDpi() {
+void app::zrvApplyHighDpi() {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 }

@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
         if (status >= 0)
             return status;
     }
-    zrvApplyHighDpi();
+    app::zrvApplyHighDpi();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zrv.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zrv.zrv"));

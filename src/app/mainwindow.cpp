@@ -85,7 +85,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     // Before the port can open: the pages' start then sends the remembered values.
     Remembered::restore(*this);
-    applyTooltips(*this);
+    app::applyTooltips(*this);
     updateTitle();
     exports = new Exporter(this);
     startTimer(50);

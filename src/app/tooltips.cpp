@@ -125,7 +125,7 @@ void settingsTips(const Ustawienia& u) {
 }
 } // namespace
 
-void applyTooltips(MainWindow& w) {
+void app::applyTooltips(MainWindow& w) {
     oscilloscopeTips(*w.oscPage());
     generatorTips(w);
     spectrumTips(*w.anPage());

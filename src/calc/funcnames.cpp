@@ -16,6 +16,8 @@ bool startsWith(const char* s, const char* name) {
 
 } // namespace
 
+namespace calc {
+
 bool matchFunc(const char* s, char* code, int* length) {
     for (int i = 0; i < 4; ++i) {
         if (startsWith(s, funcTab3[i])) {
@@ -38,3 +40,5 @@ bool matchFunc(const char* s, char* code, int* length) {
     }
     return false;
 }
+
+} // namespace calc

@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 
+namespace calc {
+
 bool isNumber(char c) {
     return isNumberInf(c) || c == '.';
 }
@@ -38,6 +40,10 @@ unsigned int factorial(unsigned int n) {
         r *= i;
     return r;
 }
+
+} // namespace calc
+
+using namespace calc;
 
 bool Scriptcalc::readFunc(const char* s, char* code, int* length) {
     return matchFunc(s, code, length);

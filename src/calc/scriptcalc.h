@@ -2,15 +2,18 @@
 
 #include <QString>
 
+namespace calc {
 // Character classes of typed expressions and of infix code strings.
 bool isNumber(char c);
 bool isNumberInf(char c);
 bool isFloat(char c);
 bool isExpr(char c);
+// True for the operators (+ - * / ^ ...), not for operands, despite its name.
 bool isOperand(char c);
 bool isFunc(char c);
 bool isVariableInfix(char c);
 unsigned int factorial(unsigned int n);
+} // namespace calc
 
 // The expression calculator: typed text -> infix codes -> postfix codes -> value, plus the
 // syntax check and the MathML presentation. Keeps no state between calls.

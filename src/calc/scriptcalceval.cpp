@@ -6,6 +6,8 @@
 #include <complex>
 #include <cstring>
 
+using namespace calc;
+
 namespace {
 
 bool isAdditive(unsigned char c) {

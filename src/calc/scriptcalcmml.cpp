@@ -5,6 +5,8 @@
 
 #include <QStringView>
 
+using namespace calc;
+
 namespace {
 
 constexpr int maxNumberLength = 21; // characters of one number, dots included

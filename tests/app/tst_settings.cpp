@@ -135,7 +135,7 @@ void TestSettings::unreadableFiles() {
     std::fill(std::begin(table), std::end(table), 9);
     QCOMPARE(OscFile::load(settingsName, samples, 1024), 0);
     QCOMPARE(std::count(std::begin(samples), std::end(samples), 0), 1024L);
-    QVERIFY(!readGenFile(settingsName, table));
+    QVERIFY(!core::readGenFile(settingsName, table));
     QCOMPARE(std::count(std::begin(table), std::end(table), 9), 512L);
 }
 

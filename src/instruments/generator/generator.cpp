@@ -380,7 +380,7 @@ bool Generator::loadFile(const QString& path) {
     // replace what the device is playing with silence.
     int table[gen::tableSize];
     bool number = false;
-    if (!readGenFile(path, table, &number)) {
+    if (!core::readGenFile(path, table, &number)) {
         StatusNote::say(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
         return false;
     }
@@ -399,7 +399,7 @@ bool Generator::loadFile(const QString& path) {
 }
 
 bool Generator::saveFile(const QString& path) const {
-    if (writeGenFile(path, wave))
+    if (core::writeGenFile(path, wave))
         return true;
     StatusNote::unableToSave(path);
     return false;

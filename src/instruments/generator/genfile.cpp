@@ -14,6 +14,8 @@ namespace {
 constexpr qint64 maxScanBytes = 4 * 1024 * 1024;
 } // namespace
 
+namespace core {
+
 bool writeGenFile(const QString& path, const int* wave) {
     QByteArray text;
     text.reserve(gen::tableSize * 7);
@@ -45,3 +47,5 @@ bool readGenFile(const QString& path, int* wave, bool* anyNumber) {
     std::copy(values, values + gen::tableSize, wave);
     return true;
 }
+
+} // namespace core

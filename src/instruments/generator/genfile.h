@@ -4,6 +4,8 @@
 
 // Generator files: the 512 values of the master table as text, one signed decimal per line.
 
+namespace core {
+
 // Writes the table; an existing file is replaced only when the whole new one is written.
 bool writeGenFile(const QString& path, const int* wave /* 512 */);
 
@@ -12,3 +14,5 @@ bool writeGenFile(const QString& path, const int* wave /* 512 */);
 // Returns false, leaving `wave` untouched, when the file cannot be opened. `anyNumber`, when
 // given, tells whether at least one token was a number (a picture or a binary holds none).
 bool readGenFile(const QString& path, int* wave /* 512 */, bool* anyNumber = nullptr);
+
+} // namespace core

@@ -140,14 +140,14 @@ QByteArray Analizator::exportData(const QString& suffix, bool* known) const {
     if (!*known)
         return {};
     return Csv::spectrum(levels(), holding() ? heldLevels() : nullptr, plotLen,
-                         hertzPerBin(timeBase, points));
+                         core::hertzPerBin(timeBase, points));
 }
 
 QString Analizator::pointerReadout(QPoint p) const {
     // Two pixels per bin from the plot's left edge; the first bin shown is -xPos.
     const QPoint c = Graph::fromCentre(p);
     const double bin = double(p.x() - Graph::left) / 2 - xPos;
-    const double f = hertzPerBin(timeBase, points) * bin;
+    const double f = core::hertzPerBin(timeBase, points) * bin;
     return QStringLiteral("  F: ") + OscMeasure::value(f) + "Hz\n" + QStringLiteral("  U/Uz: ") +
            OscMeasure::value(double(c.y()) * 10 / 64) + "dB";
 }
@@ -164,7 +164,7 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
     for (int i = 0; i < points; ++i)
         fftRe[i] = sampleBuf[i];
     const double power = fft(fftRe, fftIm, order, sinTab, 1024);
-    const double distortion = thdn(fftRe, plotLen, power);
+    const double distortion = core::thdn(fftRe, plotLen, power);
     adjustGraph(specGraph, fftIm, xPos);
 
     graph.signal(specGraph, liveColour);
@@ -176,34 +176,34 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
         graph.signal(holdGraph, holdColour);
     }
 
-    powerLabel->setText(QStringLiteral("Power: ") + readoutNumber(power, 1) +
+    powerLabel->setText(QStringLiteral("Power: ") + core::readoutNumber(power, 1) +
                         QStringLiteral("daB"));
-    thdnLabel->setText(QStringLiteral("THD+N: ") + readoutNumber(distortion, 2) +
+    thdnLabel->setText(QStringLiteral("THD+N: ") + core::readoutNumber(distortion, 2) +
                        QStringLiteral("%"));
 }
 
 double Analizator::fft(double* re, double* im, int m, const double* table, int tableLen) {
     if (m < 0 || m > 30)
-        return decabel(0.0);
+        return core::decabel(0.0);
     const int n = 1 << m;
-    windowedButterflies(re, im, m, table, tableLen);
+    core::windowedButterflies(re, im, m, table, tableLen);
 
     for (int i = 0; i < n; ++i)
         re[i] = re[i] * re[i] + im[i] * im[i];
 
     // Bit-reversed to natural order; r runs through reverse(i, m).
-    for (int i = 0, r = 0; i < n; ++i, r = nextReversed(r, m))
+    for (int i = 0, r = 0; i < n; ++i, r = core::nextReversed(r, m))
         im[r] = re[i];
     for (int i = 0; i < n; ++i)
         re[i] = im[i];
 
     for (int i = 0; i < n; ++i)
-        im[i] = decabel(im[i]);
+        im[i] = core::decabel(im[i]);
 
     double total = 0.0;
     for (int i = 0; i < n / 2; ++i)
         total += re[i];
-    return decabel(total);
+    return core::decabel(total);
 }
 
 void Analizator::adjustGraph(int* plot, const double* levels, int offset) {

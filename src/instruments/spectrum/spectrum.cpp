@@ -24,6 +24,8 @@ inline int nextReversedInline(int k, int bits) {
 
 } // namespace
 
+namespace core {
+
 int reverse(int value, int bits) {
     // Unsigned copy: the shifted-out bits are the only ones read, so an arithmetic and a logical
     // shift give the same result, and negative values stay well defined.
@@ -251,3 +253,5 @@ QString readoutNumber(double value, int decimals) {
         return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
     return QString::number(value, 'f', decimals);
 }
+
+} // namespace core

@@ -5,6 +5,8 @@
 // Numeric helpers of the spectrum analyser: bit reversal, decibels, THD+N, the windowed
 // radix-2 butterflies and the readout formatting. No widgets, no allocation.
 
+namespace core {
+
 // The low `bits` bits of `value` in reverse order (0 when bits < 1).
 int reverse(int value, int bits);
 
@@ -36,3 +38,5 @@ double hertzPerBin(int timeBase, int points);
 // A readout number with `decimals` decimals; minus infinity reads "-inf", plus infinity "inf"
 // and a value that is not a number "---".
 QString readoutNumber(double value, int decimals);
+
+} // namespace core
