@@ -141,7 +141,7 @@ float readNumber(const char* s, int& i) {
     return float(std::strtod(digits.constData(), nullptr));
 }
 
-// Output side of the tokenizer: bounded writes, literal usedSlots and negation brackets.
+// Output side of the tokenizer: bounded writes, literal slots and negation brackets.
 class InfixWriter {
 public:
     InfixWriter(char* out, float* values) : out(out), values(values) {}

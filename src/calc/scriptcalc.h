@@ -26,6 +26,8 @@ public:
     static constexpr int infixSize = 216;   // bytes of an infix code buffer, NUL included
     static constexpr int rpnSize = 500;     // bytes of a postfix code buffer, NUL included
     static constexpr int valueCount = 17;   // value table: x, literals, wt at 13, literals 14..16
+    static constexpr int xEntry = 0;        // the value table's entry of x
+    static constexpr int wtEntry = 13;      // the value table's entry of wt
     static constexpr int literalSlots = 12; // literal slots an infix string can use
     static constexpr int maxNumbers = 10;   // numbers a checked text may contain
 

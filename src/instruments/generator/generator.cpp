@@ -25,6 +25,8 @@
 int buff_gen[512];
 
 namespace {
+// One period of wt in the expression's table: 2 pi to five decimals, as the tables always had.
+constexpr double wtPeriod = 6.28318;
 // Preview colours: end of the master period, master table, played table.
 const QColor periodColour(20, 80, 60);
 const QColor masterColour(100, 100, 20);
@@ -209,8 +211,8 @@ void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
 void Generator::refreshBuff() {
     const double xFrom = xFromBox->value(), xTo = xToBox->value();
     for (int i = 0; i < gen::tableSize; ++i) {
-        values[13] = float(6.28318 * i * (1.0 / gen::tableSize)); // wt over one period
-        values[0] = float((xTo - xFrom) * i * (1.0 / gen::tableSize) + xFrom);
+        values[Scriptcalc::wtEntry] = float(wtPeriod * i * (1.0 / gen::tableSize));
+        values[Scriptcalc::xEntry] = float((xTo - xFrom) * i * (1.0 / gen::tableSize) + xFrom);
         wave[i] = gen::tableValue(calc.calculateRPN(rpn, values));
     }
 }
@@ -407,7 +409,7 @@ bool Generator::saveFile(const QString& path) const {
 
 void Generator::openSlot() {
     const QString name =
-        QFileDialog::getOpenFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+        QFileDialog::getOpenFileName(host, tr("Open file"), QString(), tr("Text files (*.txt)"));
     if (!name.isEmpty())
         loadFile(name);
 }

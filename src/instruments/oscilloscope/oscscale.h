@@ -14,6 +14,12 @@ constexpr int timeTab[timeBases] = {8,   10,   8,    10,   20,    50,    100,  2
 // Volts per division in units of 5 mV, by gain index.
 constexpr int gainTab[gains] = {500, 200, 100, 50, 20, 10, 5};
 
+// The time/div box lists the time-bases from the slowest: entry i is time-base 14 - i, and
+// time-base t is entry 14 - t (the spectrum's span box too).
+constexpr int timeBaseOfItem(int index) {
+    return timeBases - 1 - index;
+}
+
 constexpr int clampGain(int g) {
     return g < 0 ? 0 : (g >= gains ? gains - 1 : g);
 }

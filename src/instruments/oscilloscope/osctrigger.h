@@ -37,6 +37,9 @@ struct State {
     bool rearm = false;     // a trigger control changed: release a held "Single" capture
 };
 
+// The level box's millivolts per trigger level unit.
+constexpr float millivoltsPerLevel = 38.0f;
+
 struct Setup {
     int level = 0; // trigger level in spin units / 38, truncated
     int mode = 0;  // mode + 4 * edge + 8 * band

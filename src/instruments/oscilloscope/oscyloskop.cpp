@@ -81,7 +81,7 @@ Oscyloskop::Oscyloskop(QWidget* host) : Page(host) {
 
 void Oscyloskop::createControls() {
     tBox = place(comboBox(host, timeItems), 100, 580, 110, 20);
-    tBox->setCurrentIndex(14 - timeBase);
+    tBox->setCurrentIndex(OscScale::timeBaseOfItem(timeBase));
     vBox1 = place(comboBox(host, gainItems), 250, 580, 110, 20);
     vBox2 = place(comboBox(host, gainItems), 400, 580, 110, 20);
 
@@ -379,7 +379,7 @@ QString Oscyloskop::value(double x) {
 }
 
 void Oscyloskop::tSlot() {
-    timeBase = OscScale::clampTimeBase(14 - tBox->currentIndex());
+    timeBase = OscScale::clampTimeBase(OscScale::timeBaseOfItem(tBox->currentIndex()));
     if (com)
         com->setTimeBase(timeBase);
 }
@@ -433,7 +433,7 @@ void Oscyloskop::trigSlot() {
     trigMode = trigModeBox->currentIndex() + 4 * trigEdgeBox->currentIndex() +
                8 * trigBandBox->currentIndex();
     trigState.rearm = true;
-    trigLevel = float(trigLevelBox->value()) / 38.0f;
+    trigLevel = float(trigLevelBox->value()) / OscTrigger::millivoltsPerLevel;
 }
 
 void Oscyloskop::cursorSlot() {
@@ -460,7 +460,7 @@ int Oscyloskop::loadWaveform(const QString& path) {
 
 void Oscyloskop::openSlot() {
     const QString name =
-        QFileDialog::getOpenFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+        QFileDialog::getOpenFileName(this, tr("Open file"), QString(), tr("Text files (*.txt)"));
     if (!name.isEmpty())
         loadWaveform(name);
 }

@@ -4,6 +4,7 @@
 #include "device/zrvcom.h"
 #include "instruments/csv.h"
 #include "instruments/oscilloscope/oscmeasure.h"
+#include "instruments/oscilloscope/oscscale.h"
 #include "instruments/spectrum/spectrum.h"
 #include "plot/graph.h"
 
@@ -89,7 +90,7 @@ void Analizator::start() {
 }
 
 void Analizator::taSlot() {
-    const int chosen = 14 - taBox->currentIndex();
+    const int chosen = OscScale::timeBaseOfItem(taBox->currentIndex());
     if (chosen != timeBase)
         restartHold();
     timeBase = chosen;

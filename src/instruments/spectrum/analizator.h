@@ -54,7 +54,7 @@ public:
     bool holding() const;
     bool hasFrame() const { return framed; }
 
-    int timeBase = 7; // sent with setTimeBase, 14 - span index
+    int timeBase = 7; // sent with setTimeBase, OscScale::timeBaseOfItem(span index)
     int gain = 0;     // sent with setGain1, the range index
     int xPos = 0;     // display offset -128 .. 0: the plot starts at bin -xPos
 
