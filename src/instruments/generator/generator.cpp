@@ -5,7 +5,7 @@
 #include "instruments/generator/genfile.h"
 #include "instruments/generator/mmlwidget.h"
 #include "instruments/instrumentlog.h"
-#include "instruments/oscilloscope/oscmeasure.h"
+#include "instruments/readout.h"
 #include "plot/graph.h"
 
 #include <QComboBox>
@@ -139,8 +139,8 @@ QString Generator::pointerReadout(QPoint p) const {
     const double X = c.x(), Y = c.y();
     // A frequency of 0 cannot be set; guard anyway so the readout never divides by it.
     const double t = freq > 0 ? X * 5 / 2560 / freq : 0.0;
-    return QStringLiteral("  T: ") + OscMeasure::value(t) + "s\n" + QStringLiteral("  U: ") +
-           OscMeasure::value(Y * 488 / 100000) + "V";
+    return QStringLiteral("  T: ") + Readout::format(t) + "s\n" + QStringLiteral("  U: ") +
+           Readout::format(Y * 488 / 100000) + "V";
 }
 
 void Generator::enable() {

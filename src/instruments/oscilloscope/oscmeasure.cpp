@@ -82,41 +82,4 @@ double frequency(const int* s, int n, int tb) {
     return OscScale::sampleRate(tb) / period;
 }
 
-QString voltageText(double mV) {
-    if (mV >= 10000)
-        return QString::number(mV / 1000, 'f', 2) + QLatin1String("V");
-    if (mV >= 1000)
-        return QString::number(mV / 1000, 'f', 3) + QLatin1String("V");
-    return QString::number(mV, 'f', 1) + QLatin1String("mV");
-}
-
-QString frequencyText(double hz) {
-    if (hz >= 10000)
-        return QString::number(hz / 1000, 'f', 2) + QLatin1String("kHz");
-    if (hz >= 1000)
-        return QString::number(hz / 1000, 'f', 3) + QLatin1String("kHz");
-    return QString::number(hz, 'f', 1) + QLatin1String("Hz");
-}
-
-QString value(double x) {
-    if (std::isnan(x))
-        return QStringLiteral("?");
-    if (std::isinf(x))
-        return x > 0 ? QStringLiteral("\u221E") : QStringLiteral("-\u221E");
-    struct Row {
-        double bound, scale;
-        int decimals;
-        const char* prefix;
-    };
-    static const Row rows[] = {{30000, 1e-3, 1, "k"}, {3000, 1e-3, 2, "k"}, {300, 1, 0, ""},
-                               {30, 1, 1, ""},        {3, 1, 2, ""},        {0.3, 1e3, 0, "m"},
-                               {0.03, 1e3, 1, "m"},   {0.003, 1e3, 2, "m"}, {0.0003, 1e6, 0, "u"},
-                               {0.00003, 1e6, 1, "u"}};
-    const double a = std::fabs(x);
-    for (const Row& r : rows)
-        if (a >= r.bound)
-            return QString::number(x * r.scale, 'f', r.decimals) + QLatin1String(r.prefix);
-    return QString::number(x * 1e6, 'f', 2) + QLatin1String("u");
-}
-
 } // namespace OscMeasure

@@ -1,9 +1,6 @@
 #pragma once
 
-#include <QString>
-
-// The oscilloscope's automatic measurements over a plot buffer, and the number formatting of
-// its readouts.
+// The oscilloscope's automatic measurements over a plot buffer.
 namespace OscMeasure {
 
 // Rises through the middle threshold, each after the signal went below the low threshold and
@@ -22,13 +19,5 @@ double rms(const int* s, int n, int g);
 double average(const int* s, int n, int g);
 double peakToPeak(const int* s, int n, int g);
 double frequency(const int* s, int n, int tb);
-
-// "4.000V", "12.34V", "-250.0mV"; "2.560kHz", "50.0Hz".
-QString voltageText(double mV);
-QString frequencyText(double hz);
-
-// Engineering prefix: "k", none, "m" or "u" (the caller appends the unit). Infinities read
-// "∞" / "-∞" and an undefined value "?", with no prefix.
-QString value(double x);
 
 } // namespace OscMeasure

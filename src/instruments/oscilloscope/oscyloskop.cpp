@@ -7,6 +7,7 @@
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/oscilloscope/oscmeasure.h"
 #include "instruments/oscilloscope/osctrigger.h"
+#include "instruments/readout.h"
 #include "plot/graph.h"
 
 #include <QCheckBox>
@@ -359,23 +360,23 @@ void Oscyloskop::setCursor(QMouseEvent* e) {
 }
 
 QString Oscyloskop::calcRMS(const int* s, int n, int g) {
-    return OscMeasure::voltageText(OscMeasure::rms(s, n, g));
+    return Readout::thousands(OscMeasure::rms(s, n, g), "mV", "V");
 }
 
 QString Oscyloskop::calcAvg(const int* s, int n, int g) {
-    return OscMeasure::voltageText(OscMeasure::average(s, n, g));
+    return Readout::thousands(OscMeasure::average(s, n, g), "mV", "V");
 }
 
 QString Oscyloskop::calcVpp(const int* s, int n, int g) {
-    return OscMeasure::voltageText(OscMeasure::peakToPeak(s, n, g));
+    return Readout::thousands(OscMeasure::peakToPeak(s, n, g), "mV", "V");
 }
 
 QString Oscyloskop::calcFreq(const int* s, int n, int tb) {
-    return OscMeasure::frequencyText(OscMeasure::frequency(s, n, tb));
+    return Readout::thousands(OscMeasure::frequency(s, n, tb), "Hz", "kHz");
 }
 
 QString Oscyloskop::value(double x) {
-    return OscMeasure::value(x);
+    return Readout::format(x);
 }
 
 void Oscyloskop::tSlot() {

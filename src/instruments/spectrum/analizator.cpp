@@ -3,8 +3,8 @@
 #include "device/buffer.h"
 #include "device/zrvcom.h"
 #include "instruments/csv.h"
-#include "instruments/oscilloscope/oscmeasure.h"
 #include "instruments/oscilloscope/oscscale.h"
+#include "instruments/readout.h"
 #include "instruments/spectrum/spectrum.h"
 #include "plot/graph.h"
 
@@ -149,8 +149,8 @@ QString Analizator::pointerReadout(QPoint p) const {
     const QPoint c = Graph::fromCentre(p);
     const double bin = double(p.x() - Graph::left) / 2 - xPos;
     const double f = core::hertzPerBin(timeBase, points) * bin;
-    return QStringLiteral("  F: ") + OscMeasure::value(f) + "Hz\n" + QStringLiteral("  U/Uz: ") +
-           OscMeasure::value(double(c.y()) * 10 / 64) + "dB";
+    return QStringLiteral("  F: ") + Readout::format(f) + "Hz\n" + QStringLiteral("  U/Uz: ") +
+           Readout::format(double(c.y()) * 10 / 64) + "dB";
 }
 
 void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
@@ -177,9 +177,9 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
         graph.signal(holdGraph, holdColour);
     }
 
-    powerLabel->setText(QStringLiteral("Power: ") + core::readoutNumber(power, 1) +
+    powerLabel->setText(QStringLiteral("Power: ") + Readout::fixed(power, 1) +
                         QStringLiteral("daB"));
-    thdnLabel->setText(QStringLiteral("THD+N: ") + core::readoutNumber(distortion, 2) +
+    thdnLabel->setText(QStringLiteral("THD+N: ") + Readout::fixed(distortion, 2) +
                        QStringLiteral("%"));
 }
 

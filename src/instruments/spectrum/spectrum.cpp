@@ -246,12 +246,4 @@ double hertzPerBin(int timeBase, int points) {
     return OscScale::sampleRate(timeBase) / points;
 }
 
-QString readoutNumber(double value, int decimals) {
-    if (std::isnan(value))
-        return QStringLiteral("---");
-    if (std::isinf(value))
-        return value < 0 ? QStringLiteral("-inf") : QStringLiteral("inf");
-    return QString::number(value, 'f', decimals);
-}
-
 } // namespace core

@@ -1,9 +1,7 @@
 #pragma once
 
-#include <QString>
-
 // Numeric helpers of the spectrum analyser: bit reversal, decibels, THD+N, the windowed
-// radix-2 butterflies and the readout formatting. No widgets, no allocation.
+// radix-2 butterflies, hertz per bin. No widgets, no allocation.
 
 namespace core {
 
@@ -34,9 +32,5 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
 // Hertz between two bins of a `points`-point transform at the oscilloscope time base the span
 // sets: the device samples the spectrum through the oscilloscope's sample clock.
 double hertzPerBin(int timeBase, int points);
-
-// A readout number with `decimals` decimals; minus infinity reads "-inf", plus infinity "inf"
-// and a value that is not a number "---".
-QString readoutNumber(double value, int decimals);
 
 } // namespace core
