@@ -1,25 +1,28 @@
 #include "instruments/page.h"
 
+namespace {
+void setAll(const QList<QWidget*>& widgets, void (QWidget::*set)(bool), bool on) {
+    for (QWidget* w : widgets)
+        (w->*set)(on);
+}
+} // namespace
+
 Page::Page(QWidget* host) : QMainWindow(nullptr), host(host) {}
 
 void Page::show() {
-    for (QWidget* w : controls())
-        w->setVisible(true);
+    setAll(controls(), &QWidget::setVisible, true);
 }
 
 void Page::hide() {
-    for (QWidget* w : controls())
-        w->setVisible(false);
+    setAll(controls(), &QWidget::setVisible, false);
 }
 
 void Page::enable() {
-    for (QWidget* w : controls())
-        w->setEnabled(true);
+    setAll(controls(), &QWidget::setEnabled, true);
 }
 
 void Page::disable() {
-    for (QWidget* w : controls())
-        w->setEnabled(false);
+    setAll(controls(), &QWidget::setEnabled, false);
 }
 
 void Page::drawGraph(Buffer*, bool) {}
