@@ -81,8 +81,8 @@ void BM_PagePaint(benchmark::State& state) {
         frame->data[2 * i + 1] = uint8_t(raw >> 8);
     }
     frame->length = 2048;
-    page.offsetBar()->setValue(-64);
-    page.maxHoldBox()->setChecked(true); // both traces drawn
+    page.widgets().xPosBar->setValue(-64);
+    page.widgets().holdBox->setChecked(true); // both traces drawn
     QImage image(1028, 612, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         page.drawGraph(frame.get(), &image);

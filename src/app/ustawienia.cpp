@@ -53,34 +53,34 @@ void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
         portName = name;
     if (speedCodeForIndex(speedIndex) >= 0) {
         portSpeed = speedCodeForIndex(speedIndex);
-        speedBox->setCurrentIndex(speedIndex);
+        ui.speedBox->setCurrentIndex(speedIndex);
     }
 }
 
 Ustawienia::Ustawienia(QWidget* host) : Page(host) {
-    speedBox = new QComboBox(host);
+    ui.speedBox = new QComboBox(host);
     for (const char* entry : speedEntries)
-        speedBox->addItem(QString::fromLatin1(entry));
-    speedBox->setCurrentIndex(3);
-    speedBox->setGeometry(100, 100, 200, 20);
-    connect(speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
+        ui.speedBox->addItem(QString::fromLatin1(entry));
+    ui.speedBox->setCurrentIndex(3);
+    ui.speedBox->setGeometry(100, 100, 200, 20);
+    connect(ui.speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
 
-    portBox = new QComboBox(host);
-    portBox->setObjectName(QStringLiteral("RS232 PORT"));
-    portBox->setGeometry(100, 130, 200, 30);
-    portBox->clear();
-    connect(portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
+    ui.portBox = new QComboBox(host);
+    ui.portBox->setObjectName(QStringLiteral("RS232 PORT"));
+    ui.portBox->setGeometry(100, 130, 200, 30);
+    ui.portBox->clear();
+    connect(ui.portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
 
-    refreshButton = new QPushButton(tr("Refresh"), host);
-    refreshButton->setGeometry(320, 130, 80, 30);
-    connect(refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
+    ui.refreshButton = new QPushButton(tr("Refresh"), host);
+    ui.refreshButton->setGeometry(320, 130, 80, 30);
+    connect(ui.refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
 
     readSettings();
     getPorts();
 }
 
 QList<QWidget*> Ustawienia::controls() const {
-    return {speedBox, portBox, refreshButton};
+    return {ui.speedBox, ui.portBox, ui.refreshButton};
 }
 
 void Ustawienia::readSettings() {
@@ -97,33 +97,33 @@ void Ustawienia::readSettings() {
     }
     portName = stored.portName;
     portSpeed = stored.portSpeed;
-    speedBox->setCurrentIndex(stored.speedIndex);
+    ui.speedBox->setCurrentIndex(stored.speedIndex);
 }
 
 void Ustawienia::writeSettings() {
     // A failed write (disk full) keeps the previous settings instead of leaving an empty file.
-    const QByteArray line = SettingsFile::line({portName, portSpeed, speedBox->currentIndex()});
+    const QByteArray line = SettingsFile::line({portName, portSpeed, ui.speedBox->currentIndex()});
     if (!TextFile::save(filePath, line))
         StatusNote::settingsUnwritable(QFileInfo(filePath).absoluteFilePath());
 }
 
 void Ustawienia::getPorts() {
     const QStringList paths = portLister();
-    portBox->clear();
+    ui.portBox->clear();
     for (const QString& path : paths)
-        portBox->addItem(path + QLatin1String(enumeratorSuffix));
+        ui.portBox->addItem(path + QLatin1String(enumeratorSuffix));
     const int stored = paths.indexOf(portName);
-    portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
+    ui.portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
 }
 
 void Ustawienia::rsSpeedSlot() {
-    portSpeed = speedCodeForIndex(speedBox->currentIndex());
+    portSpeed = speedCodeForIndex(ui.speedBox->currentIndex());
     writeSettings();
 }
 
 void Ustawienia::rsNameSlot() {
     // Entries read "<device path> /dev"; the path itself may hold blanks.
-    QString entry = portBox->currentText();
+    QString entry = ui.portBox->currentText();
     entry.chop(int(qstrlen(enumeratorSuffix)));
     portName = entry;
     writeSettings();

@@ -13,6 +13,15 @@ class QPushButton;
 class Ustawienia : public Page {
     Q_OBJECT
 public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QComboBox* speedBox;
+        QComboBox* portBox;
+        QPushButton* refreshButton;
+    };
+    const Widgets& widgets() const { return ui; }
+
     // The file read and written; the program sets it at start, tests keep the working folder.
     static QString filePath;
 
@@ -39,10 +48,6 @@ public:
     // Device paths of the serial ports; replaceable so tests need no real ports.
     static std::function<QStringList()> portLister;
 
-    QComboBox* speedBox;
-    QComboBox* portBox;
-    QPushButton* refreshButton;
-
 private slots:
     void rsSpeedSlot();
     void rsNameSlot();
@@ -51,4 +56,6 @@ private slots:
 private:
     int portSpeed = 19;
     QString portName = QStringLiteral("/dev/ttyUSB0");
+
+    Widgets ui;
 };

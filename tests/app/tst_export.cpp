@@ -55,7 +55,8 @@ private:
         window = std::make_unique<MainWindow>();
         window->show();
         window->tabBar()->setCurrentIndex(page);
-        (page ? window->anPage()->maxHoldBox() : window->oscPage()->ch2Box)->setChecked(option);
+        (page ? window->anPage()->widgets().holdBox : window->oscPage()->widgets().ch2Box)
+            ->setChecked(option);
         window->portToggle()->click();
     }
     QTemporaryDir dir;
@@ -81,12 +82,12 @@ void TestExport::logicCapture() {
     openOn(MainWindow::LaPage);
     AnalizatorLog* la = window->laPage();
     QVERIFY(!window->exporter()->exportData(dir.filePath(file)) && sts == "Nothing to export yet");
-    la->rateBox->setCurrentIndex(rate);
-    la->rateBox->activated(rate);
+    la->widgets().rateBox->setCurrentIndex(rate);
+    la->widgets().rateBox->activated(rate);
     for (int n = 0; n < 5; ++n)
-        la->trigBox[n]->setCurrentIndex(0x05 >> n & 1 ? LaLogic::High : LaLogic::Low);
-    la->trigBox[6]->setCurrentIndex(LaLogic::Falling);
-    la->startButton->click();
+        la->widgets().trigBox[n]->setCurrentIndex(0x05 >> n & 1 ? LaLogic::High : LaLogic::Low);
+    la->widgets().trigBox[6]->setCurrentIndex(LaLogic::Falling);
+    la->widgets().startButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(la->hasCapture(), 30000);
     QVERIFY(window->exporter()->exportData(dir.filePath(file)));
     const int baud = 1000000000 / LaLogic::samplePeriodNs(rate) / emu::LogicPattern::samplesPerBit;

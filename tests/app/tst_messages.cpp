@@ -23,11 +23,12 @@
 namespace {
 // The user's changes on every page, made before the port opens.
 void changeEveryPage(MainWindow& w) {
-    w.oscPage()->ch2Box->setChecked(true), emit w.oscPage()->ch2Box->clicked(true);
-    auto* type = w.findChild<QComboBox*>(QStringLiteral("typeBox"));
+    w.oscPage()->widgets().ch2Box->setChecked(true),
+        emit w.oscPage()->widgets().ch2Box->clicked(true);
+    auto* type = w.genPage()->widgets().typeBox;
     type->setCurrentIndex(1), emit type->activated(1);
-    w.anPage()->spanBox()->setCurrentIndex(2), emit w.anPage()->spanBox()->activated(2);
-    w.laPage()->trigBox[2]->setCurrentIndex(3);
+    w.anPage()->widgets().taBox->setCurrentIndex(2), emit w.anPage()->widgets().taBox->activated(2);
+    w.laPage()->widgets().trigBox[2]->setCurrentIndex(3);
 }
 
 // A main window whose settings name a fresh pseudo-terminal.

@@ -84,7 +84,7 @@ void TestSettings::settingsContents() {
     Ustawienia page(&host);
     QTEST(page.getPortName(), "name");
     QTEST(page.getPortSpeed(), "speed");
-    QTEST(page.speedBox->currentIndex(), "index");
+    QTEST(page.widgets().speedBox->currentIndex(), "index");
     QCOMPARE(contents(settingsName), after == "=" ? content : after);
 }
 
@@ -103,7 +103,8 @@ void TestSettings::choosingWritesTheLine() {
     QFETCH(int, speedIndex);
     QVERIFY(writeBytes(settingsName, "#/dev/ttyS1#19#3#ZRV"));
     Ustawienia page(&host);
-    choose(speedIndex < 0 ? page.portBox : page.speedBox, std::max(speedIndex, 0));
+    choose(speedIndex < 0 ? page.widgets().portBox : page.widgets().speedBox,
+           std::max(speedIndex, 0));
     QTEST(contents(settingsName), "line");
     PtyPair pty;
     ZRVCom com;

@@ -151,13 +151,15 @@ void TestAnalizator::bytesSent_data() {
     };
     row("start", "CAU0AS>A", [](Analizator& a) { a.start(); });
     // Spans from 10Hz/dz (time base 14) to 62.5kHz/dz (time base 2).
-    row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.spanBox(), 0); });
-    row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.spanBox(), 12); });
-    row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.rangeBox(), 3); });
-    row("span and range, then start", "S4AU<ACAU<AS4A",
-        [](Analizator& a) { choose(a.spanBox(), 12), choose(a.rangeBox(), 6), a.start(); });
-    row("offset and max hold send nothing", "",
-        [](Analizator& a) { a.offsetBar()->setValue(-50), a.maxHoldBox()->setChecked(true); });
+    row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.widgets().taBox, 0); });
+    row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.widgets().taBox, 12); });
+    row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.widgets().vaBox, 3); });
+    row("span and range, then start", "S4AU<ACAU<AS4A", [](Analizator& a) {
+        choose(a.widgets().taBox, 12), choose(a.widgets().vaBox, 6), a.start();
+    });
+    row("offset and max hold send nothing", "", [](Analizator& a) {
+        a.widgets().xPosBar->setValue(-50), a.widgets().holdBox->setChecked(true);
+    });
 }
 
 void TestAnalizator::bytesSent() {

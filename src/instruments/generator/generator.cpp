@@ -45,13 +45,14 @@ Generator::Generator(QWidget* host, int* outTab) : Page(host), outTab(outTab) {
     createFileControls();
     // Nothing can be sent before the port opens; only the arrow step stays settable.
     for (QWidget* w : controls())
-        w->setEnabled(w == mulBox);
+        w->setEnabled(w == ui.mulBox);
     hide();
 }
 
 QList<QWidget*> Generator::controls() const {
-    return {freqBox,        mulBox,   gainBox, typeBox, dutyBox,   offsetBox,  freqLabel, exprEdit,
-            generateButton, xFromBox, xToBox,  xLabel,  mmlScroll, openButton, saveButton};
+    return {ui.freqBox,   ui.mulBox,    ui.gainBox,   ui.typeBox,        ui.dutyBox,
+            ui.offsetBox, ui.freqLabel, ui.exprEdit,  ui.generateButton, ui.xFromBox,
+            ui.xToBox,    ui.xLabel,    ui.mmlScroll, ui.openButton,     ui.saveButton};
 }
 
 QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max, int value,
@@ -65,42 +66,43 @@ QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max,
 
 // Frequency, amplitude, shape, duty and offset along the bottom of the window.
 void Generator::createSignalControls() {
-    freqBox = spinBox("freqBox", {100, 580, 110, 20}, gen::minFreq, gen::maxFreq, 1000,
-                      QStringLiteral("Hz"));
-    connect(freqBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fSlot);
-    mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString());
-    mulBox->setPrefix(QStringLiteral("x10^"));
-    connect(mulBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fMulSlot);
-    gainBox =
+    ui.freqBox = spinBox("freqBox", {100, 580, 110, 20}, gen::minFreq, gen::maxFreq, 1000,
+                         QStringLiteral("Hz"));
+    connect(ui.freqBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fSlot);
+    ui.mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString());
+    ui.mulBox->setPrefix(QStringLiteral("x10^"));
+    connect(ui.mulBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fMulSlot);
+    ui.gainBox =
         spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain, QStringLiteral("mV"));
-    connect(gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
+    connect(ui.gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
 
-    typeBox = place(new QComboBox(host), "typeBox", {480, 580, 110, 20});
-    typeBox->addItems({QStringLiteral("sine"), QStringLiteral("square"), QStringLiteral("triangle"),
-                       QStringLiteral("white noise"), QStringLiteral("pink noise"),
-                       QStringLiteral("arbitrary"), QStringLiteral("function")});
-    connect(typeBox, QOverload<int>::of(&QComboBox::activated), this, &Generator::typeSlot);
+    ui.typeBox = place(new QComboBox(host), "typeBox", {480, 580, 110, 20});
+    ui.typeBox->addItems({QStringLiteral("sine"), QStringLiteral("square"),
+                          QStringLiteral("triangle"), QStringLiteral("white noise"),
+                          QStringLiteral("pink noise"), QStringLiteral("arbitrary"),
+                          QStringLiteral("function")});
+    connect(ui.typeBox, QOverload<int>::of(&QComboBox::activated), this, &Generator::typeSlot);
 
-    dutyBox = spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"));
-    connect(dutyBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::dSlot);
-    offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"));
-    connect(offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
+    ui.dutyBox = spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"));
+    connect(ui.dutyBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::dSlot);
+    ui.offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"));
+    connect(ui.offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
 
-    freqLabel =
+    ui.freqLabel =
         place(new QLabel(QStringLiteral("Freq: 0Hz"), host), "freqLabel", {838, 100, 200, 20});
 }
 
 // The expression editor, its x range and the formula view, on the right.
 void Generator::createExpressionControls() {
-    mmlScroll = place(new QScrollArea(host), "mmlScroll", {798, 260, 220, 100});
-    mmlWidget = new MmlWidget;
-    mmlWidget->setObjectName(QStringLiteral("mmlWidget"));
-    mmlWidget->setGeometry(0, 0, MmlWidget::minWidth, MmlWidget::minHeight);
-    mmlScroll->setWidget(mmlWidget);
+    ui.mmlScroll = place(new QScrollArea(host), "mmlScroll", {798, 260, 220, 100});
+    ui.mmlWidget = new MmlWidget;
+    ui.mmlWidget->setObjectName(QStringLiteral("mmlWidget"));
+    ui.mmlWidget->setGeometry(0, 0, MmlWidget::minWidth, MmlWidget::minHeight);
+    ui.mmlScroll->setWidget(ui.mmlWidget);
 
-    xLabel = place(new QLabel(QStringLiteral("XE"), host), "xLabel", {818, 360, 20, 20});
-    for (QDoubleSpinBox** box : {&xFromBox, &xToBox}) {
-        const bool from = box == &xFromBox;
+    ui.xLabel = place(new QLabel(QStringLiteral("XE"), host), "xLabel", {818, 360, 20, 20});
+    for (QDoubleSpinBox** box : {&ui.xFromBox, &ui.xToBox}) {
+        const bool from = box == &ui.xFromBox;
         *box = place(new QDoubleSpinBox(host), from ? "xFromBox" : "xToBox",
                      {from ? 838 : 918, 360, 80, 20});
         (*box)->setRange(-1000000, 1000000);
@@ -109,20 +111,20 @@ void Generator::createExpressionControls() {
                 &Generator::xFuncSlot);
     }
 
-    exprEdit = place(new QPlainTextEdit(host), "exprEdit", {818, 400, 190, 60});
-    connect(exprEdit, &QPlainTextEdit::textChanged, this, &Generator::mathFuncTextSlot);
-    generateButton = place(new QPushButton(QStringLiteral("Generate"), host), "generateButton",
-                           {838, 470, 100, 20});
-    connect(generateButton, &QPushButton::clicked, this, &Generator::mathFuncSlot);
+    ui.exprEdit = place(new QPlainTextEdit(host), "exprEdit", {818, 400, 190, 60});
+    connect(ui.exprEdit, &QPlainTextEdit::textChanged, this, &Generator::mathFuncTextSlot);
+    ui.generateButton = place(new QPushButton(QStringLiteral("Generate"), host), "generateButton",
+                              {838, 470, 100, 20});
+    connect(ui.generateButton, &QPushButton::clicked, this, &Generator::mathFuncSlot);
 }
 
 void Generator::createFileControls() {
-    openButton =
+    ui.openButton =
         place(new QPushButton(QStringLiteral("OPEN"), host), "openButton", {880, 510, 100, 20});
-    connect(openButton, &QPushButton::clicked, this, &Generator::openSlot);
-    saveButton =
+    connect(ui.openButton, &QPushButton::clicked, this, &Generator::openSlot);
+    ui.saveButton =
         place(new QPushButton(QStringLiteral("SAVE"), host), "saveButton", {880, 540, 100, 20});
-    connect(saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
+    connect(ui.saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
 }
 
 void Generator::hide() {
@@ -144,8 +146,9 @@ QString Generator::pointerReadout(QPoint p) const {
 }
 
 void Generator::enable() {
-    for (QWidget* w : std::initializer_list<QWidget*>{freqBox, gainBox, typeBox, dutyBox, offsetBox,
-                                                      freqLabel, openButton, saveButton, mmlScroll})
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.freqBox, ui.gainBox, ui.typeBox,
+                                                      ui.dutyBox, ui.offsetBox, ui.freqLabel,
+                                                      ui.openButton, ui.saveButton, ui.mmlScroll})
         w->setEnabled(true);
 }
 
@@ -209,7 +212,7 @@ void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
 }
 
 void Generator::refreshBuff() {
-    const double xFrom = xFromBox->value(), xTo = xToBox->value();
+    const double xFrom = ui.xFromBox->value(), xTo = ui.xToBox->value();
     for (int i = 0; i < gen::tableSize; ++i) {
         values[Scriptcalc::wtEntry] = float(wtPeriod * i * (1.0 / gen::tableSize));
         values[Scriptcalc::xEntry] = float((xTo - xFrom) * i * (1.0 / gen::tableSize) + xFrom);
@@ -235,51 +238,52 @@ void Generator::paintPreview(QPaintDevice* target, int x0, int y0) {
 
 void Generator::fMulSlot() {
     int step = 1;
-    for (int m = mulBox->value(); m > 0; --m)
+    for (int m = ui.mulBox->value(); m > 0; --m)
         step *= 10;
-    freqBox->setSingleStep(step);
+    ui.freqBox->setSingleStep(step);
 }
 
 void Generator::fSlot() {
-    freq = freqBox->value();
+    freq = ui.freqBox->value();
     const gen::FreqPlan plan = gen::planFrequency(freq);
     tabs = plan.tabs;
     divider = plan.divider;
-    freqLabel->setText(QStringLiteral("Freq: ") + QString::number(plan.achieved) +
-                       QStringLiteral("Hz"));
+    ui.freqLabel->setText(QStringLiteral("Freq: ") + QString::number(plan.achieved) +
+                          QStringLiteral("Hz"));
     if (com)
         com->setFreq(divider, tabs);
     bufChange(tabs, type, gain, duty, dcShift);
 }
 
 void Generator::typeSlot() {
-    type = typeBox->currentIndex();
+    type = ui.typeBox->currentIndex();
     const bool function = type == gen::Function;
-    for (QWidget* w : std::initializer_list<QWidget*>{exprEdit, xFromBox, xToBox, xLabel})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui.exprEdit, ui.xFromBox, ui.xToBox, ui.xLabel})
         w->setEnabled(function);
-    generateButton->setEnabled(function && canGenerate());
+    ui.generateButton->setEnabled(function && canGenerate());
     bufChange(tabs, type, gain, duty, dcShift);
 }
 
 void Generator::gSlot() {
-    gain = gainBox->value();
+    gain = ui.gainBox->value();
     bufChange(tabs, type, gain, duty, dcShift);
 }
 
 void Generator::dSlot() {
-    duty = dutyBox->value();
+    duty = ui.dutyBox->value();
     bufChange(tabs, type, gain, duty, dcShift);
 }
 
 void Generator::oSlot() {
-    dcShift = offsetBox->value();
+    dcShift = ui.offsetBox->value();
     bufChange(tabs, type, gain, duty, dcShift);
 }
 
 // Blank text would only give a flat line, and text the checker refuses has no defined meaning:
 // neither is generated.
 bool Generator::canGenerate() {
-    const QString text = exprEdit->toPlainText();
+    const QString text = ui.exprEdit->toPlainText();
     return !text.trimmed().isEmpty() && calc.syntaxCheck(text);
 }
 
@@ -292,12 +296,12 @@ void Generator::mathFuncSlot() {
 // pasted several lines). The removal joins the edit that brought the breaks in, so that one
 // undo takes back both.
 bool Generator::joinLines() {
-    const QString text = exprEdit->toPlainText();
+    const QString text = ui.exprEdit->toPlainText();
     if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return false;
     joiningLines = true;
     // Document positions match the plain text one to one, a block break counting as one.
-    QTextCursor cursor(exprEdit->document());
+    QTextCursor cursor(ui.exprEdit->document());
     cursor.joinPreviousEditBlock();
     for (int i = text.size() - 1; i >= 0; --i) {
         if (text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r')) {
@@ -315,13 +319,14 @@ void Generator::mathFuncTextSlot() {
         return;
     const bool enter = joinLines();
     const bool ok = canGenerate();
-    generateButton->setEnabled(ok);
+    ui.generateButton->setEnabled(ok);
     // Until the text is generated the view shows an older formula: dim it and say why.
-    mmlWidget->setStale(true);
-    mmlScroll->setToolTip(ok ? tr("Formula last generated; press Generate (or Enter) for the new "
-                                  "text")
-                             : tr("Not a valid expression; the formula shown is the last one "
-                                  "generated"));
+    ui.mmlWidget->setStale(true);
+    ui.mmlScroll->setToolTip(
+        ok ? tr("Formula last generated; press Generate (or Enter) for the new "
+                "text")
+           : tr("Not a valid expression; the formula shown is the last one "
+                "generated"));
     if (enter && ok)
         drawFunc();
 }
@@ -333,7 +338,7 @@ void Generator::xFuncSlot() {
 
 void Generator::drawFunc() {
     std::fill(outTab, outTab + gen::tableSize, 0);
-    const QString text = exprEdit->toPlainText();
+    const QString text = ui.exprEdit->toPlainText();
     char infix[Scriptcalc::infixSize] = {};
     calc.expressToInfix(text, infix, values);
     qCDebug(lcGen) << text;
@@ -341,11 +346,11 @@ void Generator::drawFunc() {
 
     QString message;
     int line = 0, column = 0;
-    mmlWidget->setContent(calc.presentExpress(infix, values), &message, &line, &column);
-    mmlWidget->resize(
-        mmlWidget->sizeHint().expandedTo(QSize(MmlWidget::minWidth, MmlWidget::minHeight)));
-    mmlWidget->setStale(false);
-    mmlScroll->setToolTip(tr("The expression being generated"));
+    ui.mmlWidget->setContent(calc.presentExpress(infix, values), &message, &line, &column);
+    ui.mmlWidget->resize(
+        ui.mmlWidget->sizeHint().expandedTo(QSize(MmlWidget::minWidth, MmlWidget::minHeight)));
+    ui.mmlWidget->setStale(false);
+    ui.mmlScroll->setToolTip(tr("The expression being generated"));
 
     calc.infixToRPN(reinterpret_cast<const unsigned char*>(infix), rpn);
     qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
@@ -393,7 +398,7 @@ bool Generator::loadFile(const QString& path) {
     }
     std::copy(table, table + gen::tableSize, wave);
     type = gen::Arbitrary;
-    typeBox->setCurrentIndex(gen::Arbitrary);
+    ui.typeBox->setCurrentIndex(gen::Arbitrary);
     bufChange(tabs, gen::Arbitrary, gain, 50, 0);
     upload();
     host->update();

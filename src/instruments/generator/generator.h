@@ -19,10 +19,32 @@ class MmlWidget;
 extern int buff_gen[512];
 
 // The function and arbitrary-waveform generator page. Its controls are children of the host
-// window (found there by object name, e.g. "freqBox"); it paints its preview on the host.
+// window; it paints its preview on the host.
 class Generator : public Page {
     Q_OBJECT
 public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QSpinBox* freqBox;
+        QSpinBox* mulBox;
+        QSpinBox* gainBox;
+        QComboBox* typeBox;
+        QSpinBox* dutyBox;
+        QSpinBox* offsetBox;
+        QPushButton* openButton;
+        QPushButton* saveButton;
+        QLabel* freqLabel;
+        QLabel* xLabel;
+        QPlainTextEdit* exprEdit;
+        QPushButton* generateButton;
+        QDoubleSpinBox* xFromBox;
+        QDoubleSpinBox* xToBox;
+        MmlWidget* mmlWidget;
+        QScrollArea* mmlScroll;
+    };
+    const Widgets& widgets() const { return ui; }
+
     Generator(QWidget* host, int* outTab);
 
     // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
@@ -57,7 +79,6 @@ public:
     int tableLength() const { return tabs; }
     int clockDivider() const { return divider; }
     int waveType() const { return type; }
-    MmlWidget* formulaView() const { return mmlWidget; }
 
     // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
     // until the page first applies its frequency.
@@ -87,23 +108,6 @@ private:
     void drawFunc();
     void upload();
     bool joinLines();
-
-    QSpinBox* freqBox;
-    QSpinBox* mulBox;
-    QSpinBox* gainBox;
-    QComboBox* typeBox;
-    QSpinBox* dutyBox;
-    QSpinBox* offsetBox;
-    QPushButton* openButton;
-    QPushButton* saveButton;
-    QLabel* freqLabel;
-    QLabel* xLabel;
-    QPlainTextEdit* exprEdit;
-    QPushButton* generateButton;
-    QDoubleSpinBox* xFromBox;
-    QDoubleSpinBox* xToBox;
-    MmlWidget* mmlWidget;
-    QScrollArea* mmlScroll;
 
     Scriptcalc calc;
     int tabs = gen::tableSize;
@@ -137,4 +141,6 @@ private:
     // No table has gone to a port yet: the first start sends one even when the controls were
     // set (by the user or from the remembered settings) before the port opened.
     bool tableSent = false;
+
+    Widgets ui;
 };

@@ -36,42 +36,43 @@ AnalizatorLog::AnalizatorLog(QWidget* host) : Page(host) {
 }
 
 void AnalizatorLog::buildControls() {
-    rateBox = new QComboBox(host);
-    rateBox->setGeometry(100, 580, 110, 20);
+    ui.rateBox = new QComboBox(host);
+    ui.rateBox->setGeometry(100, 580, 110, 20);
     for (const char* name : rateNames)
-        rateBox->addItem(QString::fromLatin1(name));
-    rateBox->setCurrentIndex(LaLogic::initialRate);
-    rateBox->setEnabled(false);
-    connect(rateBox, QOverload<int>::of(&QComboBox::activated), this, &AnalizatorLog::tlSlot);
+        ui.rateBox->addItem(QString::fromLatin1(name));
+    ui.rateBox->setCurrentIndex(LaLogic::initialRate);
+    ui.rateBox->setEnabled(false);
+    connect(ui.rateBox, QOverload<int>::of(&QComboBox::activated), this, &AnalizatorLog::tlSlot);
 
-    zoomBox = new QSpinBox(host);
-    zoomBox->setGeometry(300, 580, 100, 20);
-    zoomBox->setRange(1, LaLogic::maxZoom);
-    zoomBox->setSuffix(QStringLiteral("x"));
-    zoomBox->setValue(1);
-    zoomBox->setEnabled(false);
-    connect(zoomBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &AnalizatorLog::zoomSlot);
+    ui.zoomBox = new QSpinBox(host);
+    ui.zoomBox->setGeometry(300, 580, 100, 20);
+    ui.zoomBox->setRange(1, LaLogic::maxZoom);
+    ui.zoomBox->setSuffix(QStringLiteral("x"));
+    ui.zoomBox->setValue(1);
+    ui.zoomBox->setEnabled(false);
+    connect(ui.zoomBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &AnalizatorLog::zoomSlot);
 
-    valueLabel = new QLabel(QStringLiteral("Value: 0"), host);
-    valueLabel->setGeometry(838, 100, 200, 20);
-    valueLabel->setFixedSize(200, 20);
-    valueLabel->setEnabled(false);
-    timeLabel = new QLabel(QStringLiteral("Time: 0"), host);
-    timeLabel->setGeometry(838, 120, 200, 20);
-    timeLabel->setFixedSize(200, 20);
-    timeLabel->setEnabled(false);
+    ui.valueLabel = new QLabel(QStringLiteral("Value: 0"), host);
+    ui.valueLabel->setGeometry(838, 100, 200, 20);
+    ui.valueLabel->setFixedSize(200, 20);
+    ui.valueLabel->setEnabled(false);
+    ui.timeLabel = new QLabel(QStringLiteral("Time: 0"), host);
+    ui.timeLabel->setGeometry(838, 120, 200, 20);
+    ui.timeLabel->setFixedSize(200, 20);
+    ui.timeLabel->setEnabled(false);
 
-    offsetBar = new QScrollBar(Qt::Horizontal, host);
-    offsetBar->setGeometry(0, 552, 788, 20);
-    offsetBar->setRange(0, LaLogic::maxStart);
-    offsetBar->setValue(0);
-    offsetBar->setEnabled(false);
-    connect(offsetBar, &QScrollBar::valueChanged, this, &AnalizatorLog::xPosSlot);
+    ui.offsetBar = new QScrollBar(Qt::Horizontal, host);
+    ui.offsetBar->setGeometry(0, 552, 788, 20);
+    ui.offsetBar->setRange(0, LaLogic::maxStart);
+    ui.offsetBar->setValue(0);
+    ui.offsetBar->setEnabled(false);
+    connect(ui.offsetBar, &QScrollBar::valueChanged, this, &AnalizatorLog::xPosSlot);
 
-    startButton = new QPushButton(tr("Start"), host);
-    startButton->setGeometry(440, 580, 100, 20);
-    startButton->setEnabled(false);
-    connect(startButton, &QPushButton::clicked, this, &AnalizatorLog::startSlot);
+    ui.startButton = new QPushButton(tr("Start"), host);
+    ui.startButton->setGeometry(440, 580, 100, 20);
+    ui.startButton->setEnabled(false);
+    connect(ui.startButton, &QPushButton::clicked, this, &AnalizatorLog::startSlot);
 
     // Enabled from the start: a choice made before the port opens is kept in `trig` and goes
     // to the device with start().
@@ -84,12 +85,12 @@ void AnalizatorLog::buildControls() {
         box->setStyleSheet(QString::fromLatin1(trigBoxStyle));
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &AnalizatorLog::trigSlot);
-        trigBox[n] = box;
+        ui.trigBox[n] = box;
     }
 }
 
 QList<QWidget*> AnalizatorLog::controls() const {
-    return {rateBox, valueLabel, timeLabel, offsetBar, zoomBox, startButton};
+    return {ui.rateBox, ui.valueLabel, ui.timeLabel, ui.offsetBar, ui.zoomBox, ui.startButton};
 }
 
 QStringList AnalizatorLog::exportFilters() const {
@@ -118,7 +119,7 @@ void AnalizatorLog::hide() {
 }
 
 void AnalizatorLog::triggerFunc(void (QWidget::*func)()) {
-    for (QComboBox* box : trigBox)
+    for (QComboBox* box : ui.trigBox)
         (box->*func)();
 }
 
@@ -132,7 +133,7 @@ void AnalizatorLog::start() {
 }
 
 void AnalizatorLog::tlSlot() {
-    const int index = rateBox->currentIndex();
+    const int index = ui.rateBox->currentIndex();
     if (index < 0)
         return;
     rate = index;
@@ -141,24 +142,24 @@ void AnalizatorLog::tlSlot() {
 }
 
 void AnalizatorLog::xPosSlot() {
-    xPos = offsetBar->value();
+    xPos = ui.offsetBar->value();
     host->update();
 }
 
 void AnalizatorLog::zoomSlot() {
-    zoom = zoomBox->value();
+    zoom = ui.zoomBox->value();
     host->update();
 }
 
 void AnalizatorLog::startSlot() {
     awaitingCapture = true;
     if (laState == 0) {
-        startButton->setText(tr("Force trig"));
+        ui.startButton->setText(tr("Force trig"));
         if (com)
             com->setLAstart();
         laState = 1;
     } else {
-        startButton->setText(tr("Start"));
+        ui.startButton->setText(tr("Start"));
         if (com)
             com->setLAforceTrig();
         laState = 0;
@@ -167,7 +168,7 @@ void AnalizatorLog::startSlot() {
 
 void AnalizatorLog::trigSlot() {
     for (int n = 0; n < LaLogic::channels; ++n)
-        LaLogic::setCondition(trig, n, trigBox[n]->currentIndex());
+        LaLogic::setCondition(trig, n, ui.trigBox[n]->currentIndex());
     // Without a port yet the record is only kept; start() sends it.
     if (com)
         com->setLAtrig(trig);
@@ -186,7 +187,7 @@ bool AnalizatorLog::takeCapture(const Buffer* frame) {
     awaitingCapture = false;
     // The captured frame has arrived: the capture cycle is over.
     laState = 0;
-    startButton->setText(tr("Start"));
+    ui.startButton->setText(tr("Start"));
     return true;
 }
 
@@ -207,8 +208,8 @@ void AnalizatorLog::paintScreen(QPaintDevice* device) {
     graph.cursorV(cursorX, cursorColour);
     for (int n = 0; n < LaLogic::channels; ++n)
         graph.signal(logicGraph[n], traceColour(n));
-    valueLabel->setText(LaLogic::valueText(v));
-    timeLabel->setText(LaLogic::timeText(LaLogic::cursorTime(xPos, zoom, cursorX, rate)));
+    ui.valueLabel->setText(LaLogic::valueText(v));
+    ui.timeLabel->setText(LaLogic::timeText(LaLogic::cursorTime(xPos, zoom, cursorX, rate)));
 }
 
 void AnalizatorLog::drawCursor(QMouseEvent* event) {

@@ -19,6 +19,19 @@ struct Buffer;
 class AnalizatorLog : public Page {
     Q_OBJECT
 public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QComboBox* rateBox;
+        QSpinBox* zoomBox;
+        QLabel* valueLabel;
+        QLabel* timeLabel;
+        QScrollBar* offsetBar;
+        QPushButton* startButton;
+        QComboBox* trigBox[LaLogic::channels];
+    };
+    const Widgets& widgets() const { return ui; }
+
     explicit AnalizatorLog(QWidget* host);
 
     // The trigger boxes show and hide with the page; they are enabled from the start.
@@ -57,14 +70,6 @@ public:
     int zoomFactor() const { return zoom; }
     const int* series(int channel) const { return logicGraph[channel]; }
 
-    QComboBox* rateBox;
-    QSpinBox* zoomBox;
-    QLabel* valueLabel;
-    QLabel* timeLabel;
-    QScrollBar* offsetBar;
-    QPushButton* startButton;
-    QComboBox* trigBox[LaLogic::channels];
-
 private slots:
     void tlSlot();
     void xPosSlot();
@@ -86,4 +91,6 @@ private:
     // Starts at the rate the box shows, so the time readout and the device agree with it.
     int rate = LaLogic::initialRate;
     Trigger trig;
+
+    Widgets ui;
 };

@@ -81,121 +81,123 @@ Oscyloskop::Oscyloskop(QWidget* host) : Page(host) {
 }
 
 void Oscyloskop::createControls() {
-    tBox = place(comboBox(host, timeItems), 100, 580, 110, 20);
-    tBox->setCurrentIndex(OscScale::timeBaseOfItem(timeBase));
-    vBox1 = place(comboBox(host, gainItems), 250, 580, 110, 20);
-    vBox2 = place(comboBox(host, gainItems), 400, 580, 110, 20);
+    ui.tBox = place(comboBox(host, timeItems), 100, 580, 110, 20);
+    ui.tBox->setCurrentIndex(OscScale::timeBaseOfItem(timeBase));
+    ui.vBox1 = place(comboBox(host, gainItems), 250, 580, 110, 20);
+    ui.vBox2 = place(comboBox(host, gainItems), 400, 580, 110, 20);
 
-    xPosBar = place(new QScrollBar(Qt::Horizontal, host), 0, 552, 788, 20);
-    xPosBar->setRange(-192, 192);
-    yPosBar1 = place(new QScrollBar(Qt::Vertical, host), 788, 23, 20, 529);
-    yPosBar1->setRange(-256, 256);
-    yPosBar2 = place(new QScrollBar(Qt::Vertical, host), 808, 23, 20, 529);
-    yPosBar2->setRange(-256, 256);
+    ui.xPosBar = place(new QScrollBar(Qt::Horizontal, host), 0, 552, 788, 20);
+    ui.xPosBar->setRange(-192, 192);
+    ui.yPosBar1 = place(new QScrollBar(Qt::Vertical, host), 788, 23, 20, 529);
+    ui.yPosBar1->setRange(-256, 256);
+    ui.yPosBar2 = place(new QScrollBar(Qt::Vertical, host), 808, 23, 20, 529);
+    ui.yPosBar2->setRange(-256, 256);
 
-    ch2Box = place(new QCheckBox(host), 380, 580, 20, 20);
+    ui.ch2Box = place(new QCheckBox(host), 380, 580, 20, 20);
     extraTimeItems << QStringLiteral("10u") << QStringLiteral("8u") << QStringLiteral("5u")
                    << QStringLiteral("2u");
 
-    trigModeBox = place(comboBox(host, modeItems), 550, 580, 65, 20);
-    trigEdgeBox = place(comboBox(host, edgeItems), 620, 580, 55, 20);
-    trigBandBox = place(comboBox(host, bandItems), 680, 580, 50, 20);
-    trigLevelBox = place(new QSpinBox(host), 740, 580, 90, 20);
-    trigLevelBox->setRange(-40000, 40000);
-    trigLevelBox->setSuffix(tr("mV"));
+    ui.trigModeBox = place(comboBox(host, modeItems), 550, 580, 65, 20);
+    ui.trigEdgeBox = place(comboBox(host, edgeItems), 620, 580, 55, 20);
+    ui.trigBandBox = place(comboBox(host, bandItems), 680, 580, 50, 20);
+    ui.trigLevelBox = place(new QSpinBox(host), 740, 580, 90, 20);
+    ui.trigLevelBox->setRange(-40000, 40000);
+    ui.trigLevelBox->setSuffix(tr("mV"));
 
-    timeCursorBox = place(new QCheckBox(tr("Time"), host), 848, 320, 80, 20);
-    voltCursorBox = place(new QCheckBox(tr("Voltage"), host), 848, 400, 80, 20);
-    saveButton = place(new QPushButton(tr("SAVE"), host), 880, 540, 100, 20);
+    ui.timeCursorBox = place(new QCheckBox(tr("Time"), host), 848, 320, 80, 20);
+    ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), host), 848, 400, 80, 20);
+    ui.saveButton = place(new QPushButton(tr("SAVE"), host), 880, 540, 100, 20);
 }
 
 void Oscyloskop::createReadouts() {
     auto label = [this](const char* text, int x, int y, int width) {
         return place(new QLabel(tr(text), host), x, y, width, 20);
     };
-    xPosLabel = label("Xpos: 0", 838, 30, 100);
-    yPosLabel1 = label("Ypos1: 0", 838, 50, 100);
-    yPosLabel2 = label("Ypos2: 0", 938, 50, 100);
-    rmsLabel1 = label("CH1 RMS: 0V", 838, 100, 200);
-    rmsLabel2 = label("CH2 RMS: 0V", 838, 120, 200);
-    avgLabel1 = label("CH1 Avg: 0V", 838, 150, 200);
-    avgLabel2 = label("CH2 Avg: 0V", 838, 170, 200);
-    vppLabel1 = label("CH1 Vpp = 0V", 838, 200, 200);
-    vppLabel2 = label("CH2 Vpp = 0V", 838, 220, 200);
-    freqLabel1 = label("CH1 Freq = 0Hz", 838, 250, 200);
-    freqLabel2 = label("CH2 Freq = 0Hz", 838, 270, 200);
-    cursorsLabel = label("Cursors", 838, 300, 200);
-    cursorVoltLabel1 = label("Voltage: 0V", 848, 420, 200);
-    cursorVoltLabel2 = label("Voltage: 0V", 848, 440, 200);
-    cursorTimeLabel = label("Time: 0s", 848, 340, 200);
-    cursorFreqLabel = label("Freq: 0Hz", 848, 360, 200);
-    trigStateLabel = label("", 838, 75, 200);
+    ui.xPosLabel = label("Xpos: 0", 838, 30, 100);
+    ui.yPosLabel1 = label("Ypos1: 0", 838, 50, 100);
+    ui.yPosLabel2 = label("Ypos2: 0", 938, 50, 100);
+    ui.rmsLabel1 = label("CH1 RMS: 0V", 838, 100, 200);
+    ui.rmsLabel2 = label("CH2 RMS: 0V", 838, 120, 200);
+    ui.avgLabel1 = label("CH1 Avg: 0V", 838, 150, 200);
+    ui.avgLabel2 = label("CH2 Avg: 0V", 838, 170, 200);
+    ui.vppLabel1 = label("CH1 Vpp = 0V", 838, 200, 200);
+    ui.vppLabel2 = label("CH2 Vpp = 0V", 838, 220, 200);
+    ui.freqLabel1 = label("CH1 Freq = 0Hz", 838, 250, 200);
+    ui.freqLabel2 = label("CH2 Freq = 0Hz", 838, 270, 200);
+    ui.cursorsLabel = label("Cursors", 838, 300, 200);
+    ui.cursorVoltLabel1 = label("Voltage: 0V", 848, 420, 200);
+    ui.cursorVoltLabel2 = label("Voltage: 0V", 848, 440, 200);
+    ui.cursorTimeLabel = label("Time: 0s", 848, 340, 200);
+    ui.cursorFreqLabel = label("Freq: 0Hz", 848, 360, 200);
+    ui.trigStateLabel = label("", 838, 75, 200);
 }
 
 void Oscyloskop::connectControls() {
     const auto activated = QOverload<int>::of(&QComboBox::activated);
-    connect(tBox, activated, this, &Oscyloskop::tSlot);
-    connect(vBox1, activated, this, &Oscyloskop::vSlot);
-    connect(vBox2, activated, this, &Oscyloskop::vSlot);
-    connect(xPosBar, &QScrollBar::valueChanged, this, &Oscyloskop::xPosSlot);
-    connect(yPosBar1, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
-    connect(yPosBar2, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
-    connect(ch2Box, &QCheckBox::clicked, this, &Oscyloskop::channel2Slot);
-    connect(trigModeBox, activated, this, &Oscyloskop::trigSlot);
-    connect(trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
-    connect(trigBandBox, activated, this, &Oscyloskop::trigSlot);
-    connect(trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Oscyloskop::trigSlot);
-    connect(timeCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
-    connect(voltCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
-    connect(saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
+    connect(ui.tBox, activated, this, &Oscyloskop::tSlot);
+    connect(ui.vBox1, activated, this, &Oscyloskop::vSlot);
+    connect(ui.vBox2, activated, this, &Oscyloskop::vSlot);
+    connect(ui.xPosBar, &QScrollBar::valueChanged, this, &Oscyloskop::xPosSlot);
+    connect(ui.yPosBar1, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
+    connect(ui.yPosBar2, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
+    connect(ui.ch2Box, &QCheckBox::clicked, this, &Oscyloskop::channel2Slot);
+    connect(ui.trigModeBox, activated, this, &Oscyloskop::trigSlot);
+    connect(ui.trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
+    connect(ui.trigBandBox, activated, this, &Oscyloskop::trigSlot);
+    connect(ui.trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
+            &Oscyloskop::trigSlot);
+    connect(ui.timeCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
+    connect(ui.voltCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
+    connect(ui.saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
 }
 
 QList<QWidget*> Oscyloskop::controls() const {
-    return {tBox,
-            vBox1,
-            vBox2,
-            xPosBar,
-            yPosBar1,
-            yPosBar2,
-            ch2Box,
-            trigModeBox,
-            trigEdgeBox,
-            trigBandBox,
-            trigLevelBox,
-            timeCursorBox,
-            voltCursorBox,
-            saveButton,
-            xPosLabel,
-            yPosLabel1,
-            yPosLabel2,
-            rmsLabel1,
-            rmsLabel2,
-            avgLabel1,
-            avgLabel2,
-            vppLabel1,
-            vppLabel2,
-            freqLabel1,
-            freqLabel2,
-            cursorsLabel,
-            cursorVoltLabel1,
-            cursorVoltLabel2,
-            cursorTimeLabel,
-            cursorFreqLabel,
-            trigStateLabel};
+    return {ui.tBox,
+            ui.vBox1,
+            ui.vBox2,
+            ui.xPosBar,
+            ui.yPosBar1,
+            ui.yPosBar2,
+            ui.ch2Box,
+            ui.trigModeBox,
+            ui.trigEdgeBox,
+            ui.trigBandBox,
+            ui.trigLevelBox,
+            ui.timeCursorBox,
+            ui.voltCursorBox,
+            ui.saveButton,
+            ui.xPosLabel,
+            ui.yPosLabel1,
+            ui.yPosLabel2,
+            ui.rmsLabel1,
+            ui.rmsLabel2,
+            ui.avgLabel1,
+            ui.avgLabel2,
+            ui.vppLabel1,
+            ui.vppLabel2,
+            ui.freqLabel1,
+            ui.freqLabel2,
+            ui.cursorsLabel,
+            ui.cursorVoltLabel1,
+            ui.cursorVoltLabel2,
+            ui.cursorTimeLabel,
+            ui.cursorFreqLabel,
+            ui.trigStateLabel};
 }
 
 void Oscyloskop::enable() {
-    for (QWidget* w : {static_cast<QWidget*>(tBox),          static_cast<QWidget*>(vBox1),
-                       static_cast<QWidget*>(xPosBar),       static_cast<QWidget*>(yPosBar1),
-                       static_cast<QWidget*>(ch2Box),        static_cast<QWidget*>(trigModeBox),
-                       static_cast<QWidget*>(trigEdgeBox),   static_cast<QWidget*>(trigBandBox),
-                       static_cast<QWidget*>(trigLevelBox),  static_cast<QWidget*>(saveButton),
-                       static_cast<QWidget*>(rmsLabel1),     static_cast<QWidget*>(avgLabel1),
-                       static_cast<QWidget*>(vppLabel1),     static_cast<QWidget*>(freqLabel1),
-                       static_cast<QWidget*>(xPosLabel),     static_cast<QWidget*>(yPosLabel1),
-                       static_cast<QWidget*>(yPosLabel2),    static_cast<QWidget*>(voltCursorBox),
-                       static_cast<QWidget*>(timeCursorBox), static_cast<QWidget*>(cursorsLabel),
-                       static_cast<QWidget*>(trigStateLabel)})
+    for (QWidget* w :
+         {static_cast<QWidget*>(ui.tBox),          static_cast<QWidget*>(ui.vBox1),
+          static_cast<QWidget*>(ui.xPosBar),       static_cast<QWidget*>(ui.yPosBar1),
+          static_cast<QWidget*>(ui.ch2Box),        static_cast<QWidget*>(ui.trigModeBox),
+          static_cast<QWidget*>(ui.trigEdgeBox),   static_cast<QWidget*>(ui.trigBandBox),
+          static_cast<QWidget*>(ui.trigLevelBox),  static_cast<QWidget*>(ui.saveButton),
+          static_cast<QWidget*>(ui.rmsLabel1),     static_cast<QWidget*>(ui.avgLabel1),
+          static_cast<QWidget*>(ui.vppLabel1),     static_cast<QWidget*>(ui.freqLabel1),
+          static_cast<QWidget*>(ui.xPosLabel),     static_cast<QWidget*>(ui.yPosLabel1),
+          static_cast<QWidget*>(ui.yPosLabel2),    static_cast<QWidget*>(ui.voltCursorBox),
+          static_cast<QWidget*>(ui.timeCursorBox), static_cast<QWidget*>(ui.cursorsLabel),
+          static_cast<QWidget*>(ui.trigStateLabel)})
         w->setEnabled(true);
 }
 
@@ -212,7 +214,7 @@ void Oscyloskop::start() {
 }
 
 bool Oscyloskop::twoChannel() const {
-    return ch2Box->isChecked();
+    return ui.ch2Box->isChecked();
 }
 
 void Oscyloskop::drawGraph(Buffer* frame, bool) {
@@ -285,25 +287,25 @@ void Oscyloskop::showTriggerState(int copied) {
     static const QString texts[] = {QString(), QStringLiteral("Trigger: waiting"),
                                     QStringLiteral("Trigger: triggered"),
                                     QStringLiteral("Trigger: held")};
-    trigStateLabel->setText(texts[now]);
+    ui.trigStateLabel->setText(texts[now]);
 }
 
 void Oscyloskop::updateReadouts() {
     const int n = OscScale::plotLen;
     if (twoChannel()) {
-        rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
-        rmsLabel2->setText(QStringLiteral("CH2 RMS: ") + calcRMS(bufGraph2, n, gain2));
-        avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
-        avgLabel2->setText(QStringLiteral("CH2 Avg: ") + calcAvg(bufGraph2, n, gain2));
-        vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
-        vppLabel2->setText(QStringLiteral("CH2 Vpp: ") + calcVpp(bufGraph2, n, gain2));
-        freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
-        freqLabel2->setText(QStringLiteral("CH2 Freq: ") + calcFreq(bufGraph2, n, timeBase));
+        ui.rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
+        ui.rmsLabel2->setText(QStringLiteral("CH2 RMS: ") + calcRMS(bufGraph2, n, gain2));
+        ui.avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
+        ui.avgLabel2->setText(QStringLiteral("CH2 Avg: ") + calcAvg(bufGraph2, n, gain2));
+        ui.vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
+        ui.vppLabel2->setText(QStringLiteral("CH2 Vpp: ") + calcVpp(bufGraph2, n, gain2));
+        ui.freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
+        ui.freqLabel2->setText(QStringLiteral("CH2 Freq: ") + calcFreq(bufGraph2, n, timeBase));
     } else {
-        rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
-        avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
-        vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
-        freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
+        ui.rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
+        ui.avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
+        ui.vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
+        ui.freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
     }
 }
 
@@ -315,7 +317,7 @@ void Oscyloskop::drawMarkers(Graph& graph) {
 }
 
 void Oscyloskop::drawCursors(Graph& graph) {
-    if (timeCursorBox->isChecked()) {
+    if (ui.timeCursorBox->isChecked()) {
         graph.cursorV(tCursor1, cursorColour());
         graph.cursorV(tCursor2, cursorColour());
         const double samples = double(tCursor2 - tCursor1) / OscScale::pixelsPerSample;
@@ -323,18 +325,18 @@ void Oscyloskop::drawCursors(Graph& graph) {
         // Coincident cursors: no period to invert.
         const double hertz = samples != 0.0 ? OscScale::sampleRate(timeBase) / std::fabs(samples)
                                             : std::numeric_limits<double>::infinity();
-        cursorTimeLabel->setText(QStringLiteral("Time: ") + value(seconds) + "s");
-        cursorFreqLabel->setText(QStringLiteral("Freq: ") + value(hertz) + "Hz");
+        ui.cursorTimeLabel->setText(QStringLiteral("Time: ") + value(seconds) + "s");
+        ui.cursorFreqLabel->setText(QStringLiteral("Freq: ") + value(hertz) + "Hz");
     }
-    if (voltCursorBox->isChecked()) {
+    if (ui.voltCursorBox->isChecked()) {
         graph.cursorH(vCursor1, cursorColour());
         graph.cursorH(vCursor2, cursorColour());
         const double units = double(vCursor2 - vCursor1) * OscScale::unitsPerPixel;
-        cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
-                                  value(OscScale::volts(gain1, units)) + "V");
+        ui.cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
+                                     value(OscScale::volts(gain1, units)) + "V");
         if (twoChannel())
-            cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
-                                      value(OscScale::volts(gain2, units)) + "V");
+            ui.cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
+                                         value(OscScale::volts(gain2, units)) + "V");
     }
 }
 
@@ -346,7 +348,8 @@ void Oscyloskop::setCursor(QMouseEvent* e) {
     const Qt::MouseButtons buttons = e->buttons();
     if (mods == Qt::NoModifier && buttons == Qt::LeftButton) {
         // Level in mV at the pointer: 13 pixels per gainTab unit.
-        trigLevelBox->setValue((Graph::fromCentre(p).y() - yPos1) * OscScale::gainAt(gain1) / 13);
+        ui.trigLevelBox->setValue((Graph::fromCentre(p).y() - yPos1) * OscScale::gainAt(gain1) /
+                                  13);
     } else if (mods == Qt::ShiftModifier && buttons == Qt::LeftButton) {
         tCursor1 = p.x() - Graph::left;
         vCursor1 = Graph::fromCentre(p).y();
@@ -380,14 +383,14 @@ QString Oscyloskop::value(double x) {
 }
 
 void Oscyloskop::tSlot() {
-    timeBase = OscScale::clampTimeBase(OscScale::timeBaseOfItem(tBox->currentIndex()));
+    timeBase = OscScale::clampTimeBase(OscScale::timeBaseOfItem(ui.tBox->currentIndex()));
     if (com)
         com->setTimeBase(timeBase);
 }
 
 void Oscyloskop::vSlot() {
-    gain1 = OscScale::clampGain(vBox1->currentIndex());
-    gain2 = OscScale::clampGain(vBox2->currentIndex());
+    gain1 = OscScale::clampGain(ui.vBox1->currentIndex());
+    gain2 = OscScale::clampGain(ui.vBox2->currentIndex());
     if (com) {
         com->setGain1(gain1);
         com->setGain2(gain2);
@@ -395,16 +398,16 @@ void Oscyloskop::vSlot() {
 }
 
 void Oscyloskop::xPosSlot() {
-    xPos = xPosBar->value();
-    xPosLabel->setText(QStringLiteral("Xpos: ") + QString::number(xPos));
+    xPos = ui.xPosBar->value();
+    ui.xPosLabel->setText(QStringLiteral("Xpos: ") + QString::number(xPos));
     host->update();
 }
 
 void Oscyloskop::yPosSlot() {
-    yPos1 = -yPosBar1->value();
-    yPosLabel1->setText(QStringLiteral("Ypos1: ") + QString::number(yPos1));
-    yPos2 = -yPosBar2->value();
-    yPosLabel2->setText(QStringLiteral("Ypos2: ") + QString::number(yPos2));
+    yPos1 = -ui.yPosBar1->value();
+    ui.yPosLabel1->setText(QStringLiteral("Ypos1: ") + QString::number(yPos1));
+    yPos2 = -ui.yPosBar2->value();
+    ui.yPosLabel2->setText(QStringLiteral("Ypos2: ") + QString::number(yPos2));
     host->update();
 }
 
@@ -416,38 +419,38 @@ void Oscyloskop::channel2Slot() {
         else
             com->disable2channel();
     }
-    for (QWidget* w : {static_cast<QWidget*>(vBox2), static_cast<QWidget*>(yPosBar2),
-                       static_cast<QWidget*>(rmsLabel2), static_cast<QWidget*>(avgLabel2),
-                       static_cast<QWidget*>(vppLabel2), static_cast<QWidget*>(freqLabel2)})
+    for (QWidget* w : {static_cast<QWidget*>(ui.vBox2), static_cast<QWidget*>(ui.yPosBar2),
+                       static_cast<QWidget*>(ui.rmsLabel2), static_cast<QWidget*>(ui.avgLabel2),
+                       static_cast<QWidget*>(ui.vppLabel2), static_cast<QWidget*>(ui.freqLabel2)})
         w->setEnabled(two);
     if (two) {
-        tBox->setMaxCount(twoChannelTimeItems);
+        ui.tBox->setMaxCount(twoChannelTimeItems);
     } else {
         // Entries past the limit are dropped by the box itself.
-        tBox->setMaxCount(oneChannelTimeItems);
-        tBox->addItems(extraTimeItems);
+        ui.tBox->setMaxCount(oneChannelTimeItems);
+        ui.tBox->addItems(extraTimeItems);
     }
     cursorSlot();
 }
 
 void Oscyloskop::trigSlot() {
-    trigMode = trigModeBox->currentIndex() + 4 * trigEdgeBox->currentIndex() +
-               8 * trigBandBox->currentIndex();
+    trigMode = ui.trigModeBox->currentIndex() + 4 * ui.trigEdgeBox->currentIndex() +
+               8 * ui.trigBandBox->currentIndex();
     trigState.rearm = true;
-    trigLevel = float(trigLevelBox->value()) / OscTrigger::millivoltsPerLevel;
+    trigLevel = float(ui.trigLevelBox->value()) / OscTrigger::millivoltsPerLevel;
 }
 
 void Oscyloskop::cursorSlot() {
-    const bool volt = voltCursorBox->isChecked();
-    cursorVoltLabel1->setEnabled(volt);
-    cursorVoltLabel2->setEnabled(volt && twoChannel());
-    const bool time = timeCursorBox->isChecked();
-    cursorTimeLabel->setEnabled(time);
-    cursorFreqLabel->setEnabled(time);
+    const bool volt = ui.voltCursorBox->isChecked();
+    ui.cursorVoltLabel1->setEnabled(volt);
+    ui.cursorVoltLabel2->setEnabled(volt && twoChannel());
+    const bool time = ui.timeCursorBox->isChecked();
+    ui.cursorTimeLabel->setEnabled(time);
+    ui.cursorFreqLabel->setEnabled(time);
 }
 
 bool Oscyloskop::saveWaveform(const QString& path) {
-    const bool saved = timeCursorBox->isChecked()
+    const bool saved = ui.timeCursorBox->isChecked()
                            ? OscFile::saveSpan(path, bufGraph, tCursor1, tCursor2)
                            : OscFile::saveValues(path, sampleBuf, OscScale::frameSamples);
     if (!saved)

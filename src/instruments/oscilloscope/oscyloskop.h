@@ -27,6 +27,43 @@ extern int bufGraph2[OscScale::plotLen];
 class Oscyloskop : public Page {
     Q_OBJECT
 public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QComboBox* tBox;
+        QComboBox* vBox1;
+        QComboBox* vBox2;
+        QScrollBar* xPosBar;
+        QScrollBar* yPosBar1;
+        QScrollBar* yPosBar2;
+        QCheckBox* ch2Box;
+        QComboBox* trigModeBox;
+        QComboBox* trigEdgeBox;
+        QComboBox* trigBandBox;
+        QSpinBox* trigLevelBox;
+        QCheckBox* timeCursorBox;
+        QCheckBox* voltCursorBox;
+        QPushButton* saveButton;
+        QLabel* xPosLabel;
+        QLabel* yPosLabel1;
+        QLabel* yPosLabel2;
+        QLabel* rmsLabel1;
+        QLabel* rmsLabel2;
+        QLabel* avgLabel1;
+        QLabel* avgLabel2;
+        QLabel* vppLabel1;
+        QLabel* vppLabel2;
+        QLabel* freqLabel1;
+        QLabel* freqLabel2;
+        QLabel* cursorsLabel;
+        QLabel* cursorVoltLabel1;
+        QLabel* cursorVoltLabel2;
+        QLabel* cursorTimeLabel;
+        QLabel* cursorFreqLabel;
+        QLabel* trigStateLabel;
+    };
+    const Widgets& widgets() const { return ui; }
+
     explicit Oscyloskop(QWidget* host);
 
     void enable() override;
@@ -62,37 +99,6 @@ public:
 
     bool twoChannel() const;
 
-    QComboBox* tBox;
-    QComboBox* vBox1;
-    QComboBox* vBox2;
-    QScrollBar* xPosBar;
-    QScrollBar* yPosBar1;
-    QScrollBar* yPosBar2;
-    QCheckBox* ch2Box;
-    QComboBox* trigModeBox;
-    QComboBox* trigEdgeBox;
-    QComboBox* trigBandBox;
-    QSpinBox* trigLevelBox;
-    QCheckBox* timeCursorBox;
-    QCheckBox* voltCursorBox;
-    QPushButton* saveButton;
-    QLabel* xPosLabel;
-    QLabel* yPosLabel1;
-    QLabel* yPosLabel2;
-    QLabel* rmsLabel1;
-    QLabel* rmsLabel2;
-    QLabel* avgLabel1;
-    QLabel* avgLabel2;
-    QLabel* vppLabel1;
-    QLabel* vppLabel2;
-    QLabel* freqLabel1;
-    QLabel* freqLabel2;
-    QLabel* cursorsLabel;
-    QLabel* cursorVoltLabel1;
-    QLabel* cursorVoltLabel2;
-    QLabel* cursorTimeLabel;
-    QLabel* cursorFreqLabel;
-    QLabel* trigStateLabel;
     QStringList extraTimeItems;
 
     int timeBase = 7;
@@ -134,4 +140,6 @@ private:
     void drawMarkers(Graph& graph);
     void drawCursors(Graph& graph);
     void showTriggerState(int copied);
+
+    Widgets ui;
 };

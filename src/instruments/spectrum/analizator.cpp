@@ -34,35 +34,35 @@ const QColor holdColour(200, 30, 20, 255);
 } // namespace
 
 Analizator::Analizator(QWidget* host) : Page(host) {
-    taBox = new QComboBox(host);
-    taBox->setGeometry(100, 580, 110, 20);
+    ui.taBox = new QComboBox(host);
+    ui.taBox->setGeometry(100, 580, 110, 20);
     for (const char* label : spanLabels)
-        taBox->addItem(QString::fromLatin1(label));
-    taBox->setCurrentIndex(initialSpan);
-    connect(taBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::taSlot);
+        ui.taBox->addItem(QString::fromLatin1(label));
+    ui.taBox->setCurrentIndex(initialSpan);
+    connect(ui.taBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::taSlot);
 
-    vaBox = new QComboBox(host);
-    vaBox->setGeometry(250, 580, 110, 20);
+    ui.vaBox = new QComboBox(host);
+    ui.vaBox->setGeometry(250, 580, 110, 20);
     for (const char* label : rangeLabels)
-        vaBox->addItem(QString::fromLatin1(label));
-    connect(vaBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::vaSlot);
+        ui.vaBox->addItem(QString::fromLatin1(label));
+    connect(ui.vaBox, QOverload<int>::of(&QComboBox::activated), this, &Analizator::vaSlot);
 
-    xPosBar = new QScrollBar(Qt::Horizontal, host);
-    xPosBar->setGeometry(0, 552, 788, 20);
-    xPosBar->setRange(-192, 192);
-    xPosBar->setValue(0);
-    connect(xPosBar, &QScrollBar::valueChanged, this, &Analizator::xPosSlot);
+    ui.xPosBar = new QScrollBar(Qt::Horizontal, host);
+    ui.xPosBar->setGeometry(0, 552, 788, 20);
+    ui.xPosBar->setRange(-192, 192);
+    ui.xPosBar->setValue(0);
+    connect(ui.xPosBar, &QScrollBar::valueChanged, this, &Analizator::xPosSlot);
 
-    holdBox = new QCheckBox(tr("Max hold"), host);
-    holdBox->setGeometry(400, 580, 100, 20);
-    connect(holdBox, &QCheckBox::stateChanged, this, &Analizator::maxHoldSlot);
+    ui.holdBox = new QCheckBox(tr("Max hold"), host);
+    ui.holdBox->setGeometry(400, 580, 100, 20);
+    connect(ui.holdBox, &QCheckBox::stateChanged, this, &Analizator::maxHoldSlot);
 
-    powerLabel = new QLabel(QStringLiteral("Power: 0daB"), host);
-    powerLabel->setGeometry(838, 100, 200, 20);
-    powerLabel->setFixedSize(200, 20);
-    thdnLabel = new QLabel(QStringLiteral("THD+N: 0daB"), host);
-    thdnLabel->setGeometry(838, 120, 200, 20);
-    thdnLabel->setFixedSize(200, 20);
+    ui.powerLabel = new QLabel(QStringLiteral("Power: 0daB"), host);
+    ui.powerLabel->setGeometry(838, 100, 200, 20);
+    ui.powerLabel->setFixedSize(200, 20);
+    ui.thdnLabel = new QLabel(QStringLiteral("THD+N: 0daB"), host);
+    ui.thdnLabel->setGeometry(838, 120, 200, 20);
+    ui.thdnLabel->setFixedSize(200, 20);
 
     for (QWidget* w : controls())
         w->setEnabled(false);
@@ -78,7 +78,7 @@ Analizator::Analizator(QWidget* host) : Page(host) {
 }
 
 QList<QWidget*> Analizator::controls() const {
-    return {taBox, vaBox, xPosBar, holdBox, powerLabel, thdnLabel};
+    return {ui.taBox, ui.vaBox, ui.xPosBar, ui.holdBox, ui.powerLabel, ui.thdnLabel};
 }
 
 void Analizator::start() {
@@ -90,7 +90,7 @@ void Analizator::start() {
 }
 
 void Analizator::taSlot() {
-    const int chosen = OscScale::timeBaseOfItem(taBox->currentIndex());
+    const int chosen = OscScale::timeBaseOfItem(ui.taBox->currentIndex());
     if (chosen != timeBase)
         restartHold();
     timeBase = chosen;
@@ -99,13 +99,13 @@ void Analizator::taSlot() {
 }
 
 void Analizator::vaSlot() {
-    gain = vaBox->currentIndex();
+    gain = ui.vaBox->currentIndex();
     if (com)
         com->setGain1(gain);
 }
 
 void Analizator::xPosSlot() {
-    const int v = xPosBar->value();
+    const int v = ui.xPosBar->value();
     const int shifted = v < -128 ? -128 : (v > 0 ? 0 : v);
     if (shifted != xPos)
         restartHold();
@@ -113,7 +113,7 @@ void Analizator::xPosSlot() {
 }
 
 void Analizator::maxHoldSlot() {
-    if (holdBox->checkState() == Qt::Checked)
+    if (ui.holdBox->checkState() == Qt::Checked)
         restartHold();
 }
 
@@ -125,7 +125,7 @@ void Analizator::restartHold() {
 }
 
 bool Analizator::holding() const {
-    return holdBox->isChecked();
+    return ui.holdBox->isChecked();
 }
 
 void Analizator::drawGraph(Buffer* frame, bool) {
@@ -169,7 +169,7 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
     adjustGraph(specGraph, fftIm, xPos);
 
     graph.signal(specGraph, liveColour);
-    if (holdBox->isChecked()) {
+    if (ui.holdBox->isChecked()) {
         for (int i = 0; i < plotLen; ++i)
             holdGraph[i] = std::max(holdGraph[i], specGraph[i]);
         for (int i = 0; i < plotLen; ++i)
@@ -177,10 +177,10 @@ void Analizator::drawGraph(Buffer* frame, QPaintDevice* device) {
         graph.signal(holdGraph, holdColour);
     }
 
-    powerLabel->setText(QStringLiteral("Power: ") + Readout::fixed(power, 1) +
-                        QStringLiteral("daB"));
-    thdnLabel->setText(QStringLiteral("THD+N: ") + Readout::fixed(distortion, 2) +
-                       QStringLiteral("%"));
+    ui.powerLabel->setText(QStringLiteral("Power: ") + Readout::fixed(power, 1) +
+                           QStringLiteral("daB"));
+    ui.thdnLabel->setText(QStringLiteral("THD+N: ") + Readout::fixed(distortion, 2) +
+                          QStringLiteral("%"));
 }
 
 double Analizator::fft(double* re, double* im, int m, const double* table, int tableLen) {

@@ -15,6 +15,18 @@ struct Buffer;
 class Analizator : public Page {
     Q_OBJECT
 public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QComboBox* taBox;
+        QComboBox* vaBox;
+        QScrollBar* xPosBar;
+        QCheckBox* holdBox;
+        QLabel* powerLabel;
+        QLabel* thdnLabel;
+    };
+    const Widgets& widgets() const { return ui; }
+
     static constexpr int points = 1024; // samples per frame and transform length
     static constexpr int order = 10;    // log2(points)
     static constexpr int sinTabLen = 1280;
@@ -40,12 +52,6 @@ public:
     // 26 units per dB with 0 at 2148/26 dB, never below -1024.
     static void adjustGraph(int* plot, const double* levels, int offset);
 
-    QComboBox* spanBox() const { return taBox; }
-    QComboBox* rangeBox() const { return vaBox; }
-    QScrollBar* offsetBar() const { return xPosBar; }
-    QCheckBox* maxHoldBox() const { return holdBox; }
-    QLabel* powerReadout() const { return powerLabel; }
-    QLabel* thdnReadout() const { return thdnLabel; }
     const int* spectrum() const { return specGraph; }
     const int* held() const { return holdGraph; }
     // Level in dB of bins 0 .. plotLen - 1 from the last paint, and their max hold.
@@ -67,13 +73,6 @@ private slots:
 private:
     void restartHold();
 
-    QComboBox* taBox;
-    QComboBox* vaBox;
-    QScrollBar* xPosBar;
-    QCheckBox* holdBox;
-    QLabel* powerLabel;
-    QLabel* thdnLabel;
-
     double sinTab[sinTabLen];
     double fftRe[points];
     double fftIm[points];
@@ -82,4 +81,6 @@ private:
     int sampleBuf[points]; // samples of the last frame that was long enough
     double holdLevels[plotLen];
     bool framed = false;
+
+    Widgets ui;
 };
