@@ -37,11 +37,9 @@ public:
     Analizator* anPage() const { return an; }
     AnalizatorLog* laPage() const { return la; }
     Ustawienia* settingsPage() const { return settings; }
-    Page* page(int index) const { return pages[size_t(index)]; }
     Page* currentPage() const { return pages[size_t(currentDevice)]; }
     ZRVCom* device() const { return com.get(); }
     bool isConnected() const { return connected; }
-    int current() const { return currentDevice; }
     Exporter* exporter() const { return exports; }
 
 protected:
