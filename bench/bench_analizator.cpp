@@ -1,8 +1,8 @@
 // Spectrum analyser figures: analysis per frame, one page paint, and our window + butterflies
 // against FFTW's 1024-point complex transform on the same samples.
-#include "analizator.h"
-#include "buffer.h"
-#include "spectrum.h"
+#include "device/buffer.h"
+#include "instruments/spectrum/analizator.h"
+#include "instruments/spectrum/spectrum.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -61,7 +61,7 @@ void BM_FrameAnalysis(benchmark::State& state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
         const double power = Analizator::fft(re, im, 10, table, 1024);
-        const double distortion = thdn(re, 512, power);
+        const double distortion = core::thdn(re, 512, power);
         Analizator::adjustGraph(plot, im, 0);
         benchmark::DoNotOptimize(distortion);
         benchmark::DoNotOptimize(plot);
@@ -81,8 +81,8 @@ void BM_PagePaint(benchmark::State& state) {
         frame->data[2 * i + 1] = uint8_t(raw >> 8);
     }
     frame->length = 2048;
-    page.offsetBar()->setValue(-64);
-    page.maxHoldBox()->setChecked(true); // both traces drawn
+    page.widgets().xPosBar->setValue(-64);
+    page.widgets().holdBox->setChecked(true); // both traces drawn
     QImage image(1028, 612, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
         page.drawGraph(frame.get(), &image);
@@ -97,7 +97,7 @@ void BM_WindowButterflies(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
-        windowedButterflies(re, im, 10, table, 1024);
+        core::windowedButterflies(re, im, 10, table, 1024);
         benchmark::DoNotOptimize(re);
         benchmark::DoNotOptimize(im);
     }

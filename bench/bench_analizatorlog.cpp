@@ -1,8 +1,8 @@
 // One full paint of the logic analyser screen: eight series of 2048 points rebuilt from a frame
 // and drawn into a window-sized image.
-#include "analizatorlog.h"
-#include "buffer.h"
-#include "graph.h"
+#include "device/buffer.h"
+#include "instruments/logic/analizatorlog.h"
+#include "plot/graph.h"
 
 #include <QApplication>
 #include <QImage>
@@ -27,8 +27,8 @@ void paintAtZoom(benchmark::State& state) {
     host.resize(1028, 612);
     AnalizatorLog page(&host);
     page.enable();
-    page.zoomBox->setValue(int(state.range(0)));
-    page.startButton->click();
+    page.widgets().zoomBox->setValue(int(state.range(0)));
+    page.widgets().startButton->click();
     page.takeCapture(&frame);
     QImage image(1028, 612, QImage::Format_RGB32);
     for (auto _ : state) {

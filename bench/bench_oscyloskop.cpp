@@ -1,7 +1,7 @@
 // One oscilloscope display cycle: frame conversion, trigger search, four measurements per
 // channel and drawing the whole plot into a window-sized image.
-#include "buffer.h"
-#include "oscyloskop.h"
+#include "device/buffer.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,11 +40,11 @@ void displayCycle(benchmark::State& state) {
     Oscyloskop osc(&host);
     osc.enable();
     if (twoChannels)
-        osc.ch2Box->click();
+        osc.widgets().ch2Box->click();
     // "Norm", rising edge, level 0: every cycle searches and finds an edge, so every cycle
     // copies a window and updates all readouts.
-    osc.trigModeBox->setCurrentIndex(1);
-    osc.trigEdgeBox->setCurrentIndex(1);
+    osc.widgets().trigModeBox->setCurrentIndex(1);
+    osc.widgets().trigEdgeBox->setCurrentIndex(1);
     osc.trigSlot();
     auto frame = std::make_unique<Buffer>();
     fillFrame(*frame, twoChannels);

@@ -3,7 +3,7 @@
 // The path a typed expression takes on the generator page: syntax check, infix codes, MathML,
 // postfix codes, one period of evaluation. check() runs it and verifies what every stage hands
 // to the next; the fuzzer aborts on a reported problem, the corpus replay test fails on it.
-#include "scriptcalc.h"
+#include "calc/scriptcalc.h"
 
 #include <QByteArray>
 #include <QString>
@@ -34,7 +34,7 @@ inline QString xmlProblem(const QString& mml) {
 }
 
 inline bool isKnownCode(unsigned char c) {
-    return (c >= '0' && c <= '@') || (c >= 'a' && c <= 'i') || (isExpr(char(c)));
+    return (c >= '0' && c <= '@') || (c >= 'a' && c <= 'i') || (calc::isExpr(char(c)));
 }
 
 inline QString runChain(const QString& text) {

@@ -6,8 +6,8 @@
 // Input layout: byte 0 = count of chunk-size bytes (1..16), then those bytes, then a repeat count
 // (the payload is sent that many times, so a 4 KiB input can overflow the accumulator's cap),
 // then the payload.
-#include "buffer.h"
-#include "thread.h"
+#include "device/buffer.h"
+#include "device/thread.h"
 
 #include <QByteArray>
 #include <QString>

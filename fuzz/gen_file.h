@@ -3,7 +3,7 @@
 // Arbitrary text as a generator table file, read back through readGenFile and compared with a
 // plain reading of the same rule: 512 blank-separated words, each a signed decimal saturated to
 // int or else 0, an optional UTF-8 byte-order mark first, zeros after the last word.
-#include "genfile.h"
+#include "instruments/generator/genfile.h"
 #include "wave_input.h"
 
 #include <QString>
@@ -54,7 +54,7 @@ inline QString check(const QByteArray& input) {
         return QStringLiteral("cannot write the scratch file ") + path;
     int got[512], want[512];
     std::fill(got, got + 512, 12345);
-    if (!readGenFile(path, got))
+    if (!core::readGenFile(path, got))
         return QStringLiteral("readable file refused");
     expected(text, want);
     for (int k = 0; k < 512; ++k) {

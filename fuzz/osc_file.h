@@ -3,7 +3,7 @@
 // Arbitrary text as an oscilloscope waveform file, read back through OscFile::load and compared
 // with a plain reading of the same rule: integers separated by blanks, stop at the first text that
 // is no number, clamp to the 16-bit sample range, zeros after the last number.
-#include "oscfile.h"
+#include "instruments/oscilloscope/oscfile.h"
 #include "wave_input.h"
 
 #include <QString>

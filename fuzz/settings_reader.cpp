@@ -1,4 +1,4 @@
-// Arbitrary bytes as settings.txt through the settings page's reader.
+// Arbitrary bytes as settings.txt through its reader.
 #include "settings_reader.h"
 #include "fuzz_main.h"
 

@@ -1,6 +1,6 @@
-#include "commandline.h"
+#include "app/commandline.h"
 
-#include "ustawienia.h"
+#include "app/ustawienia.h"
 
 #include <QCommandLineParser>
 #include <cstdio>

@@ -1,14 +1,9 @@
-#include "exporter.h"
+#include "app/exporter.h"
 
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "csv.h"
-#include "laexport.h"
-#include "lalogic.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "spectrum.h"
-#include "status.h"
+#include "app/mainwindow.h"
+#include "device/status.h"
+#include "instruments/page.h"
+#include "instruments/textfile.h"
 
 #include <QAction>
 #include <QFileDialog>
@@ -18,23 +13,6 @@
 #include <QSaveFile>
 
 namespace {
-const QString csvFilter = QStringLiteral("CSV table (*.csv)");
-const QString srFilter = QStringLiteral("sigrok session (*.sr)");
-const QString vcdFilter = QStringLiteral("Value change dump (*.vcd)");
-
-// Through a temporary file: a failed write leaves an existing file as it was.
-bool writeFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    // Flushed before commit(), which could otherwise miss a failing last buffered write.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        file.cancelWriting();
-        return false;
-    }
-    return file.commit();
-}
-
 // "name (*.sr)" -> "sr"
 QString filterSuffix(const QString& filter) {
     const int star = filter.lastIndexOf(QStringLiteral("*."));
@@ -57,15 +35,7 @@ Exporter::Exporter(MainWindow* window) : QObject(window), window(window) {
 }
 
 QStringList Exporter::filters() const {
-    switch (window->current()) {
-    case MainWindow::OscPage:
-    case MainWindow::AnPage:
-        return {csvFilter};
-    case MainWindow::LaPage:
-        return {srFilter, vcdFilter};
-    default:
-        return {};
-    }
+    return window->currentPage()->exportFilters();
 }
 
 void Exporter::sayNoData() {
@@ -73,40 +43,11 @@ void Exporter::sayNoData() {
 }
 
 bool Exporter::hasData() const {
-    switch (window->current()) {
-    case MainWindow::OscPage:
-        return window->oscPage()->hasFrame;
-    case MainWindow::AnPage:
-        return window->anPage()->hasFrame();
-    case MainWindow::LaPage:
-        return window->laPage()->hasCapture();
-    default:
-        return false;
-    }
+    return window->currentPage()->hasExportData();
 }
 
 QByteArray Exporter::pageData(const QString& suffix, bool* known) const {
-    *known = true;
-    const int page = window->current();
-    if (page == MainWindow::OscPage && suffix == QLatin1String("csv")) {
-        const Oscyloskop* osc = window->oscPage();
-        return Csv::oscilloscope(osc->sampleBuf, osc->twoChannel(), osc->timeBase, osc->gain1,
-                                 osc->gain2);
-    }
-    if (page == MainWindow::AnPage && suffix == QLatin1String("csv")) {
-        const Analizator* an = window->anPage();
-        return Csv::spectrum(an->levels(), an->holding() ? an->heldLevels() : nullptr,
-                             Analizator::plotLen, hertzPerBin(an->timeBase, Analizator::points));
-    }
-    const AnalizatorLog* la = window->laPage();
-    const qint64 periodNs = LaLogic::samplePeriodNs(la->sampleRate());
-    if (page == MainWindow::LaPage && suffix == QLatin1String("sr"))
-        return LaExport::sigrokSession(la->captureData(), LaLogic::captureBytes,
-                                       1000000000 / periodNs);
-    if (page == MainWindow::LaPage && suffix == QLatin1String("vcd"))
-        return LaExport::vcd(la->captureData(), LaLogic::captureBytes, periodNs);
-    *known = false;
-    return {};
+    return window->currentPage()->exportData(suffix, known);
 }
 
 bool Exporter::exportData(const QString& path) {
@@ -121,7 +62,7 @@ bool Exporter::exportData(const QString& path) {
         sts = tr("Unknown export format: %1").arg(name);
         return false;
     }
-    if (bytes.isEmpty() || !writeFile(path, bytes)) {
+    if (bytes.isEmpty() || !TextFile::save(path, bytes)) {
         sts = tr("Unable to write %1").arg(name);
         return false;
     }

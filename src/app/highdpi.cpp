@@ -1,8 +1,8 @@
-#include "highdpi.h"
+#include "app/highdpi.h"
 
 #include <QApplication>
 
-void zrvApplyHighDpi() {
+void app::zrvApplyHighDpi() {
     QApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 }

@@ -1,9 +1,9 @@
-#include "commandline.h"
-#include "highdpi.h"
-#include "mainwindow.h"
-#include "signalquit.h"
-#include "settingsfile.h"
-#include "ustawienia.h"
+#include "app/commandline.h"
+#include "app/highdpi.h"
+#include "app/mainwindow.h"
+#include "app/settingsfile.h"
+#include "app/signalquit.h"
+#include "app/ustawienia.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -22,7 +22,7 @@ int main(int argc, char* argv[]) {
         if (status >= 0)
             return status;
     }
-    zrvApplyHighDpi();
+    app::zrvApplyHighDpi();
     QApplication app(argc, argv);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/zrv.png")));
     QGuiApplication::setDesktopFileName(QStringLiteral("org.zrv.zrv"));

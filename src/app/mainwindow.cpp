@@ -1,20 +1,20 @@
-#include "mainwindow.h"
+#include "app/mainwindow.h"
 
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "applog.h"
-#include "buffer.h"
-#include "exporter.h"
-#include "generator.h"
-#include "graph.h"
-#include "oscyloskop.h"
-#include "remembered.h"
-#include "spectrum.h"
-#include "status.h"
-#include "statusnote.h"
-#include "tooltips.h"
-#include "ustawienia.h"
-#include "zrvcom.h"
+#include "app/applog.h"
+#include "app/exporter.h"
+#include "app/remembered.h"
+#include "app/tooltips.h"
+#include "app/ustawienia.h"
+#include "device/buffer.h"
+#include "device/status.h"
+#include "device/statusnote.h"
+#include "device/zrvcom.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/page.h"
+#include "instruments/spectrum/analizator.h"
+#include "plot/graph.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -25,15 +25,10 @@
 #include <QTabWidget>
 
 namespace {
-constexpr int autoCountLimit = 1 << 20;
 const QRect statusRect(798, 2, 226, 20);
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
                                  "Ustawienia"};
-
-bool insidePlot(const QPoint& p) {
-    return p.x() >= 11 && p.x() <= 777 && p.y() >= 31 && p.y() <= 541;
-}
 
 // Sum of a frame's body bytes: names the frame in the log, so a reader can tell which one was
 // drawn (the emulator prints the same sum for the frames it sends).
@@ -70,15 +65,12 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     statusLabel->setMinimumSize(100, 20);
     statusLabel->setGeometry(statusRect);
 
-    osc = new Oscyloskop(this);
-    gen = new Generator(this, buff_gen);
-    gen->hide();
-    an = new Analizator(this);
-    an->hide();
-    la = new AnalizatorLog(this);
-    la->hide();
-    settings = new Ustawienia(this);
-    settings->hide();
+    pages = {osc = new Oscyloskop(this), gen = new Generator(this, buff_gen),
+             an = new Analizator(this), la = new AnalizatorLog(this),
+             settings = new Ustawienia(this)};
+    for (Page* page : pages)
+        if (page != osc)
+            page->hide();
 
     QPalette green;
     green.setColor(QPalette::All, QPalette::WindowText, QColor(0, 255, 0));
@@ -93,7 +85,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     // Before the port can open: the pages' start then sends the remembered values.
     Remembered::restore(*this);
-    applyTooltips(*this);
+    app::applyTooltips(*this);
     updateTitle();
     exports = new Exporter(this);
     startTimer(50);
@@ -103,11 +95,8 @@ MainWindow::~MainWindow() {
     if (connected && com)
         com->Close();
     // The pages are not children of the window; their controls are, and go with it.
-    delete osc;
-    delete gen;
-    delete an;
-    delete la;
-    delete settings;
+    for (Page* page : pages)
+        delete page;
 }
 
 void MainWindow::timerEvent(QTimerEvent*) {
@@ -121,16 +110,14 @@ void MainWindow::timerEvent(QTimerEvent*) {
             statusLabel->fontMetrics().elidedText(sts, Qt::ElideMiddle, statusLabel->width()));
     }
     updateTitle();
-    // Saturate: in "Norm" without a trigger the count would otherwise grow for as long as the
-    // program runs; anything above the auto-trigger limit means the same.
-    if (osc->autoCount < autoCountLimit)
-        ++osc->autoCount;
+    for (Page* page : pages)
+        page->tick();
 }
 
 void MainWindow::paintEvent(QPaintEvent* event) {
     // The window paints its own background (it is marked opaque): an instrument page covers the
     // plot completely, so filling it first with the window colour would be wasted on every frame.
-    const bool pageDrawsPlot = currentDevice != SettingsPage;
+    const bool pageDrawsPlot = currentPage()->coversPlot();
     {
         QPainter painter(this);
         painter.setClipRegion(pageDrawsPlot ? event->region() - Graph::plotRect()
@@ -144,29 +131,15 @@ void MainWindow::paintEvent(QPaintEvent* event) {
     if (bufReady)
         qCDebug(lcApp).nospace() << "frame on screen: " << buff.length << " bytes, sum "
                                  << byteSum(buff);
-    switch (currentDevice) {
-    case OscPage:
-        osc->drawGraph(&buff);
-        break;
-    case GenPage:
-        gen->drawGraph(0, 0);
-        break;
-    case AnPage:
-        an->drawGraph(&buff);
-        break;
-    case LaPage:
-        la->drawGraph(&buff, bufReady);
-        break;
-    default:
-        break;
-    }
+    currentPage()->drawGraph(&buff, bufReady);
     bufReady = false;
 }
 
 void MainWindow::tabSlot() {
     const int index = tabs->currentIndex();
-    if (index >= 0 && index < int(std::size(pageNames)))
-        sts = QString::fromLatin1(pageNames[index]);
+    if (index < 0 || index >= pageCount)
+        return;
+    sts = QString::fromLatin1(pageNames[index]);
     closeRecentDevice();
     currentDevice = index;
     openNewDevice();
@@ -174,55 +147,13 @@ void MainWindow::tabSlot() {
 }
 
 void MainWindow::openNewDevice() {
-    switch (currentDevice) {
-    case OscPage:
-        osc->show();
-        if (connected)
-            osc->start();
-        break;
-    case GenPage:
-        gen->show();
-        if (connected)
-            gen->start();
-        break;
-    case AnPage:
-        an->show();
-        if (connected)
-            an->start();
-        break;
-    case LaPage:
-        la->show();
-        if (connected)
-            la->start();
-        break;
-    case SettingsPage:
-        settings->show();
-        break;
-    default:
-        break;
-    }
+    currentPage()->show();
+    if (connected)
+        currentPage()->start();
 }
 
 void MainWindow::closeRecentDevice() {
-    switch (currentDevice) {
-    case OscPage:
-        osc->hide();
-        break;
-    case GenPage:
-        gen->hide();
-        break;
-    case AnPage:
-        an->hide();
-        break;
-    case LaPage:
-        la->hide();
-        break;
-    case SettingsPage:
-        settings->hide();
-        break;
-    default:
-        break;
-    }
+    currentPage()->hide();
 }
 
 void MainWindow::comSlot() {
@@ -243,7 +174,8 @@ void MainWindow::openPort() {
     // Hand the pages the fresh link before the old one goes, so no page ever holds a pointer to
     // a released object.
     auto fresh = std::make_unique<ZRVCom>();
-    osc->com = gen->com = an->com = la->com = fresh.get();
+    for (Page* page : pages)
+        page->com = fresh.get();
     com = std::move(fresh);
 
     openedPort = settings->getPortName();
@@ -258,10 +190,9 @@ void MainWindow::openPort() {
         QMetaObject::invokeMethod(this, &MainWindow::deviceLost, Qt::QueuedConnection);
     });
     com->Start();
-    osc->enable();
-    gen->enable();
-    an->enable();
-    la->enable();
+    for (Page* page : pages)
+        if (page != settings)
+            page->enable();
     settings->disable();
     connected = true;
     portButton->setText(tr("Close port"));
@@ -297,40 +228,20 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::setTextPos(QMouseEvent* event) {
     const QPoint p = event->pos();
-    if (!insidePlot(p))
+    if (!Graph::contains(p))
         return;
-    const double X = p.x() - 394, Y = 286 - p.y();
-    const int labelX = p.x() < 678 ? p.x() : p.x() - 100;
-    readoutLabel1->setGeometry(labelX, p.y() < 507 ? p.y() : p.y() - 30, 100, 15);
-    readoutLabel2->setGeometry(labelX, p.y() < 507 ? p.y() + 20 : p.y() - 10, 100, 15);
-
-    switch (currentDevice) {
-    case OscPage: {
-        // The scales of the page's grid, cursors and measurements.
-        const double t = OscScale::sampleTime(osc->timeBase, X / OscScale::pixelsPerSample);
-        const double u = OscScale::volts(osc->gain1, Y * OscScale::unitsPerPixel);
-        readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");
-        readoutLabel2->setText(QStringLiteral("  U: ") + Oscyloskop::value(u) + "V");
-        break;
-    }
-    case GenPage: {
-        // A frequency of 0 cannot be set; guard anyway so the readout never divides by it.
-        const double t = gen->freq > 0 ? X * 5 / 2560 / gen->freq : 0.0;
-        readoutLabel1->setText(QStringLiteral("  T: ") + Oscyloskop::value(t) + "s");
-        readoutLabel2->setText(QStringLiteral("  U: ") + Oscyloskop::value(Y * 488 / 100000) + "V");
-        break;
-    }
-    case AnPage: {
-        // Two pixels per bin from the plot's left edge; the first bin shown is -xPos.
-        const double bin = (X + 384) / 2 - an->xPos;
-        const double f = hertzPerBin(an->timeBase, Analizator::points) * bin;
-        readoutLabel1->setText(QStringLiteral("  F: ") + Oscyloskop::value(f) + "Hz");
-        readoutLabel2->setText(QStringLiteral("  U/Uz: ") + Oscyloskop::value(Y * 10 / 64) + "dB");
-        break;
-    }
-    default:
-        break;
-    }
+    const QStringList lines = currentPage()->pointerReadout(p).split(QLatin1Char('\n'));
+    if (lines.size() < 2)
+        return;
+    // Left of and above the pointer near the plot's right and bottom edges, so the text stays
+    // on the plot.
+    const QRect plot = Graph::plotRect();
+    const int labelX = p.x() < plot.right() - 100 ? p.x() : p.x() - 100;
+    const bool nearBottom = p.y() >= plot.bottom() - 35;
+    readoutLabel1->setGeometry(labelX, nearBottom ? p.y() - 30 : p.y(), 100, 15);
+    readoutLabel2->setGeometry(labelX, nearBottom ? p.y() - 10 : p.y() + 20, 100, 15);
+    readoutLabel1->setText(lines[0]);
+    readoutLabel2->setText(lines[1]);
     readoutLabel1->show();
     readoutLabel2->show();
 }
@@ -338,31 +249,21 @@ void MainWindow::setTextPos(QMouseEvent* event) {
 void MainWindow::mousePressEvent(QMouseEvent* event) {
     // The right button alone is no page's: it opens the export menu.
     if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier &&
-        insidePlot(event->pos())) {
+        Graph::contains(event->pos())) {
         exports->showMenu(event->globalPos());
         return;
     }
-    if (currentDevice <= AnPage)
-        setTextPos(event);
-    if (currentDevice == OscPage)
-        osc->setCursor(event);
-    else if (currentDevice == LaPage)
-        la->drawCursor(event);
+    setTextPos(event);
+    currentPage()->mousePress(event);
 }
 
 void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    if (currentDevice <= AnPage)
-        setTextPos(event);
-    if (currentDevice == OscPage)
-        osc->setCursor(event);
-    else if (currentDevice == GenPage)
-        gen->drawArb(event);
-    else if (currentDevice == LaPage)
-        la->drawCursor(event);
+    setTextPos(event);
+    currentPage()->mouseMove(event);
 }
 
-void MainWindow::mouseReleaseEvent(QMouseEvent*) {
+void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
     readoutLabel1->hide();
     readoutLabel2->hide();
-    gen->drawArbRelease();
+    currentPage()->mouseRelease(event);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
 #include <memory>
 
 class QLabel;
@@ -11,6 +12,7 @@ class Generator;
 class Analizator;
 class AnalizatorLog;
 class Ustawienia;
+class Page;
 class ZRVCom;
 class Exporter;
 
@@ -19,7 +21,8 @@ class Exporter;
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
-    enum Page { OscPage = 0, GenPage, AnPage, LaPage, SettingsPage };
+    // Pages in tab order.
+    enum PageIndex { OscPage = 0, GenPage, AnPage, LaPage, SettingsPage, pageCount };
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -34,9 +37,9 @@ public:
     Analizator* anPage() const { return an; }
     AnalizatorLog* laPage() const { return la; }
     Ustawienia* settingsPage() const { return settings; }
+    Page* currentPage() const { return pages[size_t(currentDevice)]; }
     ZRVCom* device() const { return com.get(); }
     bool isConnected() const { return connected; }
-    int current() const { return currentDevice; }
     Exporter* exporter() const { return exports; }
 
 protected:
@@ -66,6 +69,8 @@ private:
     QLabel* readoutLabel1;
     QLabel* readoutLabel2;
     QPushButton* portButton;
+    // The five pages in tab order; the named pointers point into the array.
+    std::array<Page*, pageCount> pages{};
     Oscyloskop* osc;
     Generator* gen;
     Analizator* an;

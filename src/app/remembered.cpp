@@ -1,10 +1,11 @@
-#include "remembered.h"
+#include "app/remembered.h"
 
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "statusnote.h"
+#include "app/mainwindow.h"
+#include "device/statusnote.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -24,12 +25,13 @@ constexpr int maxExpression = 4096;
 // Generator types with nothing to restore from: the drawn table is not kept.
 constexpr int arbitraryType = 5, functionType = 6;
 
-// The generator's spin boxes (found by object name) and their keys.
-const std::pair<const char*, const char*> genSpins[] = {{"mulBox", "gen/multiplier"},
-                                                        {"freqBox", "gen/frequency"},
-                                                        {"gainBox", "gen/amplitude"},
-                                                        {"dutyBox", "gen/duty"},
-                                                        {"offsetBox", "gen/offset"}};
+// The generator's spin boxes and their keys.
+using GenSpin = QSpinBox* Generator::Widgets::*;
+const std::pair<GenSpin, const char*> genSpins[] = {{&Generator::Widgets::mulBox, "gen/multiplier"},
+                                                    {&Generator::Widgets::freqBox, "gen/frequency"},
+                                                    {&Generator::Widgets::gainBox, "gen/amplitude"},
+                                                    {&Generator::Widgets::dutyBox, "gen/duty"},
+                                                    {&Generator::Widgets::offsetBox, "gen/offset"}};
 
 bool readInt(const QSettings& store, const QString& key, int min, int max, int* out) {
     bool ok = false;
@@ -68,108 +70,107 @@ void setValue(const QSettings& store, const QString& key, QDoubleSpinBox* box) {
         box->setValue(v);
 }
 
-template <typename W> W* named(const MainWindow& window, const char* name) {
-    return window.findChild<W*>(QLatin1String(name));
-}
-
 void restoreOscilloscope(const QSettings& s, Oscyloskop& osc) {
     int two = 0;
     // First: the channel mode decides how many time bases the list offers.
-    if (readInt(s, QStringLiteral("osc/ch2"), 0, 1, &two) && two != int(osc.ch2Box->isChecked())) {
-        osc.ch2Box->setChecked(two);
-        emit osc.ch2Box->clicked(two);
+    if (readInt(s, QStringLiteral("osc/ch2"), 0, 1, &two) &&
+        two != int(osc.widgets().ch2Box->isChecked())) {
+        osc.widgets().ch2Box->setChecked(two);
+        emit osc.widgets().ch2Box->clicked(two);
     }
-    pick(s, QStringLiteral("osc/timeDiv"), osc.tBox);
-    pick(s, QStringLiteral("osc/voltDiv1"), osc.vBox1);
-    pick(s, QStringLiteral("osc/voltDiv2"), osc.vBox2);
-    pick(s, QStringLiteral("osc/trigMode"), osc.trigModeBox);
-    pick(s, QStringLiteral("osc/trigEdge"), osc.trigEdgeBox);
-    pick(s, QStringLiteral("osc/trigFilter"), osc.trigBandBox);
-    setValue(s, QStringLiteral("osc/trigLevel"), osc.trigLevelBox);
-    setValue(s, QStringLiteral("osc/xPos"), osc.xPosBar);
-    setValue(s, QStringLiteral("osc/yPos1"), osc.yPosBar1);
-    setValue(s, QStringLiteral("osc/yPos2"), osc.yPosBar2);
+    pick(s, QStringLiteral("osc/timeDiv"), osc.widgets().tBox);
+    pick(s, QStringLiteral("osc/voltDiv1"), osc.widgets().vBox1);
+    pick(s, QStringLiteral("osc/voltDiv2"), osc.widgets().vBox2);
+    pick(s, QStringLiteral("osc/trigMode"), osc.widgets().trigModeBox);
+    pick(s, QStringLiteral("osc/trigEdge"), osc.widgets().trigEdgeBox);
+    pick(s, QStringLiteral("osc/trigFilter"), osc.widgets().trigBandBox);
+    setValue(s, QStringLiteral("osc/trigLevel"), osc.widgets().trigLevelBox);
+    setValue(s, QStringLiteral("osc/xPos"), osc.widgets().xPosBar);
+    setValue(s, QStringLiteral("osc/yPos1"), osc.widgets().yPosBar1);
+    setValue(s, QStringLiteral("osc/yPos2"), osc.widgets().yPosBar2);
 }
 
-void restoreGenerator(const QSettings& s, const MainWindow& w) {
+void restoreGenerator(const QSettings& s, const Generator& gen) {
+    const Generator::Widgets& u = gen.widgets();
     // The multiplier first: it sets the frequency box's step, not its value.
     for (const auto& [box, key] : genSpins)
-        setValue(s, QLatin1String(key), named<QSpinBox>(w, box));
-    setValue(s, QStringLiteral("gen/xFrom"), named<QDoubleSpinBox>(w, "xFromBox"));
-    setValue(s, QStringLiteral("gen/xTo"), named<QDoubleSpinBox>(w, "xToBox"));
+        setValue(s, QLatin1String(key), u.*box);
+    setValue(s, QStringLiteral("gen/xFrom"), u.xFromBox);
+    setValue(s, QStringLiteral("gen/xTo"), u.xToBox);
     const QString expression = s.value(QStringLiteral("gen/expression")).toString();
     if (expression.size() <= maxExpression)
-        named<QPlainTextEdit>(w, "exprEdit")->setPlainText(expression);
+        u.exprEdit->setPlainText(expression);
     int type = 0;
     if (!readInt(s, QStringLiteral("gen/type"), 0, functionType, &type) || type == arbitraryType)
         return;
     // A function is generated first, as by "Generate"; a text the check refuses stays unplayed.
-    auto* generate = named<QPushButton>(w, "generateButton");
+    QPushButton* generate = u.generateButton;
     if (type == functionType && generate->isEnabled())
         emit generate->clicked(false);
-    auto* typeBox = named<QComboBox>(w, "typeBox");
+    QComboBox* typeBox = u.typeBox;
     typeBox->setCurrentIndex(type);
     emit typeBox->activated(type);
 }
 
 void restoreSpectrum(const QSettings& s, Analizator& an) {
-    pick(s, QStringLiteral("spectrum/span"), an.spanBox());
-    pick(s, QStringLiteral("spectrum/range"), an.rangeBox());
-    setValue(s, QStringLiteral("spectrum/offset"), an.offsetBar());
+    pick(s, QStringLiteral("spectrum/span"), an.widgets().taBox);
+    pick(s, QStringLiteral("spectrum/range"), an.widgets().vaBox);
+    setValue(s, QStringLiteral("spectrum/offset"), an.widgets().xPosBar);
     int hold = 0;
     if (readInt(s, QStringLiteral("spectrum/maxHold"), 0, 1, &hold))
-        an.maxHoldBox()->setChecked(hold);
+        an.widgets().holdBox->setChecked(hold);
 }
 
 void restoreLogic(const QSettings& s, AnalizatorLog& la) {
-    pick(s, QStringLiteral("logic/rate"), la.rateBox);
-    setValue(s, QStringLiteral("logic/zoom"), la.zoomBox);
-    setValue(s, QStringLiteral("logic/offset"), la.offsetBar);
+    pick(s, QStringLiteral("logic/rate"), la.widgets().rateBox);
+    setValue(s, QStringLiteral("logic/zoom"), la.widgets().zoomBox);
+    setValue(s, QStringLiteral("logic/offset"), la.widgets().offsetBar);
     for (int n = 0; n < LaLogic::channels; ++n) {
         int c = 0;
-        QComboBox* box = la.trigBox[n];
+        QComboBox* box = la.widgets().trigBox[n];
         if (readInt(s, QStringLiteral("logic/trigger%1").arg(n), 0, box->count() - 1, &c))
             box->setCurrentIndex(c);
     }
 }
 
 void saveOscilloscope(QSettings& s, const Oscyloskop& osc) {
-    s.setValue(QStringLiteral("osc/ch2"), int(osc.ch2Box->isChecked()));
-    s.setValue(QStringLiteral("osc/timeDiv"), osc.tBox->currentIndex());
-    s.setValue(QStringLiteral("osc/voltDiv1"), osc.vBox1->currentIndex());
-    s.setValue(QStringLiteral("osc/voltDiv2"), osc.vBox2->currentIndex());
-    s.setValue(QStringLiteral("osc/trigMode"), osc.trigModeBox->currentIndex());
-    s.setValue(QStringLiteral("osc/trigEdge"), osc.trigEdgeBox->currentIndex());
-    s.setValue(QStringLiteral("osc/trigFilter"), osc.trigBandBox->currentIndex());
-    s.setValue(QStringLiteral("osc/trigLevel"), osc.trigLevelBox->value());
-    s.setValue(QStringLiteral("osc/xPos"), osc.xPosBar->value());
-    s.setValue(QStringLiteral("osc/yPos1"), osc.yPosBar1->value());
-    s.setValue(QStringLiteral("osc/yPos2"), osc.yPosBar2->value());
+    s.setValue(QStringLiteral("osc/ch2"), int(osc.widgets().ch2Box->isChecked()));
+    s.setValue(QStringLiteral("osc/timeDiv"), osc.widgets().tBox->currentIndex());
+    s.setValue(QStringLiteral("osc/voltDiv1"), osc.widgets().vBox1->currentIndex());
+    s.setValue(QStringLiteral("osc/voltDiv2"), osc.widgets().vBox2->currentIndex());
+    s.setValue(QStringLiteral("osc/trigMode"), osc.widgets().trigModeBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigEdge"), osc.widgets().trigEdgeBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigFilter"), osc.widgets().trigBandBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigLevel"), osc.widgets().trigLevelBox->value());
+    s.setValue(QStringLiteral("osc/xPos"), osc.widgets().xPosBar->value());
+    s.setValue(QStringLiteral("osc/yPos1"), osc.widgets().yPosBar1->value());
+    s.setValue(QStringLiteral("osc/yPos2"), osc.widgets().yPosBar2->value());
 }
 
-void saveGenerator(QSettings& s, const MainWindow& w) {
-    s.setValue(QStringLiteral("gen/type"), named<QComboBox>(w, "typeBox")->currentIndex());
+void saveGenerator(QSettings& s, const Generator& gen) {
+    const Generator::Widgets& u = gen.widgets();
+    s.setValue(QStringLiteral("gen/type"), u.typeBox->currentIndex());
     for (const auto& [box, key] : genSpins)
-        s.setValue(QLatin1String(key), named<QSpinBox>(w, box)->value());
-    s.setValue(QStringLiteral("gen/xFrom"), named<QDoubleSpinBox>(w, "xFromBox")->value());
-    s.setValue(QStringLiteral("gen/xTo"), named<QDoubleSpinBox>(w, "xToBox")->value());
-    s.setValue(QStringLiteral("gen/expression"),
-               named<QPlainTextEdit>(w, "exprEdit")->toPlainText());
+        s.setValue(QLatin1String(key), (u.*box)->value());
+    s.setValue(QStringLiteral("gen/xFrom"), u.xFromBox->value());
+    s.setValue(QStringLiteral("gen/xTo"), u.xToBox->value());
+    s.setValue(QStringLiteral("gen/expression"), u.exprEdit->toPlainText());
 }
 
 void saveSpectrum(QSettings& s, Analizator& an) {
-    s.setValue(QStringLiteral("spectrum/span"), an.spanBox()->currentIndex());
-    s.setValue(QStringLiteral("spectrum/range"), an.rangeBox()->currentIndex());
-    s.setValue(QStringLiteral("spectrum/offset"), an.offsetBar()->value());
-    s.setValue(QStringLiteral("spectrum/maxHold"), int(an.maxHoldBox()->isChecked()));
+    s.setValue(QStringLiteral("spectrum/span"), an.widgets().taBox->currentIndex());
+    s.setValue(QStringLiteral("spectrum/range"), an.widgets().vaBox->currentIndex());
+    s.setValue(QStringLiteral("spectrum/offset"), an.widgets().xPosBar->value());
+    s.setValue(QStringLiteral("spectrum/maxHold"), int(an.widgets().holdBox->isChecked()));
 }
 
 void saveLogic(QSettings& s, const AnalizatorLog& la) {
-    s.setValue(QStringLiteral("logic/rate"), la.rateBox->currentIndex());
-    s.setValue(QStringLiteral("logic/zoom"), la.zoomBox->value());
-    s.setValue(QStringLiteral("logic/offset"), la.offsetBar->value());
+    s.setValue(QStringLiteral("logic/rate"), la.widgets().rateBox->currentIndex());
+    s.setValue(QStringLiteral("logic/zoom"), la.widgets().zoomBox->value());
+    s.setValue(QStringLiteral("logic/offset"), la.widgets().offsetBar->value());
     for (int n = 0; n < LaLogic::channels; ++n)
-        s.setValue(QStringLiteral("logic/trigger%1").arg(n), la.trigBox[n]->currentIndex());
+        s.setValue(QStringLiteral("logic/trigger%1").arg(n),
+                   la.widgets().trigBox[n]->currentIndex());
 }
 } // namespace
 
@@ -188,7 +189,7 @@ void Remembered::restore(MainWindow& window) {
         !readInt(store, QStringLiteral("format"), format, format, &version))
         return;
     restoreOscilloscope(store, *window.oscPage());
-    restoreGenerator(store, window);
+    restoreGenerator(store, *window.genPage());
     restoreSpectrum(store, *window.anPage());
     restoreLogic(store, *window.laPage());
 }
@@ -201,7 +202,7 @@ bool Remembered::save(const MainWindow& window) {
     store.clear();
     store.setValue(QStringLiteral("format"), format);
     saveOscilloscope(store, *window.oscPage());
-    saveGenerator(store, window);
+    saveGenerator(store, *window.genPage());
     saveSpectrum(store, *window.anPage());
     saveLogic(store, *window.laPage());
     store.sync();

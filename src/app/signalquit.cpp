@@ -1,6 +1,6 @@
-#include "signalquit.h"
+#include "app/signalquit.h"
 
-#include "applog.h"
+#include "app/applog.h"
 
 #include <QApplication>
 #include <QSocketNotifier>

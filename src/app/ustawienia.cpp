@@ -1,14 +1,14 @@
-#include "ustawienia.h"
+#include "app/ustawienia.h"
 
-#include "statusnote.h"
+#include "app/settingsfile.h"
+#include "device/statusnote.h"
+#include "instruments/textfile.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFileInfo>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QSerialPortInfo>
-#include <QTextStream>
 #include <iterator>
 
 namespace {
@@ -31,30 +31,7 @@ QStringList enumeratePorts() {
 } // namespace
 
 std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
-QString Ustawienia::filePath = QString::fromLatin1(Ustawienia::fileName);
-
-bool Ustawienia::parseSettings(QIODevice* device, Stored* out) {
-    const QByteArray head = device->read(maxWordBytes);
-    QTextStream stream(head);
-    // The same encoding writeSettings uses, whatever the locale, and no switch to UTF-16 on a
-    // byte-order mark: that would read a name which, written back as UTF-8, reads differently.
-    stream.setCodec("UTF-8");
-    stream.setAutoDetectUnicode(false);
-    QString word;
-    stream >> word;
-    if (!word.contains(QLatin1Char('#')))
-        return false;
-    out->portName = word.section(QLatin1Char('#'), 1, 1);
-    out->portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
-    out->speedIndex = word.section(QLatin1Char('#'), 3, 3).toInt();
-    return true;
-}
-
-QByteArray Ustawienia::settingsLine(const Stored& fields) {
-    // Joined, not chained arg(): a "%1" inside the port name must stay as it is.
-    return "#" + fields.portName.toUtf8() + "#" + QByteArray::number(fields.portSpeed) + "#" +
-           QByteArray::number(fields.speedIndex) + "#ZRV";
-}
+QString Ustawienia::filePath = QString::fromLatin1(SettingsFile::fileName);
 
 int Ustawienia::speedCodeForIndex(int index) {
     return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
@@ -76,54 +53,34 @@ void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
         portName = name;
     if (speedCodeForIndex(speedIndex) >= 0) {
         portSpeed = speedCodeForIndex(speedIndex);
-        speedBox->setCurrentIndex(speedIndex);
+        ui.speedBox->setCurrentIndex(speedIndex);
     }
 }
 
-Ustawienia::Ustawienia(QWidget* host) : QMainWindow(nullptr), host(host) {
-    speedBox = new QComboBox(host);
+Ustawienia::Ustawienia(QWidget* host) : Page(host) {
+    ui.speedBox = new QComboBox(host);
     for (const char* entry : speedEntries)
-        speedBox->addItem(QString::fromLatin1(entry));
-    speedBox->setCurrentIndex(3);
-    speedBox->setGeometry(100, 100, 200, 20);
-    connect(speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
+        ui.speedBox->addItem(QString::fromLatin1(entry));
+    ui.speedBox->setCurrentIndex(3);
+    ui.speedBox->setGeometry(100, 100, 200, 20);
+    connect(ui.speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
 
-    portBox = new QComboBox(host);
-    portBox->setObjectName(QStringLiteral("RS232 PORT"));
-    portBox->setGeometry(100, 130, 200, 30);
-    portBox->clear();
-    connect(portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
+    ui.portBox = new QComboBox(host);
+    ui.portBox->setObjectName(QStringLiteral("RS232 PORT"));
+    ui.portBox->setGeometry(100, 130, 200, 30);
+    ui.portBox->clear();
+    connect(ui.portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
 
-    refreshButton = new QPushButton(tr("Refresh"), host);
-    refreshButton->setGeometry(320, 130, 80, 30);
-    connect(refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
+    ui.refreshButton = new QPushButton(tr("Refresh"), host);
+    ui.refreshButton->setGeometry(320, 130, 80, 30);
+    connect(ui.refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
 
     readSettings();
     getPorts();
 }
 
-void Ustawienia::show() {
-    speedBox->setVisible(true);
-    portBox->setVisible(true);
-    refreshButton->setVisible(true);
-}
-
-void Ustawienia::hide() {
-    speedBox->setVisible(false);
-    portBox->setVisible(false);
-    refreshButton->setVisible(false);
-}
-
-void Ustawienia::enable() {
-    speedBox->setEnabled(true);
-    portBox->setEnabled(true);
-    refreshButton->setEnabled(true);
-}
-
-void Ustawienia::disable() {
-    speedBox->setEnabled(false);
-    portBox->setEnabled(false);
-    refreshButton->setEnabled(false);
+QList<QWidget*> Ustawienia::controls() const {
+    return {ui.speedBox, ui.portBox, ui.refreshButton};
 }
 
 void Ustawienia::readSettings() {
@@ -132,48 +89,41 @@ void Ustawienia::readSettings() {
     // is a pipe or terminal of that name, whose read would wait forever.
     if (!file.open(QIODevice::ReadWrite) || file.isSequential())
         return;
-    Stored stored;
-    if (!parseSettings(&file, &stored)) {
+    SettingsFile::Stored stored;
+    if (!SettingsFile::parse(&file, &stored)) {
         file.seek(file.size());
-        file.write(defaultLine);
+        file.write(SettingsFile::defaultLine);
         return;
     }
     portName = stored.portName;
     portSpeed = stored.portSpeed;
-    speedBox->setCurrentIndex(stored.speedIndex);
+    ui.speedBox->setCurrentIndex(stored.speedIndex);
 }
 
 void Ustawienia::writeSettings() {
-    // Written beside the old file and renamed over it, so a failed write (disk full) keeps the
-    // previous settings instead of leaving an empty file.
-    QSaveFile file(filePath);
-    const QByteArray line = settingsLine({portName, portSpeed, speedBox->currentIndex()});
-    // commit() alone can miss a failure of the final buffered write: flush first.
-    const bool written =
-        file.open(QIODevice::WriteOnly) && file.write(line) == line.size() && file.flush();
-    if (!written)
-        file.cancelWriting();
-    if (!written || !file.commit())
-        StatusNote::settingsUnwritable(QFileInfo(file.fileName()).absoluteFilePath());
+    // A failed write (disk full) keeps the previous settings instead of leaving an empty file.
+    const QByteArray line = SettingsFile::line({portName, portSpeed, ui.speedBox->currentIndex()});
+    if (!TextFile::save(filePath, line))
+        StatusNote::settingsUnwritable(QFileInfo(filePath).absoluteFilePath());
 }
 
 void Ustawienia::getPorts() {
     const QStringList paths = portLister();
-    portBox->clear();
+    ui.portBox->clear();
     for (const QString& path : paths)
-        portBox->addItem(path + QLatin1String(enumeratorSuffix));
+        ui.portBox->addItem(path + QLatin1String(enumeratorSuffix));
     const int stored = paths.indexOf(portName);
-    portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
+    ui.portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
 }
 
 void Ustawienia::rsSpeedSlot() {
-    portSpeed = speedCodeForIndex(speedBox->currentIndex());
+    portSpeed = speedCodeForIndex(ui.speedBox->currentIndex());
     writeSettings();
 }
 
 void Ustawienia::rsNameSlot() {
     // Entries read "<device path> /dev"; the path itself may hold blanks.
-    QString entry = portBox->currentText();
+    QString entry = ui.portBox->currentText();
     entry.chop(int(qstrlen(enumeratorSuffix)));
     portName = entry;
     writeSettings();

@@ -1,50 +1,38 @@
 #pragma once
 
-#include <QByteArray>
-#include <QMainWindow>
+#include "instruments/page.h"
+
 #include <QString>
 #include <QStringList>
 #include <functional>
 
 class QComboBox;
-class QIODevice;
 class QPushButton;
 
 // The settings page: serial port and line speed, kept in settings.txt (see SettingsFile).
-class Ustawienia : public QMainWindow {
+class Ustawienia : public Page {
     Q_OBJECT
 public:
-    static constexpr const char* fileName = "settings.txt";
-    // What the page uses before any file: the port, speed code 19 (115 200 bit/s) and entry 3.
-    static constexpr const char* defaultLine = "#/dev/ttyUSB0#19#3#ZRV";
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QComboBox* speedBox;
+        QComboBox* portBox;
+        QPushButton* refreshButton;
+    };
+    const Widgets& widgets() const { return ui; }
+
     // The file read and written; the program sets it at start, tests keep the working folder.
     static QString filePath;
-
-    // Longest first word looked at: settings.txt holds one short line; a huge or binary file
-    // must not be read whole into memory.
-    static constexpr qint64 maxWordBytes = 4096;
-
-    // The fields of a settings line; a field that is missing or not a number reads as empty / 0.
-    struct Stored {
-        QString portName;
-        int portSpeed = 0;
-        int speedIndex = 0;
-    };
-    // Reads the first word (at most maxWordBytes bytes, UTF-8) from `device`. False, leaving
-    // `out` alone, when the word holds no "#".
-    static bool parseSettings(QIODevice* device, Stored* out);
-    // The line writeSettings stores for these fields.
-    static QByteArray settingsLine(const Stored& fields);
 
     explicit Ustawienia(QWidget* host);
 
     QString getPortName() const { return portName; }
     int getPortSpeed() const { return portSpeed; }
 
-    void show();
-    void hide();
-    void enable();
-    void disable();
+    // The plot area stays the window's own colour on this page.
+    bool coversPlot() const override { return false; }
+    QList<QWidget*> controls() const override;
     void readSettings();
     void writeSettings();
     void getPorts();
@@ -60,17 +48,14 @@ public:
     // Device paths of the serial ports; replaceable so tests need no real ports.
     static std::function<QStringList()> portLister;
 
-    QComboBox* speedBox;
-    QComboBox* portBox;
-    QPushButton* refreshButton;
-
 private slots:
     void rsSpeedSlot();
     void rsNameSlot();
     void refreshSlot();
 
 private:
-    QWidget* host;
     int portSpeed = 19;
     QString portName = QStringLiteral("/dev/ttyUSB0");
+
+    Widgets ui;
 };

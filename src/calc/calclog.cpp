@@ -1,3 +1,3 @@
-#include "calclog.h"
+#include "calc/calclog.h"
 
 Q_LOGGING_CATEGORY(lcCalc, "zrv.calc", QtInfoMsg)

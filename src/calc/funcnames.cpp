@@ -1,4 +1,4 @@
-#include "funcnames.h"
+#include "calc/funcnames.h"
 
 namespace {
 
@@ -15,6 +15,8 @@ bool startsWith(const char* s, const char* name) {
 }
 
 } // namespace
+
+namespace calc {
 
 bool matchFunc(const char* s, char* code, int* length) {
     for (int i = 0; i < 4; ++i) {
@@ -38,3 +40,5 @@ bool matchFunc(const char* s, char* code, int* length) {
     }
     return false;
 }
+
+} // namespace calc

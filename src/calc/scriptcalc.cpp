@@ -1,10 +1,12 @@
 // Character classes, function names and the tokenizer: typed text -> infix code string.
-#include "scriptcalc.h"
-#include "calccodes.h"
-#include "calclog.h"
-#include "funcnames.h"
+#include "calc/scriptcalc.h"
+#include "calc/calccodes.h"
+#include "calc/calclog.h"
+#include "calc/funcnames.h"
 
 #include <cstdlib>
+
+namespace calc {
 
 bool isNumber(char c) {
     return isNumberInf(c) || c == '.';
@@ -38,6 +40,10 @@ unsigned int factorial(unsigned int n) {
         r *= i;
     return r;
 }
+
+} // namespace calc
+
+using namespace calc;
 
 bool Scriptcalc::readFunc(const char* s, char* code, int* length) {
     return matchFunc(s, code, length);
@@ -135,7 +141,7 @@ float readNumber(const char* s, int& i) {
     return float(std::strtod(digits.constData(), nullptr));
 }
 
-// Output side of the tokenizer: bounded writes, literal usedSlots and negation brackets.
+// Output side of the tokenizer: bounded writes, literal slots and negation brackets.
 class InfixWriter {
 public:
     InfixWriter(char* out, float* values) : out(out), values(values) {}

@@ -2,15 +2,18 @@
 
 #include <QString>
 
+namespace calc {
 // Character classes of typed expressions and of infix code strings.
 bool isNumber(char c);
 bool isNumberInf(char c);
 bool isFloat(char c);
 bool isExpr(char c);
+// True for the operators (+ - * / ^ ...), not for operands, despite its name.
 bool isOperand(char c);
 bool isFunc(char c);
 bool isVariableInfix(char c);
 unsigned int factorial(unsigned int n);
+} // namespace calc
 
 // The expression calculator: typed text -> infix codes -> postfix codes -> value, plus the
 // syntax check and the MathML presentation. Keeps no state between calls.
@@ -23,6 +26,8 @@ public:
     static constexpr int infixSize = 216;   // bytes of an infix code buffer, NUL included
     static constexpr int rpnSize = 500;     // bytes of a postfix code buffer, NUL included
     static constexpr int valueCount = 17;   // value table: x, literals, wt at 13, literals 14..16
+    static constexpr int xEntry = 0;        // the value table's entry of x
+    static constexpr int wtEntry = 13;      // the value table's entry of wt
     static constexpr int literalSlots = 12; // literal slots an infix string can use
     static constexpr int maxNumbers = 10;   // numbers a checked text may contain
 

@@ -1,10 +1,12 @@
 // Infix codes -> postfix codes (shunting-yard), and evaluation of postfix codes on complex values.
-#include "calccodes.h"
-#include "scriptcalc.h"
+#include "calc/calccodes.h"
+#include "calc/scriptcalc.h"
 
 #include <cmath>
 #include <complex>
 #include <cstring>
+
+using namespace calc;
 
 namespace {
 

@@ -1,9 +1,11 @@
 // The syntax check of typed text and the MathML presentation of infix code strings.
-#include "calccodes.h"
-#include "funcnames.h"
-#include "scriptcalc.h"
+#include "calc/calccodes.h"
+#include "calc/funcnames.h"
+#include "calc/scriptcalc.h"
 
 #include <QStringView>
+
+using namespace calc;
 
 namespace {
 

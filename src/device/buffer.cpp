@@ -1,4 +1,4 @@
-#include "buffer.h"
+#include "device/buffer.h"
 
 Buffer buff = {};
 bool bufReady = false;

@@ -1,3 +1,3 @@
-#include "devicelog.h"
+#include "device/devicelog.h"
 
 Q_LOGGING_CATEGORY(lcDevice, "zrv.device", QtInfoMsg)

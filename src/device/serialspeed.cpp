@@ -1,4 +1,4 @@
-#include "serialspeed.h"
+#include "device/serialspeed.h"
 
 #include <iterator>
 

@@ -1,3 +1,3 @@
-#include "status.h"
+#include "device/status.h"
 
 QString sts;

@@ -1,6 +1,6 @@
-#include "statusnote.h"
+#include "device/statusnote.h"
 
-#include "status.h"
+#include "device/status.h"
 
 #include <QFileInfo>
 #include <QLoggingCategory>

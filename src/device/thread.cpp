@@ -1,4 +1,4 @@
-#include "thread.h"
+#include "device/thread.h"
 
 #include <QIODevice>
 #include <cstring>

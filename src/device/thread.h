@@ -1,6 +1,6 @@
 #pragma once
 
-#include "buffer.h"
+#include "device/buffer.h"
 
 #include <QByteArray>
 #include <QThread>

@@ -1,9 +1,10 @@
-#include "zrvcom.h"
+#include "device/zrvcom.h"
 
-#include "devicelog.h"
-#include "serialspeed.h"
-#include "status.h"
-#include "thread.h"
+#include "device/commands.h"
+#include "device/devicelog.h"
+#include "device/serialspeed.h"
+#include "device/status.h"
+#include "device/thread.h"
 
 #include <QSerialPort>
 #include <poll.h>
@@ -46,10 +47,12 @@ int ZRVCom::setParam1(char letter, int value) {
 }
 
 int ZRVCom::osc1chStart() {
-    return write("CA", 2);
+    const char bytes[2] = {Command::oscOneChannel, Command::apply};
+    return write(bytes, 2);
 }
 int ZRVCom::osc2chStart() {
-    return write("EA", 2);
+    const char bytes[2] = {Command::oscTwoChannels, Command::apply};
+    return write(bytes, 2);
 }
 int ZRVCom::disable2channel() {
     return osc1chStart();
@@ -58,48 +61,45 @@ int ZRVCom::enable2channel() {
     return osc2chStart();
 }
 int ZRVCom::genStart() {
-    return writeLetter('G');
+    return writeLetter(Command::generator);
 }
 int ZRVCom::laStart() {
-    return writeLetter('I');
+    return writeLetter(Command::logic);
 }
 int ZRVCom::setLAstart() {
-    return writeLetter('O');
+    return writeLetter(Command::logicStart);
 }
 int ZRVCom::setLAforceTrig() {
-    return writeLetter('Q');
+    return writeLetter(Command::logicForceTrigger);
 }
 
 int ZRVCom::setTimeBase(int v) {
-    setParam1('S', v);
-    return writeLetter('A');
+    setParam1(Command::timeBase, v);
+    return writeLetter(Command::apply);
 }
 int ZRVCom::setGain1(int v) {
-    setParam1('U', v);
-    return writeLetter('A');
+    setParam1(Command::gain1, v);
+    return writeLetter(Command::apply);
 }
 int ZRVCom::setGain2(int v) {
-    setParam1('W', v);
-    return writeLetter('A');
+    setParam1(Command::gain2, v);
+    return writeLetter(Command::apply);
 }
 int ZRVCom::setLAtimebase(int v) {
-    return setParam1('Y', v);
+    return setParam1(Command::logicTimeBase, v);
 }
 
 int ZRVCom::setFreq(int a, int b) {
-    const char bytes[8] = {
-        'M',           nibbleByte(a >> 12), nibbleByte(a >> 8), nibbleByte(a >> 4),
-        nibbleByte(a), nibbleByte(b >> 8),  nibbleByte(b >> 4), nibbleByte(b)};
+    const char bytes[8] = {Command::generatorFrequency, nibbleByte(a >> 12), nibbleByte(a >> 8),
+                           nibbleByte(a >> 4),          nibbleByte(a),       nibbleByte(b >> 8),
+                           nibbleByte(b >> 4),          nibbleByte(b)};
     return write(bytes, 8);
 }
 
 int ZRVCom::setLAtrig(Trigger t) {
-    const char bytes[7] = {'[',
-                           nibbleByte(t.edge >> 4),
-                           nibbleByte(t.edge),
-                           nibbleByte(t.level >> 4),
-                           nibbleByte(t.level),
-                           nibbleByte(t.polarity >> 4),
+    const char bytes[7] = {Command::logicTrigger, nibbleByte(t.edge >> 4),
+                           nibbleByte(t.edge),    nibbleByte(t.level >> 4),
+                           nibbleByte(t.level),   nibbleByte(t.polarity >> 4),
                            nibbleByte(t.polarity)};
     return write(bytes, 7);
 }
@@ -116,7 +116,7 @@ void ZRVCom::encodeTable(const int* table, char* out) {
 int ZRVCom::sendGenChannel(const int* table) {
     char bytes[tableBytes];
     encodeTable(table, bytes);
-    writeLetter('K');
+    writeLetter(Command::generatorTable);
     return write(bytes, tableBytes);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "buffer.h"
-#include "trigger.h"
+#include "device/buffer.h"
+#include "device/trigger.h"
 
 #include <QString>
 #include <functional>

@@ -1,7 +1,7 @@
-#include "csv.h"
+#include "instruments/csv.h"
 
-#include "oscscale.h"
-#include "osctrigger.h"
+#include "instruments/oscilloscope/oscscale.h"
+#include "instruments/oscilloscope/osctrigger.h"
 
 namespace {
 QByteArray number(double v) {

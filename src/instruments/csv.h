@@ -1,11 +1,14 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 
 // Comma-separated tables of the oscilloscope and spectrum analyser, with a header row naming
 // each column and its unit. No window needed.
 class Csv {
 public:
+    // The export dialog's filter for these tables.
+    static QString filter() { return QStringLiteral("CSV table (*.csv)"); }
     // The last frame's raw samples (1024 of channel 1, or 512 of channel 1 then 512 of channel 2):
     // time_s, ch1_V[, ch2_V], volts on the scale of the page's readouts.
     static QByteArray oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,

@@ -1,6 +1,6 @@
-#include "graph.h"
+#include "plot/graph.h"
 
-#include "buffer.h"
+#include "device/buffer.h"
 
 #include <QPen>
 #include <cmath>

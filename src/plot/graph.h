@@ -19,6 +19,13 @@ public:
 
     // The plot area, edges included, in main-window pixels.
     static QRect plotRect() { return QRect(QPoint(left, top), QPoint(right, bottom)); }
+    static QPoint centre() { return QPoint(centreX, centreY); }
+    // Strictly inside the plot, edges excluded: where the pointer reads, draws and sets cursors.
+    static bool contains(QPoint p) {
+        return p.x() > left && p.x() < right && p.y() > top && p.y() < bottom;
+    }
+    // A point in pixels from the centre, y growing upwards.
+    static QPoint fromCentre(QPoint p) { return QPoint(p.x() - centreX, centreY - p.y()); }
 
     explicit Graph(QPaintDevice* widget);
     ~Graph();

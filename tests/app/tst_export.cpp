@@ -1,14 +1,14 @@
 // Exports read by a real client (sigrok-cli), CSV tables of known signals, failed writes, and
 // the built program's settings file and command line.
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "buffer.h"
+#include "app/exporter.h"
+#include "app/mainwindow.h"
+#include "device/buffer.h"
+#include "device/status.h"
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
-#include "exporter.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
-#include "status.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -55,7 +55,8 @@ private:
         window = std::make_unique<MainWindow>();
         window->show();
         window->tabBar()->setCurrentIndex(page);
-        (page ? window->anPage()->maxHoldBox() : window->oscPage()->ch2Box)->setChecked(option);
+        (page ? window->anPage()->widgets().holdBox : window->oscPage()->widgets().ch2Box)
+            ->setChecked(option);
         window->portToggle()->click();
     }
     QTemporaryDir dir;
@@ -81,12 +82,12 @@ void TestExport::logicCapture() {
     openOn(MainWindow::LaPage);
     AnalizatorLog* la = window->laPage();
     QVERIFY(!window->exporter()->exportData(dir.filePath(file)) && sts == "Nothing to export yet");
-    la->rateBox->setCurrentIndex(rate);
-    la->rateBox->activated(rate);
+    la->widgets().rateBox->setCurrentIndex(rate);
+    la->widgets().rateBox->activated(rate);
     for (int n = 0; n < 5; ++n)
-        la->trigBox[n]->setCurrentIndex(0x05 >> n & 1 ? LaLogic::High : LaLogic::Low);
-    la->trigBox[6]->setCurrentIndex(LaLogic::Falling);
-    la->startButton->click();
+        la->widgets().trigBox[n]->setCurrentIndex(0x05 >> n & 1 ? LaLogic::High : LaLogic::Low);
+    la->widgets().trigBox[6]->setCurrentIndex(LaLogic::Falling);
+    la->widgets().startButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(la->hasCapture(), 30000);
     QVERIFY(window->exporter()->exportData(dir.filePath(file)));
     const int baud = 1000000000 / LaLogic::samplePeriodNs(rate) / emu::LogicPattern::samplesPerBit;
@@ -151,7 +152,7 @@ void TestExport::program_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("status");   // -1: runs on
     QTest::addColumn<QString>("text"); // the settings file ("": the start line), or stderr
-    const QString line = Ustawienia::defaultLine;
+    const QString line = SettingsFile::defaultLine;
     QTest::newRow("first start") << QByteArray() << QStringList() << -1 << line;
     QTest::newRow("start folder, no #") << QByteArray("abc") << QStringList() << -1 << "abc" + line;
     QTest::newRow("start folder, --open")

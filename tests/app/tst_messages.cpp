@@ -1,15 +1,15 @@
 // What the window tells the user: failure messages, a status line no control covers, page
 // settings remembered across a restart, and a normal end on SIGTERM / SIGINT / SIGHUP.
-#include "analizator.h"
-#include "analizatorlog.h"
+#include "app/mainwindow.h"
+#include "app/remembered.h"
+#include "app/signalquit.h"
+#include "device/status.h"
 #include "emuprocess.h"
-#include "generator.h"
-#include "mainwindow.h"
-#include "oscyloskop.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 #include "ptypair.h"
-#include "remembered.h"
-#include "signalquit.h"
-#include "status.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,11 +23,12 @@
 namespace {
 // The user's changes on every page, made before the port opens.
 void changeEveryPage(MainWindow& w) {
-    w.oscPage()->ch2Box->setChecked(true), emit w.oscPage()->ch2Box->clicked(true);
-    auto* type = w.findChild<QComboBox*>(QStringLiteral("typeBox"));
+    w.oscPage()->widgets().ch2Box->setChecked(true),
+        emit w.oscPage()->widgets().ch2Box->clicked(true);
+    auto* type = w.genPage()->widgets().typeBox;
     type->setCurrentIndex(1), emit type->activated(1);
-    w.anPage()->spanBox()->setCurrentIndex(2), emit w.anPage()->spanBox()->activated(2);
-    w.laPage()->trigBox[2]->setCurrentIndex(3);
+    w.anPage()->widgets().taBox->setCurrentIndex(2), emit w.anPage()->widgets().taBox->activated(2);
+    w.laPage()->widgets().trigBox[2]->setCurrentIndex(3);
 }
 
 // A main window whose settings name a fresh pseudo-terminal.

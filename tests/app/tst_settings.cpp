@@ -1,9 +1,10 @@
 // The settings page: the line it writes and the line speed that follows, and the files users
 // spoil: settings.txt empty, binary, huge, of the wrong kind or unreadable; waveform files too.
-#include "genfile.h"
+#include "app/settingsfile.h"
+#include "app/ustawienia.h"
+#include "instruments/generator/genfile.h"
+#include "instruments/oscilloscope/oscfile.h"
 #include "linerig.h"
-#include "oscfile.h"
-#include "ustawienia.h"
 
 #include <QtTest>
 #include <asm/termbits.h>
@@ -11,7 +12,7 @@
 #include <sys/stat.h>
 
 namespace {
-const QString settingsName = QString::fromLatin1(Ustawienia::fileName);
+const QString settingsName = QString::fromLatin1(SettingsFile::fileName);
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -83,7 +84,7 @@ void TestSettings::settingsContents() {
     Ustawienia page(&host);
     QTEST(page.getPortName(), "name");
     QTEST(page.getPortSpeed(), "speed");
-    QTEST(page.speedBox->currentIndex(), "index");
+    QTEST(page.widgets().speedBox->currentIndex(), "index");
     QCOMPARE(contents(settingsName), after == "=" ? content : after);
 }
 
@@ -102,7 +103,8 @@ void TestSettings::choosingWritesTheLine() {
     QFETCH(int, speedIndex);
     QVERIFY(writeBytes(settingsName, "#/dev/ttyS1#19#3#ZRV"));
     Ustawienia page(&host);
-    choose(speedIndex < 0 ? page.portBox : page.speedBox, std::max(speedIndex, 0));
+    choose(speedIndex < 0 ? page.widgets().portBox : page.widgets().speedBox,
+           std::max(speedIndex, 0));
     QTEST(contents(settingsName), "line");
     PtyPair pty;
     ZRVCom com;
@@ -134,7 +136,7 @@ void TestSettings::unreadableFiles() {
     std::fill(std::begin(table), std::end(table), 9);
     QCOMPARE(OscFile::load(settingsName, samples, 1024), 0);
     QCOMPARE(std::count(std::begin(samples), std::end(samples), 0), 1024L);
-    QVERIFY(!readGenFile(settingsName, table));
+    QVERIFY(!core::readGenFile(settingsName, table));
     QCOMPARE(std::count(std::begin(table), std::end(table), 9), 512L);
 }
 

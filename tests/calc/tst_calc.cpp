@@ -1,6 +1,6 @@
 // The generator's calculator: typed text evaluated against the C library's own functions, and
 // the syntax rules that decide which texts the page accepts.
-#include "scriptcalc.h"
+#include "calc/scriptcalc.h"
 
 #include <QtTest>
 #include <cmath>

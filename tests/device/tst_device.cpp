@@ -1,7 +1,7 @@
 // The link's receiving side: frames "s" <body> "e" cut out of the byte stream. (The accumulator's
 // cap: the frame_cutter corpus.)
-#include "buffer.h"
-#include "thread.h"
+#include "device/buffer.h"
+#include "device/thread.h"
 
 #include <QtTest>
 #include <cstring>

@@ -1,16 +1,16 @@
 // End to end through zrv-emu on a pseudo-terminal: each page driven through the real window, the
 // commands it sends as the emulator decodes them, and what it shows of the emulator's known
 // signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
-#include "analizator.h"
-#include "analizatorlog.h"
-#include "buffer.h"
+#include "device/buffer.h"
 #include "emulator/logiccapture.h"
 #include "emuwindow.h"
-#include "generator.h"
-#include "graph.h"
-#include "lalogic.h"
+#include "instruments/generator/generator.h"
+#include "instruments/logic/analizatorlog.h"
+#include "instruments/logic/lalogic.h"
+#include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/spectrum/analizator.h"
 #include "linerig.h"
-#include "oscyloskop.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -84,13 +84,16 @@ void TestE2e::oscilloscope() {
     QTRY_VERIFY_WITH_TIMEOUT(
         rig.traced({"osc1chStart", "setTimeBase 7", "setGain1 0", "setGain2 0"}), 10000);
     Oscyloskop* osc = rig.window->oscPage();
-    choose(osc->vBox1, 2); // 500mV/dz: the 2 V sine spans four divisions
+    choose(osc->widgets().vBox1, 2); // 500mV/dz: the 2 V sine spans four divisions
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setGain1 2"), 10000);
     // Whole periods: RMS of the sine 1 V / sqrt(2), its average 0.
     QTRY_VERIFY2_WITH_TIMEOUT(
-        near(readout(osc->freqLabel1), 1000.0, 0.005) && near(readout(osc->vppLabel1), 2.0) &&
-            near(readout(osc->rmsLabel1), 0.7071) && std::fabs(readout(osc->avgLabel1)) < 0.02,
-        qPrintable(osc->vppLabel1->text() + ", " + osc->rmsLabel1->text()), 20000);
+        near(readout(osc->widgets().freqLabel1), 1000.0, 0.005) &&
+            near(readout(osc->widgets().vppLabel1), 2.0) &&
+            near(readout(osc->widgets().rmsLabel1), 0.7071) &&
+            std::fabs(readout(osc->widgets().avgLabel1)) < 0.02,
+        qPrintable(osc->widgets().vppLabel1->text() + ", " + osc->widgets().rmsLabel1->text()),
+        20000);
     // The drawn trace peaks at +-1 V = +-2 divisions = 128 px around the centre row (286); its
     // pixels are blue, the grid's green.
     const auto extent = [&rig] {
@@ -104,24 +107,26 @@ void TestE2e::oscilloscope() {
         return QStringLiteral("%1 .. %2").arg(top).arg(bottom);
     };
     QTRY_COMPARE_WITH_TIMEOUT(extent(), QStringLiteral("158 .. 414"), 20000);
-    osc->ch2Box->click();
+    osc->widgets().ch2Box->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("osc2chStart"), 10000);
     QTRY_VERIFY2_WITH_TIMEOUT(
-        near(readout(osc->freqLabel2), 500.0, 0.005) && near(readout(osc->vppLabel2), 1.0) &&
-            near(readout(osc->avgLabel2), 0.5),
-        qPrintable(osc->freqLabel2->text() + ", " + osc->vppLabel2->text()), 20000);
+        near(readout(osc->widgets().freqLabel2), 500.0, 0.005) &&
+            near(readout(osc->widgets().vppLabel2), 1.0) &&
+            near(readout(osc->widgets().avgLabel2), 0.5),
+        qPrintable(osc->widgets().freqLabel2->text() + ", " + osc->widgets().vppLabel2->text()),
+        20000);
     // One division right and two up of the centre at 400us/dz and 500mV/dz.
     QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
     QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
     QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
     // Cursors: Shift+left at the centre, Shift+right one division right and two up.
-    osc->timeCursorBox->click();
-    osc->voltCursorBox->click();
+    osc->widgets().timeCursorBox->click();
+    osc->widgets().voltCursorBox->click();
     QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(394, 286));
     QTest::mousePress(rig.window.get(), Qt::RightButton, Qt::ShiftModifier, QPoint(458, 158));
-    QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->cursorFreqLabel), 2500.0, 0.01) &&
-                                  near(readout(osc->cursorVoltLabel1), 1.0, 0.01),
-                              qPrintable(osc->cursorVoltLabel1->text()), 10000);
+    QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->widgets().cursorFreqLabel), 2500.0, 0.01) &&
+                                  near(readout(osc->widgets().cursorVoltLabel1), 1.0, 0.01),
+                              qPrintable(osc->widgets().cursorVoltLabel1->text()), 10000);
 }
 
 void TestE2e::generatorLoopsBackToTheScope() {
@@ -131,13 +136,13 @@ void TestE2e::generatorLoopsBackToTheScope() {
     w.tabBar()->setCurrentIndex(MainWindow::GenPage);
     QTRY_VERIFY_WITH_TIMEOUT(rig.traced({"genStart", "setFreq 62 512"}), 10000); // 1000 Hz
     // 2000 mV of the full-scale sine reaches the device clipped, not wrapped.
-    w.findChild<QSpinBox*>(QStringLiteral("gainBox"))->setValue(2000);
+    w.genPage()->widgets().gainBox->setValue(2000);
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("sendGenChannel 2047 min -2048 max 2047"), 10000);
 
     // "I(x-1/2)" is 1 for the first half of the period and 0 for the second.
-    choose(w.findChild<QComboBox*>(QStringLiteral("typeBox")), gen::Function);
-    w.findChild<QPlainTextEdit*>(QStringLiteral("exprEdit"))->setPlainText("I(x-1/2)");
-    w.findChild<QPushButton*>(QStringLiteral("generateButton"))->click();
+    choose(w.genPage()->widgets().typeBox, gen::Function);
+    w.genPage()->widgets().exprEdit->setPlainText("I(x-1/2)");
+    w.genPage()->widgets().generateButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("sendGenChannel 2047 min 0 max 2047"), 10000);
 
     // Looped back into channel 1: a square from 0 V up, in the frames and on the plot.
@@ -153,8 +158,8 @@ void TestE2e::spectrumPeakInItsBin() {
     EmuWindow rig(MainWindow::AnPage);
     QVERIFY(rig.ready());
     Analizator* page = rig.window->anPage();
-    choose(page->spanBox(), 7); // 2.5kHz/dz: 32 samples per division, fs = 80 kHz
-    choose(page->rangeBox(), 4);
+    choose(page->widgets().taBox, 7); // 2.5kHz/dz: 32 samples per division, fs = 80 kHz
+    choose(page->widgets().vaBox, 4);
     QTRY_VERIFY_WITH_TIMEOUT(rig.traced({"setTimeBase 7", "setGain1 4"}), 10000);
     // A sine over the whole table at 32 MHz / 8 / 512 = 7812.5 Hz: bin 7812.5 * 1024 / 80000.
     int table[512];
@@ -188,11 +193,11 @@ void TestE2e::logicCaptureOnEachEdge() {
     QVERIFY(rig.ready());
     QTRY_VERIFY_WITH_TIMEOUT(rig.traced({"laStart", "setLAtimebase 7"}), 10000);
     AnalizatorLog* page = rig.window->laPage();
-    page->trigBox[channel]->setCurrentIndex(condition);
-    page->zoomBox->setValue(2); // one drawn point per captured byte
-    page->startButton->click();
+    page->widgets().trigBox[channel]->setCurrentIndex(condition);
+    page->widgets().zoomBox->setValue(2); // one drawn point per captured byte
+    page->widgets().startButton->click();
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setLAstart"), 10000);
-    QTRY_COMPARE_WITH_TIMEOUT(page->startButton->text(), QStringLiteral("Start"), 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(page->widgets().startButton->text(), QStringLiteral("Start"), 20000);
 
     // The chosen edge of the chosen channel sits exactly at the device's trigger sample.
     const int trigger = emu::LogicCapture::preTrigger;
@@ -210,8 +215,9 @@ void TestE2e::logicCaptureOnEachEdge() {
     // A click on the trigger sample reads its value and its time at 20 kSPS.
     QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier,
                       QPoint(Graph::left + 2 * trigger, 200));
-    QTRY_COMPARE(page->valueLabel->text(), QStringLiteral("Value: %1").arg(at));
-    QCOMPARE(page->timeLabel->text(), QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
+    QTRY_COMPARE(page->widgets().valueLabel->text(), QStringLiteral("Value: %1").arg(at));
+    QCOMPARE(page->widgets().timeLabel->text(),
+             QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
 }
 
 // The device vanishes part-way through a frame: the window closes the port, and once the device

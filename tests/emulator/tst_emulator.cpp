@@ -1,10 +1,10 @@
 // zrv-emu as the program's test device: its command decoder finds its way back after garbage and
 // cut-short commands, and each kind of damage it does to the stream leaves the window running,
 // its accumulator within the cap, and a good frame shown again afterwards.
-#include "buffer.h"
+#include "device/buffer.h"
+#include "device/thread.h"
 #include "emulator/decoder.h"
 #include "emuwindow.h"
-#include "thread.h"
 
 #include <QLabel>
 #include <QtTest>

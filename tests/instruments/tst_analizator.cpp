@@ -1,8 +1,8 @@
 // The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
 // against a literal version, THD+N on known signals, and the bytes its controls send.
-#include "analizator.h"
+#include "instruments/spectrum/analizator.h"
+#include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
-#include "spectrum.h"
 
 #include <QCheckBox>
 #include <QScrollBar>
@@ -47,7 +47,8 @@ void literalButterflies(double* re, double* im, int m, const double* table, int 
     }
     for (int s = 0; s < m; ++s) {
         const int span = n / (1 << (s + 1));
-        for (int g = 0, k = 0; g < (1 << s); ++g, k = reverse(reverse(k, m - 1) + 1, m - 1)) {
+        for (int g = 0, k = 0; g < (1 << s);
+             ++g, k = core::reverse(core::reverse(k, m - 1) + 1, m - 1)) {
             const double sn = table[k], cs = table[k + quarter];
             for (int u = 2 * span * g; u < 2 * span * g + span; ++u) {
                 const int l = u + span;
@@ -104,11 +105,11 @@ void TestAnalizator::matchesPlainDft() {
         const double want = std::norm(ref[k]);
         lowerHalf += k < 512 ? want : 0.0;
         QVERIFY2(std::abs(power[k] - want) <= 1e-4 * peak &&
-                     std::abs(decabel(power[k] / want)) < 0.01,
+                     std::abs(core::decabel(power[k] / want)) < 0.01,
                  qPrintable(QString("bin %1: %2 vs %3").arg(k).arg(power[k]).arg(want)));
-        QCOMPARE(im[k], decabel(power[k]));
+        QCOMPARE(im[k], core::decabel(power[k]));
     }
-    QVERIFY(std::abs(total - decabel(lowerHalf)) < 1e-3);
+    QVERIFY(std::abs(total - core::decabel(lowerHalf)) < 1e-3);
 }
 
 // Every size from 2 to 1024 points: each takes its own mix of vector and scalar stages.
@@ -116,7 +117,7 @@ void TestAnalizator::sameBitsAsOneButterflyAtATime() {
     const std::vector<double> table = pageTable();
     for (int m = 1; m <= 10; ++m) {
         std::vector<double> re = noise(110), im(1024, 5.0), re2 = re, im2 = im;
-        windowedButterflies(re.data(), im.data(), m, table.data(), 1024);
+        core::windowedButterflies(re.data(), im.data(), m, table.data(), 1024);
         literalButterflies(re2.data(), im2.data(), m, table.data(), 1024);
         QVERIFY2(re == re2 && im == im2, qPrintable(QString::number(1 << m)));
     }
@@ -138,7 +139,7 @@ void TestAnalizator::thdnOfKnownSignals() {
     const std::vector<double> table = pageTable();
     std::vector<double> power = sine(bin, 20000.0, harmonic), im(1024);
     const double total = Analizator::fft(power.data(), im.data(), 10, table.data(), 1024);
-    const double got = thdn(power.data(), 512, total);
+    const double got = core::thdn(power.data(), 512, total);
     QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
 }
 
@@ -150,13 +151,15 @@ void TestAnalizator::bytesSent_data() {
     };
     row("start", "CAU0AS>A", [](Analizator& a) { a.start(); });
     // Spans from 10Hz/dz (time base 14) to 62.5kHz/dz (time base 2).
-    row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.spanBox(), 0); });
-    row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.spanBox(), 12); });
-    row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.rangeBox(), 3); });
-    row("span and range, then start", "S4AU<ACAU<AS4A",
-        [](Analizator& a) { choose(a.spanBox(), 12), choose(a.rangeBox(), 6), a.start(); });
-    row("offset and max hold send nothing", "",
-        [](Analizator& a) { a.offsetBar()->setValue(-50), a.maxHoldBox()->setChecked(true); });
+    row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.widgets().taBox, 0); });
+    row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.widgets().taBox, 12); });
+    row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.widgets().vaBox, 3); });
+    row("span and range, then start", "S4AU<ACAU<AS4A", [](Analizator& a) {
+        choose(a.widgets().taBox, 12), choose(a.widgets().vaBox, 6), a.start();
+    });
+    row("offset and max hold send nothing", "", [](Analizator& a) {
+        a.widgets().xPosBar->setValue(-50), a.widgets().holdBox->setChecked(true);
+    });
 }
 
 void TestAnalizator::bytesSent() {

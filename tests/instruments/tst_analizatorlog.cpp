@@ -1,6 +1,6 @@
 // The logic analyser page: the bytes its controls send. The trigger record names each channel's
 // condition in three masks: edge, level, and polarity for High and Rising.
-#include "analizatorlog.h"
+#include "instruments/logic/analizatorlog.h"
 #include "linerig.h"
 
 #include <QPushButton>
@@ -25,14 +25,16 @@ void TestAnalizatorLog::bytesSent_data() {
         QTest::newRow(name) << a << QByteArray(b);
     };
     row("start: mode, 20KSPS, no trigger", "IY>[000000", [](AnalizatorLog& p) { p.start(); });
-    row("rate 200SPS", "YJ", [](AnalizatorLog& p) { choose(p.rateBox, 13); });
+    row("rate 200SPS", "YJ", [](AnalizatorLog& p) { choose(p.widgets().rateBox, 13); });
     row("ch0 rising, then ch7 high", "[020002[02@0@2", [](AnalizatorLog& p) {
-        p.trigBox[0]->setCurrentIndex(3), p.trigBox[7]->setCurrentIndex(2);
+        p.widgets().trigBox[0]->setCurrentIndex(3), p.widgets().trigBox[7]->setCurrentIndex(2);
     });
-    row("ch3 falling", "[0@0000", [](AnalizatorLog& p) { p.trigBox[3]->setCurrentIndex(4); });
-    row("ch5 low", "[004000", [](AnalizatorLog& p) { p.trigBox[5]->setCurrentIndex(1); });
-    row("start, force", "OQ",
-        [](AnalizatorLog& p) { p.startButton->click(), p.startButton->click(); });
+    row("ch3 falling", "[0@0000",
+        [](AnalizatorLog& p) { p.widgets().trigBox[3]->setCurrentIndex(4); });
+    row("ch5 low", "[004000", [](AnalizatorLog& p) { p.widgets().trigBox[5]->setCurrentIndex(1); });
+    row("start, force", "OQ", [](AnalizatorLog& p) {
+        p.widgets().startButton->click(), p.widgets().startButton->click();
+    });
 }
 
 void TestAnalizatorLog::bytesSent() {

@@ -1,8 +1,8 @@
 // The generator page: the shapes it synthesises, and the bytes it sends: the frequency plan as
 // divider and points, and its table read back from the wire as the device reads it (12-bit offset
 // binary in two 7/5-bit halves, each shifted up by one).
-#include "generator.h"
-#include "gensynth.h"
+#include "instruments/generator/generator.h"
+#include "instruments/generator/gensynth.h"
 #include "linerig.h"
 
 #include <QSpinBox>
@@ -76,9 +76,9 @@ void TestGenerator::bytesSent_data() {
         QTest::newRow(name) << a << QByteArray(b) << first;
     };
     const auto setHz = [](int hz) {
-        return [hz](Generator& g, QWidget& host) {
+        return [hz](Generator& g, QWidget&) {
             g.start();
-            host.findChild<QSpinBox*>("freqBox")->setValue(hz);
+            g.widgets().freqBox->setValue(hz);
         };
     };
     // setFreq: the divider's four nibbles, then the points' three, high first.
@@ -87,9 +87,9 @@ void TestGenerator::bytesSent_data() {
     row("440 Hz: (142, 512), same table length", "GM006L400KM00@L400", 2047, setHz(440));
     row("3000 Hz: (32, 332), a shorter table", "GM006L400KM004028HK", 2047, setHz(3000));
     row("1 Hz: (62500, 512)", "GM006L400KMN848400", 2047, setHz(1));
-    row("triangle", "GM006L400KK", -2048, [](Generator& g, QWidget& host) {
+    row("triangle", "GM006L400KK", -2048, [](Generator& g, QWidget&) {
         g.start();
-        choose(host.findChild<QComboBox*>("typeBox"), gen::Triangle);
+        choose(g.widgets().typeBox, gen::Triangle);
     });
 }
 

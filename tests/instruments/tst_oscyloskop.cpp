@@ -1,10 +1,10 @@
 // The oscilloscope page: the edge trigger and its modes on known signals, and the bytes each
 // control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus; here the
 // saved cursor span.)
+#include "instruments/oscilloscope/oscfile.h"
+#include "instruments/oscilloscope/osctrigger.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 #include "linerig.h"
-#include "oscfile.h"
-#include "osctrigger.h"
-#include "oscyloskop.h"
 
 #include <QCheckBox>
 #include <QSpinBox>
@@ -115,16 +115,19 @@ void TestOscyloskop::bytesSent_data() {
     };
     row("start, one channel", "CAS>AU0AW0A", [](Oscyloskop& o) { o.start(); });
     row("start, two channels", "EAS>AU0AW0A",
-        [](Oscyloskop& o) { o.ch2Box->setChecked(true), o.start(); });
-    row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.tBox, 0); });
-    row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.tBox, 12); });
-    row("CH1 V/div sends both gains", "U6AW0A", [](Oscyloskop& o) { choose(o.vBox1, 3); });
-    row("CH2 V/div sends both gains", "U0AW<A", [](Oscyloskop& o) { choose(o.vBox2, 6); });
+        [](Oscyloskop& o) { o.widgets().ch2Box->setChecked(true), o.start(); });
+    row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.widgets().tBox, 0); });
+    row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.widgets().tBox, 12); });
+    row("CH1 V/div sends both gains", "U6AW0A",
+        [](Oscyloskop& o) { choose(o.widgets().vBox1, 3); });
+    row("CH2 V/div sends both gains", "U0AW<A",
+        [](Oscyloskop& o) { choose(o.widgets().vBox2, 6); });
     row("two channels on and off", "EACA",
-        [](Oscyloskop& o) { o.ch2Box->click(), o.ch2Box->click(); });
+        [](Oscyloskop& o) { o.widgets().ch2Box->click(), o.widgets().ch2Box->click(); });
     row("trigger controls send nothing", "", [](Oscyloskop& o) {
-        choose(o.trigModeBox, 1), choose(o.trigEdgeBox, 1), choose(o.trigBandBox, 1);
-        o.trigLevelBox->setValue(500);
+        choose(o.widgets().trigModeBox, 1), choose(o.widgets().trigEdgeBox, 1),
+            choose(o.widgets().trigBandBox, 1);
+        o.widgets().trigLevelBox->setValue(500);
     });
 }
 

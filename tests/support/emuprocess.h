@@ -3,7 +3,8 @@
 // Only tests built next to zrv-emu get its path; elsewhere this header offers nothing.
 #ifdef ZRV_EMU_PATH
 
-#include "ustawienia.h"
+#include "app/settingsfile.h"
+#include "app/ustawienia.h"
 
 #include <QDir>
 #include <QFile>
@@ -78,14 +79,14 @@ inline QString emuLinkPath(const QString& name) {
 // settings.txt in the working folder naming `link` at the speed list's entry `speedIndex`
 // (3: 115 200 bit/s), so that a main window built afterwards opens it.
 inline bool writeEmuSettings(const QString& link, int speedIndex = 3) {
-    QFile f(QString::fromLatin1(Ustawienia::fileName));
+    QFile f(QString::fromLatin1(SettingsFile::fileName));
     if (!f.open(QIODevice::WriteOnly | QIODevice::Truncate))
         return false;
-    Ustawienia::Stored fields;
+    SettingsFile::Stored fields;
     fields.portName = link;
     fields.portSpeed = Ustawienia::speedCodeForIndex(speedIndex);
     fields.speedIndex = speedIndex;
-    const QByteArray line = Ustawienia::settingsLine(fields);
+    const QByteArray line = SettingsFile::line(fields);
     return f.write(line) == line.size();
 }
 

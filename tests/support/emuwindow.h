@@ -5,8 +5,8 @@
 #include "emuprocess.h"
 
 #ifdef ZRV_EMU_PATH
-#include "mainwindow.h"
-#include "zrvcom.h"
+#include "app/mainwindow.h"
+#include "device/zrvcom.h"
 
 #include <QPushButton>
 #include <QTabWidget>

@@ -2,9 +2,9 @@
 
 // A page's serial line for tests: a host window for the page, an open link on a pseudo-terminal,
 // and the bytes that went down the line.
-#include "buffer.h"
+#include "device/buffer.h"
+#include "device/zrvcom.h"
 #include "ptypair.h"
-#include "zrvcom.h"
 
 #include <QComboBox>
 #include <QWidget>

@@ -1,0 +1,427 @@
+#include "instruments/generator/generator.h"
+
+#include "device/statusnote.h"
+#include "device/zrvcom.h"
+#include "instruments/generator/genfile.h"
+#include "instruments/generator/mmlwidget.h"
+#include "instruments/instrumentlog.h"
+#include "instruments/readout.h"
+#include "plot/graph.h"
+
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QSpinBox>
+#include <QTextCursor>
+#include <algorithm>
+#include <array>
+
+int buff_gen[512];
+
+namespace {
+// One period of wt in the expression's table: 2 pi to five decimals, as the tables always had.
+constexpr double wtPeriod = 6.28318;
+// Preview colours: end of the master period, master table, played table.
+const QColor periodColour(20, 80, 60);
+const QColor masterColour(100, 100, 20);
+const QColor outputColour(20, 30, 240);
+
+template <typename W> W* place(W* widget, const char* name, QRect geometry) {
+    widget->setObjectName(QLatin1String(name));
+    widget->setGeometry(geometry);
+    return widget;
+}
+} // namespace
+
+Generator::Generator(QWidget* host, int* outTab) : Page(host), outTab(outTab) {
+    createSignalControls();
+    createExpressionControls();
+    createFileControls();
+    // Nothing can be sent before the port opens; only the arrow step stays settable.
+    for (QWidget* w : controls())
+        w->setEnabled(w == ui.mulBox);
+    hide();
+}
+
+QList<QWidget*> Generator::controls() const {
+    return {ui.freqBox,   ui.mulBox,    ui.gainBox,   ui.typeBox,        ui.dutyBox,
+            ui.offsetBox, ui.freqLabel, ui.exprEdit,  ui.generateButton, ui.xFromBox,
+            ui.xToBox,    ui.xLabel,    ui.mmlScroll, ui.openButton,     ui.saveButton};
+}
+
+QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max, int value,
+                             const QString& suffix) {
+    auto* box = place(new QSpinBox(host), name, geometry);
+    box->setRange(min, max);
+    box->setValue(value);
+    box->setSuffix(suffix);
+    return box;
+}
+
+// Frequency, amplitude, shape, duty and offset along the bottom of the window.
+void Generator::createSignalControls() {
+    ui.freqBox = spinBox("freqBox", {100, 580, 110, 20}, gen::minFreq, gen::maxFreq, 1000,
+                         QStringLiteral("Hz"));
+    connect(ui.freqBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fSlot);
+    ui.mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString());
+    ui.mulBox->setPrefix(QStringLiteral("x10^"));
+    connect(ui.mulBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fMulSlot);
+    ui.gainBox =
+        spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain, QStringLiteral("mV"));
+    connect(ui.gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
+
+    ui.typeBox = place(new QComboBox(host), "typeBox", {480, 580, 110, 20});
+    ui.typeBox->addItems({QStringLiteral("sine"), QStringLiteral("square"),
+                          QStringLiteral("triangle"), QStringLiteral("white noise"),
+                          QStringLiteral("pink noise"), QStringLiteral("arbitrary"),
+                          QStringLiteral("function")});
+    connect(ui.typeBox, QOverload<int>::of(&QComboBox::activated), this, &Generator::typeSlot);
+
+    ui.dutyBox = spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"));
+    connect(ui.dutyBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::dSlot);
+    ui.offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"));
+    connect(ui.offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
+
+    ui.freqLabel =
+        place(new QLabel(QStringLiteral("Freq: 0Hz"), host), "freqLabel", {838, 100, 200, 20});
+}
+
+// The expression editor, its x range and the formula view, on the right.
+void Generator::createExpressionControls() {
+    ui.mmlScroll = place(new QScrollArea(host), "mmlScroll", {798, 260, 220, 100});
+    ui.mmlWidget = new MmlWidget;
+    ui.mmlWidget->setObjectName(QStringLiteral("mmlWidget"));
+    ui.mmlWidget->setGeometry(0, 0, MmlWidget::minWidth, MmlWidget::minHeight);
+    ui.mmlScroll->setWidget(ui.mmlWidget);
+
+    ui.xLabel = place(new QLabel(QStringLiteral("XE"), host), "xLabel", {818, 360, 20, 20});
+    for (QDoubleSpinBox** box : {&ui.xFromBox, &ui.xToBox}) {
+        const bool from = box == &ui.xFromBox;
+        *box = place(new QDoubleSpinBox(host), from ? "xFromBox" : "xToBox",
+                     {from ? 838 : 918, 360, 80, 20});
+        (*box)->setRange(-1000000, 1000000);
+        (*box)->setValue(from ? 0.0 : 1.0);
+        connect(*box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
+                &Generator::xFuncSlot);
+    }
+
+    ui.exprEdit = place(new QPlainTextEdit(host), "exprEdit", {818, 400, 190, 60});
+    connect(ui.exprEdit, &QPlainTextEdit::textChanged, this, &Generator::mathFuncTextSlot);
+    ui.generateButton = place(new QPushButton(QStringLiteral("Generate"), host), "generateButton",
+                              {838, 470, 100, 20});
+    connect(ui.generateButton, &QPushButton::clicked, this, &Generator::mathFuncSlot);
+}
+
+void Generator::createFileControls() {
+    ui.openButton =
+        place(new QPushButton(QStringLiteral("OPEN"), host), "openButton", {880, 510, 100, 20});
+    connect(ui.openButton, &QPushButton::clicked, this, &Generator::openSlot);
+    ui.saveButton =
+        place(new QPushButton(QStringLiteral("SAVE"), host), "saveButton", {880, 540, 100, 20});
+    connect(ui.saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
+}
+
+void Generator::hide() {
+    Page::hide();
+    drawArbRelease();
+}
+
+void Generator::drawGraph(Buffer*, bool) {
+    drawGraph(0, 0);
+}
+
+QString Generator::pointerReadout(QPoint p) const {
+    const QPoint c = Graph::fromCentre(p);
+    const double X = c.x(), Y = c.y();
+    // A frequency of 0 cannot be set; guard anyway so the readout never divides by it.
+    const double t = freq > 0 ? X * 5 / 2560 / freq : 0.0;
+    return QStringLiteral("  T: ") + Readout::format(t) + "s\n" + QStringLiteral("  U: ") +
+           Readout::format(Y * 488 / 100000) + "V";
+}
+
+void Generator::enable() {
+    for (QWidget* w : std::initializer_list<QWidget*>{ui.freqBox, ui.gainBox, ui.typeBox,
+                                                      ui.dutyBox, ui.offsetBox, ui.freqLabel,
+                                                      ui.openButton, ui.saveButton, ui.mmlScroll})
+        w->setEnabled(true);
+}
+
+void Generator::start() {
+    if (com)
+        com->genStart();
+    if (!tableSent)
+        last = Params{};
+    fSlot();
+    typeSlot();
+    gSlot();
+}
+
+void Generator::upload() {
+    if (!com)
+        return;
+    com->sendGenChannel(outTab);
+    tableSent = true;
+}
+
+void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
+    const int d = gen::dutyPoints(duty);
+    switch (type) {
+    case gen::Sine:
+        gen::synthSine(wave, dcShift);
+        break;
+    case gen::Square:
+        gen::synthSquare(wave, d, dcShift);
+        break;
+    case gen::Triangle:
+        gen::synthTriangle(wave, d, dcShift);
+        break;
+    case gen::WhiteNoise:
+    case gen::PinkNoise:
+        if (noiseType != type) {
+            noiseSeed = noiseSeed * 1664525u + 1013904223u;
+            gen::synthNoise(noiseShape, type == gen::PinkNoise, noiseSeed);
+            noiseType = type;
+        }
+        gen::applyOffset(noiseShape, wave, dcShift);
+        break;
+    case gen::Arbitrary:
+        gen::shiftArbitrary(wave, dcShift);
+        break;
+    case gen::Function:
+        // Evaluated before resampling, so that the one upload carries the current expression.
+        refreshBuff();
+        break;
+    default:
+        break;
+    }
+    if (tabs > 0)
+        gen::resample(wave, outTab, tabs, gain);
+
+    const Params now{tabs, type, gain, d, dcShift};
+    if (now != last || type == gen::Function) {
+        upload();
+        host->update();
+    }
+    last = now;
+}
+
+void Generator::refreshBuff() {
+    const double xFrom = ui.xFromBox->value(), xTo = ui.xToBox->value();
+    for (int i = 0; i < gen::tableSize; ++i) {
+        values[Scriptcalc::wtEntry] = float(wtPeriod * i * (1.0 / gen::tableSize));
+        values[Scriptcalc::xEntry] = float((xTo - xFrom) * i * (1.0 / gen::tableSize) + xFrom);
+        wave[i] = gen::tableValue(calc.calculateRPN(rpn, values));
+    }
+}
+
+void Generator::drawGraph(int x0, int y0) {
+    paintPreview(host, x0, y0);
+}
+
+void Generator::paintPreview(QPaintDevice* target, int x0, int y0) {
+    Graph graph(target);
+    graph.svWindow();
+    graph.cursorV(gen::tableSize, periodColour);
+    gen::previewMaster(wave, plot);
+    graph.signal2x(plot, masterColour);
+    if (x0 < gen::previewSize) {
+        gen::previewOutput(outTab, tabs, x0, y0, plot);
+        graph.signal2x(plot, outputColour);
+    }
+}
+
+void Generator::fMulSlot() {
+    int step = 1;
+    for (int m = ui.mulBox->value(); m > 0; --m)
+        step *= 10;
+    ui.freqBox->setSingleStep(step);
+}
+
+void Generator::fSlot() {
+    freq = ui.freqBox->value();
+    const gen::FreqPlan plan = gen::planFrequency(freq);
+    tabs = plan.tabs;
+    divider = plan.divider;
+    ui.freqLabel->setText(QStringLiteral("Freq: ") + QString::number(plan.achieved) +
+                          QStringLiteral("Hz"));
+    if (com)
+        com->setFreq(divider, tabs);
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::typeSlot() {
+    type = ui.typeBox->currentIndex();
+    const bool function = type == gen::Function;
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui.exprEdit, ui.xFromBox, ui.xToBox, ui.xLabel})
+        w->setEnabled(function);
+    ui.generateButton->setEnabled(function && canGenerate());
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::gSlot() {
+    gain = ui.gainBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::dSlot() {
+    duty = ui.dutyBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::oSlot() {
+    dcShift = ui.offsetBox->value();
+    bufChange(tabs, type, gain, duty, dcShift);
+}
+
+// Blank text would only give a flat line, and text the checker refuses has no defined meaning:
+// neither is generated.
+bool Generator::canGenerate() {
+    const QString text = ui.exprEdit->toPlainText();
+    return !text.trimmed().isEmpty() && calc.syntaxCheck(text);
+}
+
+void Generator::mathFuncSlot() {
+    if (canGenerate())
+        drawFunc();
+}
+
+// Removes every line break from the editor; true if there was one (the user pressed Enter, or
+// pasted several lines). The removal joins the edit that brought the breaks in, so that one
+// undo takes back both.
+bool Generator::joinLines() {
+    const QString text = ui.exprEdit->toPlainText();
+    if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+        return false;
+    joiningLines = true;
+    // Document positions match the plain text one to one, a block break counting as one.
+    QTextCursor cursor(ui.exprEdit->document());
+    cursor.joinPreviousEditBlock();
+    for (int i = text.size() - 1; i >= 0; --i) {
+        if (text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r')) {
+            cursor.setPosition(i);
+            cursor.deleteChar();
+        }
+    }
+    cursor.endEditBlock();
+    joiningLines = false;
+    return true;
+}
+
+void Generator::mathFuncTextSlot() {
+    if (joiningLines)
+        return;
+    const bool enter = joinLines();
+    const bool ok = canGenerate();
+    ui.generateButton->setEnabled(ok);
+    // Until the text is generated the view shows an older formula: dim it and say why.
+    ui.mmlWidget->setStale(true);
+    ui.mmlScroll->setToolTip(
+        ok ? tr("Formula last generated; press Generate (or Enter) for the new "
+                "text")
+           : tr("Not a valid expression; the formula shown is the last one "
+                "generated"));
+    if (enter && ok)
+        drawFunc();
+}
+
+void Generator::xFuncSlot() {
+    if (canGenerate())
+        drawFunc();
+}
+
+void Generator::drawFunc() {
+    std::fill(outTab, outTab + gen::tableSize, 0);
+    const QString text = ui.exprEdit->toPlainText();
+    char infix[Scriptcalc::infixSize] = {};
+    calc.expressToInfix(text, infix, values);
+    qCDebug(lcGen) << text;
+    qCDebug(lcGen) << infix;
+
+    QString message;
+    int line = 0, column = 0;
+    ui.mmlWidget->setContent(calc.presentExpress(infix, values), &message, &line, &column);
+    ui.mmlWidget->resize(
+        ui.mmlWidget->sizeHint().expandedTo(QSize(MmlWidget::minWidth, MmlWidget::minHeight)));
+    ui.mmlWidget->setStale(false);
+    ui.mmlScroll->setToolTip(tr("The expression being generated"));
+
+    calc.infixToRPN(reinterpret_cast<const unsigned char*>(infix), rpn);
+    qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
+
+    bufChange(tabs, gen::Function, gain, 50, dcShift);
+    host->update();
+}
+
+void Generator::drawArb(QMouseEvent* event) {
+    const QPoint p = event->pos();
+    if (type != gen::Arbitrary || event->buttons() != Qt::LeftButton)
+        return;
+    if (!Graph::contains(p))
+        return;
+    const int px = p.x() - Graph::left;
+    const int v = Graph::fromCentre(p).y() * 8; // 8 table counts per pixel
+    wave[px % gen::tableSize] = v;
+    host->update();
+    if (lastX >= 0)
+        lineArb(wave, tabs, lastX, lastY, px, v);
+    lastX = px;
+    lastY = v;
+    bufChange(tabs, gen::Arbitrary, gain, 50, 0);
+}
+
+void Generator::drawArbRelease() {
+    if (lastX >= 0)
+        upload();
+    lastX = -1;
+}
+
+bool Generator::loadFile(const QString& path) {
+    // Read into the master table only once the file is known to open: a mistyped name must not
+    // replace what the device is playing with silence.
+    int table[gen::tableSize];
+    bool number = false;
+    if (!core::readGenFile(path, table, &number)) {
+        StatusNote::say(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
+        return false;
+    }
+    // A picture or a binary holds no number at all: not a table, so nothing changes.
+    if (!number) {
+        StatusNote::say(QStringLiteral("Not a waveform file: ") + QFileInfo(path).fileName());
+        return false;
+    }
+    std::copy(table, table + gen::tableSize, wave);
+    type = gen::Arbitrary;
+    ui.typeBox->setCurrentIndex(gen::Arbitrary);
+    bufChange(tabs, gen::Arbitrary, gain, 50, 0);
+    upload();
+    host->update();
+    return true;
+}
+
+bool Generator::saveFile(const QString& path) const {
+    if (core::writeGenFile(path, wave))
+        return true;
+    StatusNote::unableToSave(path);
+    return false;
+}
+
+void Generator::openSlot() {
+    const QString name =
+        QFileDialog::getOpenFileName(host, tr("Open file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        loadFile(name);
+}
+
+void Generator::saveSlot() {
+    const QString name =
+        QFileDialog::getSaveFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    if (!name.isEmpty())
+        saveFile(name);
+}

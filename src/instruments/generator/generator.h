@@ -1,0 +1,146 @@
+#pragma once
+
+#include "calc/scriptcalc.h"
+#include "instruments/generator/gensynth.h"
+#include "instruments/page.h"
+
+class QComboBox;
+class QDoubleSpinBox;
+class QLabel;
+class QMouseEvent;
+class QPaintDevice;
+class QPlainTextEdit;
+class QPushButton;
+class QScrollArea;
+class QSpinBox;
+class MmlWidget;
+
+// The generator's output table: 512 12-bit signed values, uploaded to the device.
+extern int buff_gen[512];
+
+// The function and arbitrary-waveform generator page. Its controls are children of the host
+// window; it paints its preview on the host.
+class Generator : public Page {
+    Q_OBJECT
+public:
+    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
+    // tests reach them.
+    struct Widgets {
+        QSpinBox* freqBox;
+        QSpinBox* mulBox;
+        QSpinBox* gainBox;
+        QComboBox* typeBox;
+        QSpinBox* dutyBox;
+        QSpinBox* offsetBox;
+        QPushButton* openButton;
+        QPushButton* saveButton;
+        QLabel* freqLabel;
+        QLabel* xLabel;
+        QPlainTextEdit* exprEdit;
+        QPushButton* generateButton;
+        QDoubleSpinBox* xFromBox;
+        QDoubleSpinBox* xToBox;
+        MmlWidget* mmlWidget;
+        QScrollArea* mmlScroll;
+    };
+    const Widgets& widgets() const { return ui; }
+
+    Generator(QWidget* host, int* outTab);
+
+    // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
+    void hide() override;
+    void enable() override;
+    void start() override;
+    void drawGraph(Buffer* frame, bool newFrame) override;
+    void drawGraph(int x0, int y0);
+    void mouseMove(QMouseEvent* event) override { drawArb(event); }
+    void mouseRelease(QMouseEvent*) override { drawArbRelease(); }
+    QString pointerReadout(QPoint p) const override;
+    // The fifteen controls the page shows and hides; the formula view shows inside its scroll
+    // area.
+    QList<QWidget*> controls() const override;
+    void drawArb(QMouseEvent* event);
+    void drawArbRelease();
+
+    // Rebuilds the master and output tables and uploads the output table when a parameter
+    // changed since the last call (always for the expression type).
+    void bufChange(int tabs, int type, int gain, int duty, int dcShift);
+    // Evaluates the generated expression over one period into the master table.
+    void refreshBuff();
+    // The preview of drawGraph, on any paint device of the host's size.
+    void paintPreview(QPaintDevice* target, int x0, int y0);
+
+    // Generator files. Loading makes the table the arbitrary shape and uploads it; a file that
+    // cannot be opened changes and sends nothing. Both return false when the file failed.
+    bool loadFile(const QString& path);
+    bool saveFile(const QString& path) const;
+
+    const int* masterTable() const { return wave; }
+    int tableLength() const { return tabs; }
+    int clockDivider() const { return divider; }
+    int waveType() const { return type; }
+
+    // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
+    // until the page first applies its frequency.
+    int freq = 1000;
+    int* outTab;
+
+private slots:
+    void fMulSlot();
+    void fSlot();
+    void typeSlot();
+    void gSlot();
+    void dSlot();
+    void oSlot();
+    void mathFuncSlot();
+    void mathFuncTextSlot();
+    void xFuncSlot();
+    void openSlot();
+    void saveSlot();
+
+private:
+    void createSignalControls();
+    void createExpressionControls();
+    void createFileControls();
+    QSpinBox* spinBox(const char* name, QRect geometry, int min, int max, int value,
+                      const QString& suffix);
+    bool canGenerate();
+    void drawFunc();
+    void upload();
+    bool joinLines();
+
+    Scriptcalc calc;
+    int tabs = gen::tableSize;
+    int divider = 200;
+    int type = gen::Sine;
+    int duty = 50;
+    int gain = gen::unityGain;
+    int dcShift = 0;
+    int lastX = -1, lastY = 0;
+    unsigned char rpn[Scriptcalc::rpnSize] = {};
+    float values[Scriptcalc::valueCount] = {};
+    int wave[gen::tableSize] = {};
+
+    // Parameters of the previous bufChange (duty as points); all 0 before the first, so the
+    // first call always uploads.
+    struct Params {
+        int tabs = 0, type = 0, gain = 0, dutyPoints = 0, dcShift = 0;
+        bool operator!=(const Params& o) const {
+            return tabs != o.tabs || type != o.type || gain != o.gain ||
+                   dutyPoints != o.dutyPoints || dcShift != o.dcShift;
+        }
+    } last;
+
+    // Noise keeps one realisation per type, so that other controls only rescale and shift it.
+    int noiseShape[gen::tableSize] = {};
+    int noiseType = -1;
+    uint32_t noiseSeed = 0x2545F491u;
+
+    int plot[gen::previewSize] = {};
+    bool joiningLines = false;
+    // No table has gone to a port yet: the first start sends one even when the controls were
+    // set (by the user or from the remembered settings) before the port opened.
+    bool tableSent = false;
+
+    Widgets ui;
+};

@@ -1,0 +1,51 @@
+#include "instruments/generator/genfile.h"
+
+#include "instruments/generator/gensynth.h"
+#include "instruments/textfile.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <algorithm>
+#include <climits>
+
+namespace {
+// A real table file is a few kilobytes; past this much text (say a device node or a huge binary
+// picked by mistake) the rest of the table stays 0.
+constexpr qint64 maxScanBytes = 4 * 1024 * 1024;
+} // namespace
+
+namespace core {
+
+bool writeGenFile(const QString& path, const int* wave) {
+    QByteArray text;
+    text.reserve(gen::tableSize * 7);
+    for (int i = 0; i < gen::tableSize; ++i) {
+        text.append(QByteArray::number(wave[i]));
+        text.append('\n');
+    }
+    return TextFile::save(path, text);
+}
+
+bool readGenFile(const QString& path, int* wave, bool* anyNumber) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    TextFile::IntegerReader::Options options;
+    options.policy = TextFile::IntegerReader::TextAsZero;
+    options.maxScanBytes = maxScanBytes;
+    options.skipByteOrderMark = true;
+    TextFile::IntegerReader reader(file, options);
+    int values[gen::tableSize] = {};
+    bool number = false;
+    qint64 value = 0;
+    for (int count = 0; count < gen::tableSize && reader.next(&value); ++count) {
+        number = number || reader.wasNumber();
+        values[count] = int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
+    }
+    if (anyNumber)
+        *anyNumber = number;
+    std::copy(values, values + gen::tableSize, wave);
+    return true;
+}
+
+} // namespace core

@@ -1,3 +1,0 @@
-#include "genlog.h"
-
-Q_LOGGING_CATEGORY(lcGen, "zrv.gen", QtInfoMsg)

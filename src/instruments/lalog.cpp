@@ -1,3 +1,0 @@
-#include "lalog.h"
-
-Q_LOGGING_CATEGORY(lcLa, "zrv.la", QtInfoMsg)

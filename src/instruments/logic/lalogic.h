@@ -1,0 +1,52 @@
+#pragma once
+
+#include "device/buffer.h"
+#include "device/trigger.h"
+
+#include <QString>
+#include <cstdint>
+
+// Computations of the logic analyser page that need no window: trigger conditions, the display
+// series built from a logic frame, and the cursor readouts.
+namespace LaLogic {
+constexpr int channels = 8;
+constexpr int captureBytes = logicFrameBytes; // one byte per sample
+constexpr int positions = 2048;               // display positions, two per captured byte
+constexpr int maxStart = 1984;                // last first-visible position of the offset bar
+constexpr int maxZoom = 24;                   // pixels per sample
+constexpr int rates = 14;
+constexpr int initialRate = 7; // "20KSPS", what the rate box shows at start
+constexpr int noData = -1200;  // trace value below the plot: nothing is drawn there
+
+// Trace levels of channel n in quarter pixels above the centre line; channel 0 is on top and
+// each further channel one 64 px division lower.
+constexpr int highLevel(int n) {
+    return 950 - 256 * n;
+}
+constexpr int lowLevel(int n) {
+    return 840 - 256 * n;
+}
+
+// Trigger box entries, in box order.
+enum Condition { DontCare = 0, Low, High, Rising, Falling, conditionCount };
+
+// Sample period in ns of a rate index; indices outside 0..13 are clamped.
+int samplePeriodNs(int rate);
+
+// Rewrites the bits of `channel` in all three bytes of `t` for a trigger box index; an index
+// that is no condition leaves the channel's bits as they are.
+void setCondition(Trigger& t, int channel, int index);
+
+// Fills out[n][i] (channel n, drawn point i) from the captured bytes: point i shows position
+// start + 4i/zoom, position p shows byte p/2. Returns the byte under the cursor column
+// (position start + 2*cursor/zoom), or -1 past the data. zoom below 1 counts as 1.
+int fillSeries(const uint8_t* bytes /* captureBytes */, int (*out)[positions], int start, int zoom,
+               int cursor);
+
+// Cursor time in microseconds, single precision: the samples from the start of the capture to
+// the cursor times the sample period of the rate.
+float cursorTime(int xPos, int zoom, int cursorX, int rate);
+
+QString timeText(float t);
+QString valueText(int v);
+} // namespace LaLogic

@@ -1,3 +1,0 @@
-#include "osclog.h"
-
-Q_LOGGING_CATEGORY(lcOsc, "zrv.osc", QtInfoMsg)
