@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Breaks the program on purpose, one user-visible fault at a time, and checks that the test suite
+fails for each: apply, rebuild, run CTest (stopping at the first failure), revert.
+
+    scripts/deliberate-faults.py [BUILD_DIR] [NAME_PREFIX...]
+
+BUILD_DIR defaults to build (configured by scripts/test.sh). Prints CAUGHT or SURVIVED per fault; exits 1
+when a fault survives. A fault whose text no longer matches the code is reported, not skipped silently."""
+import os, subprocess, sys
+
+FAULTS = [
+    ('01 frame delimiter', 'src/device/thread.cpp',
+     "const int e = rx.indexOf('e', s + 1);",
+     "const int e = rx.indexOf('f', s + 1);"),
+    ('02 setFreq nibbles swapped', 'src/device/zrvcom.cpp',
+     'nibbleByte(a >> 12), nibbleByte(a >> 8),',
+     'nibbleByte(a >> 8), nibbleByte(a >> 12),'),
+    ('03 trigger off-by-one', 'src/instruments/oscilloscope/osctrigger.cpp',
+     'const int start = idx - pre;',
+     'const int start = idx - pre + 1;'),
+    ('04 cursor readout unit', 'src/instruments/oscilloscope/oscyloskop.cpp',
+     'value(OscScale::volts(gain1, units)) + "V");',
+     'value(OscScale::volts(gain1, units)) + "mV");'),
+    ('04b readout unit', 'src/instruments/readout.cpp',
+     "return QString::number(x / 1000, 'f', 3) + QLatin1String(thousandUnit);",
+     "return QString::number(x / 1000, 'f', 3) + QLatin1String(unit);"),
+    ('05b oscfile reader clamp dropped', 'src/instruments/oscilloscope/oscfile.cpp',
+     'out[count++] = int(std::clamp<qint64>(number, -32768, 32767));',
+     'out[count++] = int(number);'),
+    ('05c saved span index', 'src/instruments/oscilloscope/oscfile.cpp',
+     'const int index = lo / 2 + (k * (hi - lo)) / 1024;',
+     'const int index = lo / 2 + (k * (hi - lo)) / 2048;'),
+    ('06 default speed', 'src/app/ustawienia.cpp',
+     'speedBox->setCurrentIndex(3);',
+     'speedBox->setCurrentIndex(2);'),
+    ('07 transform sign', 'src/instruments/spectrum/analizator.cpp',
+     'sinTab[k] = std::sin(3.14159 * 2 * k / 1024);',
+     'sinTab[k] = -std::sin(3.14159 * 2 * k / 1024);'),
+    ('08 cos is sin', 'src/calc/scriptcalceval.cpp',
+     're = float(std::cos(double(re)));',
+     're = float(std::sin(double(re)));'),
+    ('09 logic trigger polarity', 'src/instruments/logic/lalogic.cpp',
+     'const bool polarity = index == High || index == Rising;',
+     'const bool polarity = index == High || index == Falling;'),
+    ('10 triangle shape', 'src/instruments/generator/gensynth.cpp',
+     'i <= d ? (i * 65536) / d - 32768',
+     'i <= d ? (i * 32768) / d - 32768'),
+    ('11 settings field order', 'src/app/settingsfile.cpp',
+     "out->portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();",
+     "out->portSpeed = word.section(QLatin1Char('#'), 3, 3).toInt();"),
+    ('12 decoder no resync', 'emulator/decoder.cpp',
+     '    letter = 0;\n    needed = 0;\n    closingA = false;\n    sink(broken);',
+     '    needed = 0;\n    closingA = false;\n    sink(broken);'),
+    ('13 unplug not closed', 'src/app/mainwindow.cpp',
+     '    if (!connected)\n        return;\n    closePort();',
+     '    if (!connected)\n        return;'),
+    ('14 span/time-base entry', 'src/instruments/oscilloscope/oscscale.h',
+     'return timeBases - 1 - index;',
+     'return timeBases - 2 - index;'),
+    ('15 logic channel order', 'src/instruments/logic/lalogic.cpp',
+     'out[n][i] = (byte >> n) & 1u ?',
+     'out[n][i] = (byte >> (7 - n)) & 1u ?'),
+    ('16 sample byte order', 'src/plot/graph.cpp',
+     'uint16_t(buffer->data[2 * i] | (buffer->data[2 * i + 1] << 8));',
+     'uint16_t(buffer->data[2 * i + 1] | (buffer->data[2 * i] << 8));'),
+    ('17 table offset binary', 'src/device/zrvcom.cpp',
+     '(unsigned(table[i]) + 2048u) & 0xFFFu;',
+     '(unsigned(table[i]) + 2047u) & 0xFFFu;'),
+    ('18 precedence', 'src/calc/scriptcalceval.cpp',
+     "return c == '*' || c == '/' || c == '%';\n}",
+     "return c == '/' || c == '%';\n}"),
+]
+
+
+def main():
+    top = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    build = sys.argv[1] if len(sys.argv) > 1 else os.path.join(top, "build")
+    only = sys.argv[2:]
+    survived = False
+    for name, path, old, new in FAULTS:
+        if only and not any(name.startswith(o) for o in only):
+            continue
+        path = os.path.join(top, path)
+        text = open(path).read()
+        if text.count(old) != 1:
+            print(f"{name}: does not apply ({text.count(old)} matches)", flush=True)
+            survived = True
+            continue
+        open(path, "w").write(text.replace(old, new))
+        try:
+            if subprocess.run(["cmake", "--build", build, "-j2"], capture_output=True).returncode:
+                print(f"{name}: does not build", flush=True)
+                survived = True
+                continue
+            run = subprocess.run(["ctest", "--test-dir", build, "-j2", "--stop-on-failure"],
+                                 capture_output=True, text=True)
+            print(f"{name}: {'CAUGHT' if run.returncode else 'SURVIVED'}", flush=True)
+            survived |= run.returncode == 0
+        finally:
+            open(path, "w").write(text)
+    subprocess.run(["cmake", "--build", build, "-j2"], capture_output=True)
+    sys.exit(1 if survived else 0)
+
+
+if __name__ == "__main__":
+    main()
