@@ -2,15 +2,16 @@
 
 #include "app/mainwindow.h"
 #include "device/status.h"
+#include "device/statusnote.h"
 #include "instruments/page.h"
 #include "instruments/textfile.h"
 
 #include <QAction>
+#include <QBuffer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 #include <QPixmap>
-#include <QSaveFile>
 
 namespace {
 // "name (*.sr)" -> "sr"
@@ -59,11 +60,11 @@ bool Exporter::exportData(const QString& path) {
     bool known = false;
     const QByteArray bytes = pageData(QFileInfo(path).suffix().toLower(), &known);
     if (!known) {
-        sts = tr("Unknown export format: %1").arg(name);
+        StatusNote::say(tr("Unknown export format: %1").arg(name));
         return false;
     }
     if (bytes.isEmpty() || !TextFile::save(path, bytes)) {
-        sts = tr("Unable to write %1").arg(name);
+        StatusNote::say(tr("Unable to write %1").arg(name));
         return false;
     }
     sts = tr("Exported %1").arg(name);
@@ -72,10 +73,15 @@ bool Exporter::exportData(const QString& path) {
 
 bool Exporter::savePicture(const QString& path) {
     const QString name = QFileInfo(path).fileName();
-    QSaveFile file(path);
-    const bool saved =
-        file.open(QIODevice::WriteOnly) && window->grab().save(&file, "PNG") && file.commit();
-    sts = saved ? tr("Saved %1").arg(name) : tr("Unable to write %1").arg(name);
+    QByteArray png;
+    QBuffer buffer(&png);
+    // Encoded first, then written the way every file is, so a failed write keeps an old picture.
+    const bool saved = buffer.open(QIODevice::WriteOnly) && window->grab().save(&buffer, "PNG") &&
+                       TextFile::save(path, png);
+    if (saved)
+        sts = tr("Saved %1").arg(name);
+    else
+        StatusNote::say(tr("Unable to write %1").arg(name));
     return saved;
 }
 

@@ -1,5 +1,7 @@
 #include "instruments/page.h"
 
+#include <QFileDialog>
+
 namespace {
 void setAll(const QList<QWidget*>& widgets, void (QWidget::*set)(bool), bool on) {
     for (QWidget* w : widgets)
@@ -30,4 +32,12 @@ void Page::drawGraph(Buffer*, bool) {}
 QByteArray Page::exportData(const QString&, bool* known) const {
     *known = false;
     return {};
+}
+
+QString Page::askOpenTextFile() {
+    return QFileDialog::getOpenFileName(host, tr("Open file"), QString(), tr("Text files (*.txt)"));
+}
+
+QString Page::askSaveTextFile() {
+    return QFileDialog::getSaveFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
 }

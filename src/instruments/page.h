@@ -48,4 +48,10 @@ public:
 
     QWidget* host;
     ZRVCom* com = nullptr;
+
+protected:
+    // The dialogs of the pages' waveform text files, over the host window; empty when the user
+    // cancels.
+    QString askOpenTextFile();
+    QString askSaveTextFile();
 };

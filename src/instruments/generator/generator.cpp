@@ -10,7 +10,6 @@
 
 #include <QComboBox>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMouseEvent>
@@ -413,15 +412,13 @@ bool Generator::saveFile(const QString& path) const {
 }
 
 void Generator::openSlot() {
-    const QString name =
-        QFileDialog::getOpenFileName(host, tr("Open file"), QString(), tr("Text files (*.txt)"));
+    const QString name = askOpenTextFile();
     if (!name.isEmpty())
         loadFile(name);
 }
 
 void Generator::saveSlot() {
-    const QString name =
-        QFileDialog::getSaveFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    const QString name = askSaveTextFile();
     if (!name.isEmpty())
         saveFile(name);
 }

@@ -12,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QFileDialog>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPushButton>
@@ -463,15 +462,13 @@ int Oscyloskop::loadWaveform(const QString& path) {
 }
 
 void Oscyloskop::openSlot() {
-    const QString name =
-        QFileDialog::getOpenFileName(this, tr("Open file"), QString(), tr("Text files (*.txt)"));
+    const QString name = askOpenTextFile();
     if (!name.isEmpty())
         loadWaveform(name);
 }
 
 void Oscyloskop::saveSlot() {
-    const QString name =
-        QFileDialog::getSaveFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    const QString name = askSaveTextFile();
     if (!name.isEmpty())
         saveWaveform(name);
 }
