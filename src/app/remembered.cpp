@@ -3,6 +3,7 @@
 #include "app/mainwindow.h"
 #include "device/statusnote.h"
 #include "instruments/generator/generator.h"
+#include "instruments/generator/gensynth.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/spectrum/analizator.h"
@@ -22,8 +23,6 @@
 namespace {
 // Longer text is no expression anyone typed; it would only slow the start down.
 constexpr int maxExpression = 4096;
-// Generator types with nothing to restore from: the drawn table is not kept.
-constexpr int arbitraryType = 5, functionType = 6;
 
 // The generator's spin boxes and their keys.
 using GenSpin = QSpinBox* Generator::Widgets::*;
@@ -101,11 +100,12 @@ void restoreGenerator(const QSettings& s, const Generator& gen) {
     if (expression.size() <= maxExpression)
         u.exprEdit->setPlainText(expression);
     int type = 0;
-    if (!readInt(s, QStringLiteral("gen/type"), 0, functionType, &type) || type == arbitraryType)
+    // A drawn table is not kept: an arbitrary type has nothing to restore from.
+    if (!readInt(s, QStringLiteral("gen/type"), 0, gen::Function, &type) || type == gen::Arbitrary)
         return;
     // A function is generated first, as by "Generate"; a text the check refuses stays unplayed.
     QPushButton* generate = u.generateButton;
-    if (type == functionType && generate->isEnabled())
+    if (type == gen::Function && generate->isEnabled())
         emit generate->clicked(false);
     QComboBox* typeBox = u.typeBox;
     typeBox->setCurrentIndex(type);
