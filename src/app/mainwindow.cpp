@@ -25,7 +25,9 @@
 #include <QTabWidget>
 
 namespace {
-const QRect statusRect(798, 2, 226, 20);
+// From past the last tab to the window's right edge (px); texts are right-aligned, so a short one
+// stands where the plot's right border ends.
+const QRect statusRect(540, 2, 480, 20);
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
                                  "Ustawienia"};
@@ -64,6 +66,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     statusLabel = new QLabel(sts, this);
     statusLabel->setMinimumSize(100, 20);
     statusLabel->setGeometry(statusRect);
+    statusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 
     pages = {osc = new Oscyloskop(this), gen = new Generator(this, buff_gen),
              an = new Analizator(this), la = new AnalizatorLog(this),

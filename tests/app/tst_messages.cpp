@@ -16,6 +16,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
 #include <csignal>
@@ -23,11 +24,14 @@
 namespace {
 // The user's changes on every page, made before the port opens.
 void changeEveryPage(MainWindow& w) {
-    w.oscPage()->widgets().ch2Box->setChecked(true),
-        emit w.oscPage()->widgets().ch2Box->clicked(true);
-    auto* type = w.genPage()->widgets().typeBox;
-    type->setCurrentIndex(1), emit type->activated(1);
-    w.anPage()->widgets().taBox->setCurrentIndex(2), emit w.anPage()->widgets().taBox->activated(2);
+    w.oscPage()->widgets().ch2Box->setChecked(true);
+    emit w.oscPage()->widgets().ch2Box->clicked(true);
+    const std::pair<QComboBox*, int> picks[] = {{w.genPage()->widgets().typeBox, 1},
+                                                {w.anPage()->widgets().taBox, 2}};
+    for (const auto& [box, index] : picks) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    }
     w.laPage()->widgets().trigBox[2]->setCurrentIndex(3);
 }
 
@@ -58,8 +62,10 @@ void run(QByteArrayList& sent, void (*change)(MainWindow&) = nullptr) {
         change(r.w);
     r.w.portToggle()->click();
     sent << r.pty.drain(300);
-    for (int page = 1; page <= 3; ++page)
-        r.w.tabBar()->setCurrentIndex(page), sent << r.pty.drain(300);
+    for (int page = 1; page <= 3; ++page) {
+        r.w.tabBar()->setCurrentIndex(page);
+        sent << r.pty.drain(300);
+    }
     QCOMPARE(r.w.windowTitle(), "ZRV - " + r.pty.slavePath() + " - open");
     const QString lock = lockFileOf(r.pty.slavePath());
     QVERIFY2(!lock.isEmpty(), "the open port holds a lock file");
@@ -88,7 +94,8 @@ private slots:
         QFETCH(int, kind);
         QFETCH(QString, expected);
         Rig r;
-        r.w.portToggle()->click(), r.pty.drain(300);
+        r.w.portToggle()->click();
+        r.pty.drain(300);
         const QString nowhere = dir.filePath(QStringLiteral("no/such/folder/"));
         Generator& gen = *r.w.genPage();
         const int before[2] = {gen.masterTable()[100], gen.waveType()};
@@ -131,7 +138,9 @@ private slots:
         QCOMPARE(w.status()->text(), QStringLiteral("Closed")); // never blank
         w.tabBar()->setCurrentIndex(page);
         const QRect line = w.status()->geometry();
-        QVERIFY(!QRect(w.tabBar()->mapTo(&w, QPoint()), w.tabBar()->size()).intersects(line));
+        QTabBar* bar = w.tabBar()->tabBar();
+        const QRect lastTab = bar->tabRect(bar->count() - 1);
+        QVERIFY(!QRect(bar->mapTo(&w, lastTab.topLeft()), lastTab.size()).intersects(line));
         for (QWidget* c : w.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
             QVERIFY2(c == w.status() || c == w.centralWidget() || !c->isVisible() ||
                          !c->geometry().intersects(line),
@@ -139,7 +148,9 @@ private slots:
         for (const char* text :
              {"Closed", "Open", "closed", "Unable to open", "Device lost: /dev/ttyUSB0",
               "Oscyloskop", "Generator", "Analizator", "Analizator st. log.", "Ustawienia",
-              "Unable to save waveform.txt", "Not a waveform file: picture.png"}) {
+              "Unable to save waveform.txt", "Not a waveform file: picture.png",
+              "Nothing to export yet", "This page has no data to export", "Exported capture.vcd",
+              "Unknown export format: capture.xls", "Unable to write capture.png"}) {
             sts = QLatin1String(text);
             QTRY_COMPARE(w.status()->text(), sts);
             QVERIFY(w.status()->fontMetrics().horizontalAdvance(sts) <=
