@@ -54,10 +54,24 @@ void EmulatorLoop::readCommands() {
     }
 }
 
+size_t EmulatorLoop::dueBytes(int64_t t) const {
+    if (sendNs <= 0 || t >= sendStart + sendNs)
+        return pending.size();
+    if (t <= sendStart)
+        return 0;
+    return size_t(double(pending.size()) * double(t - sendStart) / double(sendNs));
+}
+
+void EmulatorLoop::send(int64_t t, int64_t onLineNs) {
+    sendStart = t;
+    sendNs = onLineNs;
+    lineFreeAt = t + onLineNs;
+}
+
 void EmulatorLoop::writePending() {
-    while (written < pending.size()) {
-        const ssize_t n =
-            ::write(link.master(), pending.data() + written, pending.size() - written);
+    const size_t due = dueBytes(now());
+    while (written < due) {
+        const ssize_t n = ::write(link.master(), pending.data() + written, due - written);
         if (n > 0) {
             written += size_t(n);
             counts.bytes += n;
@@ -79,6 +93,8 @@ void EmulatorLoop::writePending() {
         }
         return;
     }
+    if (written < pending.size())
+        return; // the rest is still on the line
     counts.frames += pendingFrames;
     pendingFrames = 0;
     pending.clear();
@@ -111,7 +127,7 @@ void EmulatorLoop::nextBytes(int64_t t) {
         const int64_t count = std::min(noEndLeft, slice);
         plan.noEndBytes(size_t(count), pending);
         noEndLeft -= count;
-        lineFreeAt = t + Device::lineNs(int(count), baud());
+        send(t, Device::lineNs(int(count), baud()));
         return;
     }
     if (!device.takeFrame(t, baud(), frame))
@@ -122,9 +138,10 @@ void EmulatorLoop::nextBytes(int64_t t) {
     noEndLeft = step.noEndBytes;
     // A burst is sent as fast as the reader takes it; anything else holds the line for as long
     // as its bytes take at the line speed.
-    const int onLine =
-        step.faulted && step.kind == Fault::Burst ? int(frame.size()) : int(pending.size());
-    lineFreeAt = t + Device::lineNs(onLine, baud());
+    const bool burst = step.faulted && step.kind == Fault::Burst;
+    send(t, burst ? 0 : Device::lineNs(int(pending.size()), baud()));
+    if (burst)
+        lineFreeAt = t + Device::lineNs(int(frame.size()), baud());
     if (step.faulted) {
         ++counts.faults;
         trace(std::string("fault ") + FaultConfig::name(step.kind) + " " +
@@ -159,8 +176,16 @@ void EmulatorLoop::comeBack() {
 int64_t EmulatorLoop::waitNs(int64_t t) const {
     if (backAt >= 0)
         return std::max<int64_t>(0, backAt - t);
-    if (!pending.empty())
-        return unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
+    if (!pending.empty()) {
+        if (written < dueBytes(t))
+            return unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
+        // The next step of bytes that the line lets out.
+        const size_t step = std::max<size_t>(64, size_t(stepNs / Device::lineNs(1, baud())));
+        const size_t next = std::min(pending.size(), written + step);
+        const int64_t at =
+            sendStart + int64_t(double(sendNs) * double(next) / double(pending.size()));
+        return std::max<int64_t>(0, at - t);
+    }
     if (noEndLeft > 0)
         return std::max<int64_t>(0, lineFreeAt - t);
     if (silent)
@@ -185,7 +210,8 @@ void EmulatorLoop::run(const volatile std::sig_atomic_t& stop, const sigset_t& w
         t = now();
         const int64_t wait = waitNs(t);
         const bool lineUp = backAt < 0;
-        pollfd p{lineUp ? link.master() : -1, short(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
+        const bool blocked = !pending.empty() && written < dueBytes(t);
+        pollfd p{lineUp ? link.master() : -1, short(POLLIN | (blocked ? POLLOUT : 0)), 0};
         timespec timeout{};
         timeout.tv_sec = time_t(wait / 1000000000);
         timeout.tv_nsec = long(wait % 1000000000);

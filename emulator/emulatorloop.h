@@ -25,8 +25,11 @@ class EmulatorLoop {
 public:
     // Frames that nobody reads for this long are dropped, as a real line would lose them.
     static constexpr int64_t unreadLimitNs = 2000000000;
-    // The stream without "e" goes out in slices of this length, at the line speed.
+    // The stream without "e" is made in slices of this length.
     static constexpr int64_t sliceNs = 10000000;
+    // Bytes leave at the line speed, written in steps of at least this long (and 64 bytes), so
+    // that a frame's last byte arrives when a real line would bring it.
+    static constexpr int64_t stepNs = 1000000;
 
     EmulatorLoop(PtyLink& link, Device& device, const Options& options);
 
@@ -40,6 +43,10 @@ private:
     int baud() const;
     void readCommands();
     void writePending();
+    // Pending bytes that have left the line by `t`, at its speed.
+    size_t dueBytes(int64_t t) const;
+    // Queues `bytes` on the line from `t` on, taking `onLineNs` (0: as fast as they are read).
+    void send(int64_t t, int64_t onLineNs);
     void fallSilentWhenDone();
     void nextBytes(int64_t t);
     void vanish(int64_t t);
@@ -55,6 +62,8 @@ private:
     std::vector<uint8_t> pending;
     std::vector<uint8_t> frame;
     size_t written = 0;
+    int64_t sendStart = 0; // the pending bytes went on the line then
+    int64_t sendNs = 0;    // and take this long on it
     int64_t blockedSince = -1;
     int pendingFrames = 0;    // good frames in `pending`, counted once written
     bool vanishAfter = false; // drop the line once `pending` is out

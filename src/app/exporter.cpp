@@ -1,9 +1,8 @@
 #include "app/exporter.h"
 
 #include "app/mainwindow.h"
-#include "device/status.h"
-#include "device/statusnote.h"
 #include "instruments/page.h"
+#include "instruments/status.h"
 #include "instruments/textfile.h"
 
 #include <QAction>
@@ -40,7 +39,8 @@ QStringList Exporter::filters() const {
 }
 
 void Exporter::sayNoData() {
-    sts = filters().isEmpty() ? tr("This page has no data to export") : tr("Nothing to export yet");
+    window->statusLine()->show(filters().isEmpty() ? tr("This page has no data to export")
+                                                   : tr("Nothing to export yet"));
 }
 
 bool Exporter::hasData() const {
@@ -60,14 +60,14 @@ bool Exporter::exportData(const QString& path) {
     bool known = false;
     const QByteArray bytes = pageData(QFileInfo(path).suffix().toLower(), &known);
     if (!known) {
-        StatusNote::say(tr("Unknown export format: %1").arg(name));
+        window->statusLine()->fail(tr("Unknown export format: %1").arg(name));
         return false;
     }
     if (bytes.isEmpty() || !TextFile::save(path, bytes)) {
-        StatusNote::say(tr("Unable to write %1").arg(name));
+        window->statusLine()->fail(tr("Unable to write %1").arg(name));
         return false;
     }
-    sts = tr("Exported %1").arg(name);
+    window->statusLine()->show(tr("Exported %1").arg(name));
     return true;
 }
 
@@ -79,9 +79,9 @@ bool Exporter::savePicture(const QString& path) {
     const bool saved = buffer.open(QIODevice::WriteOnly) && window->grab().save(&buffer, "PNG") &&
                        TextFile::save(path, png);
     if (saved)
-        sts = tr("Saved %1").arg(name);
+        window->statusLine()->show(tr("Saved %1").arg(name));
     else
-        StatusNote::say(tr("Unable to write %1").arg(name));
+        window->statusLine()->fail(tr("Unable to write %1").arg(name));
     return saved;
 }
 

@@ -1,26 +1,20 @@
 #include "app/mainwindow.h"
 
-#include "app/applog.h"
 #include "app/exporter.h"
 #include "app/remembered.h"
-#include "app/tooltips.h"
 #include "app/ustawienia.h"
-#include "device/buffer.h"
-#include "device/status.h"
-#include "device/statusnote.h"
+#include "device/frame.h"
+#include "device/thread.h"
 #include "device/zrvcom.h"
 #include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/page.h"
 #include "instruments/spectrum/analizator.h"
-#include "plot/graph.h"
+#include "instruments/status.h"
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QMouseEvent>
-#include <QPaintEvent>
-#include <QPainter>
 #include <QPushButton>
 #include <QTabWidget>
 
@@ -31,15 +25,6 @@ const QRect statusRect(540, 2, 480, 20);
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
                                  "Ustawienia"};
-
-// Sum of a frame's body bytes: names the frame in the log, so a reader can tell which one was
-// drawn (the emulator prints the same sum for the frames it sends).
-quint32 byteSum(const Buffer& frame) {
-    quint32 sum = 0;
-    for (int i = 0; i < frame.length; ++i)
-        sum += frame.data[i];
-    return sum;
-}
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -48,7 +33,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     windowFont.setWeight(QFont::Normal);
     setFont(windowFont);
     setMinimumSize(1028, 612);
-    setAttribute(Qt::WA_OpaquePaintEvent); // see paintEvent
 
     central = new QWidget(this);
     tabs = new QTabWidget(central);
@@ -62,25 +46,28 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::tabSlot);
 
     // The strip right of the tab row is free on every page, so no control ever covers the text.
-    sts = QStringLiteral("Closed");
-    statusLabel = new QLabel(sts, this);
+    statusText = new Status(this);
+    statusLabel = new QLabel(this);
     statusLabel->setMinimumSize(100, 20);
     statusLabel->setGeometry(statusRect);
     statusLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    connect(statusText, &Status::changed, this, &MainWindow::showStatus);
+    statusText->show(QStringLiteral("Closed"));
 
-    pages = {osc = new Oscyloskop(this), gen = new Generator(this, buff_gen),
-             an = new Analizator(this), la = new AnalizatorLog(this),
-             settings = new Ustawienia(this)};
-    for (Page* page : pages)
-        if (page != osc)
-            page->hide();
-
-    QPalette green;
-    green.setColor(QPalette::All, QPalette::WindowText, QColor(0, 255, 0));
-    readoutLabel1 = new QLabel(this);
-    readoutLabel2 = new QLabel(this);
-    readoutLabel1->setPalette(green);
-    readoutLabel2->setPalette(green);
+    pages = {osc = new Oscyloskop(central, statusText), gen = new Generator(central, statusText),
+             an = new Analizator(central, statusText), la = new AnalizatorLog(central, statusText),
+             settings = new Ustawienia(central, statusText)};
+    for (Page* page : pages) {
+        // Nothing can be sent before the port opens; the settings page is the one to use then.
+        page->setEnabled(page == settings);
+        page->setVisible(page == osc);
+        if (page->plot())
+            connect(page->plot(), &PlotView::menuRequested, this,
+                    [this](const QPoint& at) { exports->showMenu(at); });
+    }
+    // Over the pages, which span the whole window: the tab row stays clickable.
+    tabs->raise();
+    connect(settings, &Ustawienia::portChanged, this, &MainWindow::updateTitle);
 
     portButton = new QPushButton(tr("Open port"), this);
     portButton->setGeometry(880, 580, 100, 20);
@@ -88,65 +75,56 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     // Before the port can open: the pages' start then sends the remembered values.
     Remembered::restore(*this);
-    app::applyTooltips(*this);
+    applyTooltips();
     updateTitle();
     exports = new Exporter(this);
-    startTimer(50);
 }
 
 MainWindow::~MainWindow() {
     if (connected && com)
         com->Close();
-    // The pages are not children of the window; their controls are, and go with it.
-    for (Page* page : pages)
-        delete page;
 }
 
-void MainWindow::timerEvent(QTimerEvent*) {
-    // A new frame changes only the plot; the pages' readouts repaint themselves when set.
-    if (bufReady)
-        update(Graph::plotRect());
+void MainWindow::applyTooltips() {
+    portButton->setToolTip(tr("Open or close the serial port named on the Ustawienia page"));
+    for (Page* page : pages) {
+        if (!page->plot())
+            continue;
+        page->plot()->readout1()->setToolTip(
+            tr("Pointer: time (T) or frequency (F) at the pointer"));
+        page->plot()->readout2()->setToolTip(
+            tr("Pointer: voltage (U), or level in dB against full scale (U/Uz)"));
+    }
+    const char* const names[] = {"Oscilloscope", "Function and arbitrary-waveform generator",
+                                 "Spectrum analyser", "Logic analyser",
+                                 "Settings: serial port and line speed"};
+    for (int i = 0; i < tabs->count(); ++i)
+        tabs->setTabToolTip(i, tr(names[i]));
+}
+
+QLabel* MainWindow::readout1() const {
+    return currentPage()->plot() ? currentPage()->plot()->readout1() : nullptr;
+}
+
+QLabel* MainWindow::readout2() const {
+    return currentPage()->plot() ? currentPage()->plot()->readout2() : nullptr;
+}
+
+void MainWindow::showStatus(const QString& text) {
     // Elided only when a long path would not fit; the whole text is in the tooltip and the log.
-    if (statusLabel->toolTip() != sts) {
-        statusLabel->setToolTip(sts);
-        statusLabel->setText(
-            statusLabel->fontMetrics().elidedText(sts, Qt::ElideMiddle, statusLabel->width()));
-    }
-    updateTitle();
-    for (Page* page : pages)
-        page->tick();
-}
-
-void MainWindow::paintEvent(QPaintEvent* event) {
-    // The window paints its own background (it is marked opaque): an instrument page covers the
-    // plot completely, so filling it first with the window colour would be wasted on every frame.
-    const bool pageDrawsPlot = currentPage()->coversPlot();
-    {
-        QPainter painter(this);
-        painter.setClipRegion(pageDrawsPlot ? event->region() - Graph::plotRect()
-                                            : event->region());
-        painter.fillRect(rect(), palette().window());
-    }
-    // Repaints of the controls alone (a readout's new text) leave the plot and the frame flag
-    // alone: the frame is still drawn, by the next paint that covers the plot.
-    if (!event->region().intersects(Graph::plotRect()))
-        return;
-    if (bufReady)
-        qCDebug(lcApp).nospace() << "frame on screen: " << buff.length << " bytes, sum "
-                                 << byteSum(buff);
-    currentPage()->drawGraph(&buff, bufReady);
-    bufReady = false;
+    statusLabel->setToolTip(text);
+    statusLabel->setText(
+        statusLabel->fontMetrics().elidedText(text, Qt::ElideMiddle, statusLabel->width()));
 }
 
 void MainWindow::tabSlot() {
     const int index = tabs->currentIndex();
     if (index < 0 || index >= pageCount)
         return;
-    sts = QString::fromLatin1(pageNames[index]);
+    statusText->show(QString::fromLatin1(pageNames[index]));
     closeRecentDevice();
     currentDevice = index;
     openNewDevice();
-    update();
 }
 
 void MainWindow::openNewDevice() {
@@ -156,7 +134,13 @@ void MainWindow::openNewDevice() {
 }
 
 void MainWindow::closeRecentDevice() {
+    // Nothing is sent to the device; the page only stops expecting its frames.
+    currentPage()->stop();
     currentPage()->hide();
+}
+
+void MainWindow::frameArrived(const Frame& frame) {
+    currentPage()->takeFrame(frame);
 }
 
 void MainWindow::comSlot() {
@@ -168,9 +152,12 @@ void MainWindow::comSlot() {
 
 void MainWindow::closePort() {
     connected = false;
+    currentPage()->stop();
     com->Close();
+    statusText->show(QStringLiteral("closed"));
     portButton->setText(tr("Open port"));
-    settings->enable();
+    settings->setEnabled(true);
+    updateTitle();
 }
 
 void MainWindow::openPort() {
@@ -182,21 +169,20 @@ void MainWindow::openPort() {
     com = std::move(fresh);
 
     openedPort = settings->getPortName();
-    if (!com->Open(openedPort, settings->getPortSpeed(), &buff)) {
-        sts = QStringLiteral("Unable to open");
+    if (!com->Open(openedPort, settings->getPortSpeed())) {
+        statusText->show(QStringLiteral("Unable to open"));
         connected = false;
         return;
     }
-    sts = QStringLiteral("Open");
+    statusText->show(QStringLiteral("Open"));
     com->setLostHandler([this] {
         // Deferred: the port is still inside its error signal here.
         QMetaObject::invokeMethod(this, &MainWindow::deviceLost, Qt::QueuedConnection);
     });
+    connect(com->receiver(), &Thread::frameReceived, this, &MainWindow::frameArrived);
     com->Start();
     for (Page* page : pages)
-        if (page != settings)
-            page->enable();
-    settings->disable();
+        page->setEnabled(page != settings);
     connected = true;
     portButton->setText(tr("Close port"));
     updateTitle();
@@ -208,7 +194,7 @@ void MainWindow::deviceLost() {
     if (!connected)
         return;
     closePort();
-    StatusNote::say(QStringLiteral("Device lost: ") + openedPort);
+    statusText->fail(QStringLiteral("Device lost: ") + openedPort);
 }
 
 void MainWindow::updateTitle() {
@@ -227,46 +213,4 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         closePort();
     Remembered::save(*this);
     event->accept();
-}
-
-void MainWindow::setTextPos(QMouseEvent* event) {
-    const QPoint p = event->pos();
-    if (!Graph::contains(p))
-        return;
-    const QStringList lines = currentPage()->pointerReadout(p).split(QLatin1Char('\n'));
-    if (lines.size() < 2)
-        return;
-    // Left of and above the pointer near the plot's right and bottom edges, so the text stays
-    // on the plot.
-    const QRect plot = Graph::plotRect();
-    const int labelX = p.x() < plot.right() - 100 ? p.x() : p.x() - 100;
-    const bool nearBottom = p.y() >= plot.bottom() - 35;
-    readoutLabel1->setGeometry(labelX, nearBottom ? p.y() - 30 : p.y(), 100, 15);
-    readoutLabel2->setGeometry(labelX, nearBottom ? p.y() - 10 : p.y() + 20, 100, 15);
-    readoutLabel1->setText(lines[0]);
-    readoutLabel2->setText(lines[1]);
-    readoutLabel1->show();
-    readoutLabel2->show();
-}
-
-void MainWindow::mousePressEvent(QMouseEvent* event) {
-    // The right button alone is no page's: it opens the export menu.
-    if (event->button() == Qt::RightButton && event->modifiers() == Qt::NoModifier &&
-        Graph::contains(event->pos())) {
-        exports->showMenu(event->globalPos());
-        return;
-    }
-    setTextPos(event);
-    currentPage()->mousePress(event);
-}
-
-void MainWindow::mouseMoveEvent(QMouseEvent* event) {
-    setTextPos(event);
-    currentPage()->mouseMove(event);
-}
-
-void MainWindow::mouseReleaseEvent(QMouseEvent* event) {
-    readoutLabel1->hide();
-    readoutLabel2->hide();
-    currentPage()->mouseRelease(event);
 }

@@ -13,11 +13,14 @@ class Analizator;
 class AnalizatorLog;
 class Ustawienia;
 class Page;
+class Status;
 class ZRVCom;
 class Exporter;
+struct Frame;
 
-// The program's only window: tab bar, status line, port button, pointer readout. It polls the
-// frame flag every 50 ms and has the current page paint onto it.
+// The program's only window: tab bar, status line, port button, and the five pages. It opens
+// and closes the link, hands every frame to the current page and switches pages; the pages
+// draw, measure and take the mouse themselves.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
@@ -29,9 +32,12 @@ public:
 
     QTabWidget* tabBar() const { return tabs; }
     QLabel* status() const { return statusLabel; }
+    // The one place of the status text.
+    Status* statusLine() const { return statusText; }
     QPushButton* portToggle() const { return portButton; }
-    QLabel* readout1() const { return readoutLabel1; }
-    QLabel* readout2() const { return readoutLabel2; }
+    // The pointer readout of the current page's plot (null on the settings page).
+    QLabel* readout1() const;
+    QLabel* readout2() const;
     Oscyloskop* oscPage() const { return osc; }
     Generator* genPage() const { return gen; }
     Analizator* anPage() const { return an; }
@@ -43,11 +49,6 @@ public:
     Exporter* exporter() const { return exports; }
 
 protected:
-    void timerEvent(QTimerEvent* event) override;
-    void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseMoveEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private slots:
@@ -57,18 +58,19 @@ private slots:
 private:
     void openNewDevice();
     void closeRecentDevice();
-    void setTextPos(QMouseEvent* event);
     void openPort();
     void closePort();
     void deviceLost();
+    void frameArrived(const Frame& frame);
+    void showStatus(const QString& text);
     void updateTitle();
+    void applyTooltips();
 
     QWidget* central;
     QTabWidget* tabs;
     QLabel* statusLabel;
-    QLabel* readoutLabel1;
-    QLabel* readoutLabel2;
     QPushButton* portButton;
+    Status* statusText;
     // The five pages in tab order; the named pointers point into the array.
     std::array<Page*, pageCount> pages{};
     Oscyloskop* osc;

@@ -1,7 +1,8 @@
 #include "app/ustawienia.h"
 
 #include "app/settingsfile.h"
-#include "device/statusnote.h"
+#include "instruments/controls.h"
+#include "instruments/status.h"
 #include "instruments/textfile.h"
 
 #include <QComboBox>
@@ -49,38 +50,41 @@ int Ustawienia::speedIndexOf(const QString& bits) {
 }
 
 void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
-    if (!name.isEmpty())
+    if (!name.isEmpty()) {
         portName = name;
+        emit portChanged();
+    }
     if (speedCodeForIndex(speedIndex) >= 0) {
         portSpeed = speedCodeForIndex(speedIndex);
         ui.speedBox->setCurrentIndex(speedIndex);
     }
 }
 
-Ustawienia::Ustawienia(QWidget* host) : Page(host) {
-    ui.speedBox = new QComboBox(host);
+Ustawienia::Ustawienia(QWidget* parent, Status* status) : Page(parent, status) {
+    ui.speedBox = new QComboBox(this);
     for (const char* entry : speedEntries)
         ui.speedBox->addItem(QString::fromLatin1(entry));
     ui.speedBox->setCurrentIndex(3);
     ui.speedBox->setGeometry(100, 100, 200, 20);
     connect(ui.speedBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsSpeedSlot);
 
-    ui.portBox = new QComboBox(host);
+    ui.portBox = new QComboBox(this);
     ui.portBox->setObjectName(QStringLiteral("RS232 PORT"));
     ui.portBox->setGeometry(100, 130, 200, 30);
     ui.portBox->clear();
     connect(ui.portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
 
-    ui.refreshButton = new QPushButton(tr("Refresh"), host);
+    ui.refreshButton = new QPushButton(tr("Refresh"), this);
     ui.refreshButton->setGeometry(320, 130, 80, 30);
     connect(ui.refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
 
+    Controls::tips({
+        {ui.speedBox, "Line speed, in bit/s"},
+        {ui.portBox, "Serial port of the device"},
+        {ui.refreshButton, "Look for serial ports again"},
+    });
     readSettings();
     getPorts();
-}
-
-QList<QWidget*> Ustawienia::controls() const {
-    return {ui.speedBox, ui.portBox, ui.refreshButton};
 }
 
 void Ustawienia::readSettings() {
@@ -103,8 +107,8 @@ void Ustawienia::readSettings() {
 void Ustawienia::writeSettings() {
     // A failed write (disk full) keeps the previous settings instead of leaving an empty file.
     const QByteArray line = SettingsFile::line({portName, portSpeed, ui.speedBox->currentIndex()});
-    if (!TextFile::save(filePath, line))
-        StatusNote::settingsUnwritable(QFileInfo(filePath).absoluteFilePath());
+    if (!TextFile::save(filePath, line) && status)
+        status->settingsUnwritable(QFileInfo(filePath).absoluteFilePath());
 }
 
 void Ustawienia::getPorts() {
@@ -127,6 +131,7 @@ void Ustawienia::rsNameSlot() {
     entry.chop(int(qstrlen(enumeratorSuffix)));
     portName = entry;
     writeSettings();
+    emit portChanged();
 }
 
 void Ustawienia::refreshSlot() {

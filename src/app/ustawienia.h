@@ -13,8 +13,7 @@ class QPushButton;
 class Ustawienia : public Page {
     Q_OBJECT
 public:
-    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
-    // tests reach them.
+    // The page's widgets, for the window and the tests.
     struct Widgets {
         QComboBox* speedBox;
         QComboBox* portBox;
@@ -25,14 +24,11 @@ public:
     // The file read and written; the program sets it at start, tests keep the working folder.
     static QString filePath;
 
-    explicit Ustawienia(QWidget* host);
+    Ustawienia(QWidget* parent, Status* status);
 
     QString getPortName() const { return portName; }
     int getPortSpeed() const { return portSpeed; }
 
-    // The plot area stays the window's own colour on this page.
-    bool coversPlot() const override { return false; }
-    QList<QWidget*> controls() const override;
     void readSettings();
     void writeSettings();
     void getPorts();
@@ -47,6 +43,10 @@ public:
     void useForThisRun(const QString& name, int speedIndex);
     // Device paths of the serial ports; replaceable so tests need no real ports.
     static std::function<QStringList()> portLister;
+
+signals:
+    // The port the next opening uses changed.
+    void portChanged();
 
 private slots:
     void rsSpeedSlot();

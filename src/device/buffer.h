@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-// One received frame body. `data` keeps bytes of older frames past `length`.
+// The body of the link's newest frame. `data` keeps bytes of older frames past `length`.
 struct Buffer {
     static constexpr int capacity = 32768;
     uint8_t data[capacity];
@@ -15,7 +15,5 @@ struct Buffer {
 constexpr int scopeFrameBytes = 2048;
 constexpr int logicFrameBytes = 1024;
 
-// The program's one sample buffer and its new-frame flag. Both are only touched on the GUI
-// thread (the frame cutter runs there), so they need no lock.
-extern Buffer buff;
-extern bool bufReady;
+// The 1024 signed 16-bit samples, low byte first, of a scope frame's 2048 body bytes.
+void samplesOfFrame(const uint8_t* data /* scopeFrameBytes */, int* out /* 1024 */);

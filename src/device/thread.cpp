@@ -1,10 +1,13 @@
 #include "device/thread.h"
 
+#include "device/clock.h"
+
 #include <QIODevice>
+#include <algorithm>
 #include <cstring>
 
-Thread::Thread(QIODevice* port, Buffer* buffer, ZRVCom* com)
-    : QThread(nullptr), port(port), buffer(buffer), com(com) {}
+Thread::Thread(QIODevice* port, Buffer* lastFrame, ZRVCom* com)
+    : QThread(nullptr), port(port), lastFrame(lastFrame), com(com) {}
 
 void Thread::run() {
     // Nothing to do off the GUI thread; stay alive until the link is closed.
@@ -27,11 +30,15 @@ int bodyStart(const QByteArray& rx, int s, int e) {
 }
 } // namespace
 
-bool Thread::cutFrames(QByteArray& rx, Buffer* target) {
-    if (rx.size() > rxCap)
+int Thread::cutFrames(QByteArray& rx, const std::function<void(int, int)>& each,
+                      qint64* dropped) {
+    qint64 thrown = 0;
+    if (rx.size() > rxCap) {
+        thrown += rx.size() - rxCap;
         rx.remove(0, rx.size() - rxCap);
-    int newest = -1, newestLength = 0; // start and length of the newest body that fits
-    int consumed = 0;                  // index of the last closing "e"
+    }
+    int delivered = 0;
+    int consumed = 0; // bytes up to and including the last closing "e"
     for (;;) {
         const int s = rx.indexOf('s', consumed);
         if (s < 0)
@@ -40,25 +47,96 @@ bool Thread::cutFrames(QByteArray& rx, Buffer* target) {
         if (e < 0)
             break;
         const int start = bodyStart(rx, s, e);
+        // What lies before the body since the last frame is noise.
+        thrown += start - 1 - consumed;
         if (e - start <= Buffer::capacity) {
-            newest = start;
-            newestLength = e - start;
+            each(start, e - start);
+            ++delivered;
+        } else {
+            thrown += e - start;
         }
-        consumed = e;
+        consumed = e + 1;
     }
-    if (newest >= 0) {
-        std::memcpy(target->data, rx.constData() + newest, size_t(newestLength));
-        target->length = newestLength;
-        target->frameSize = 2048;
-    }
-    // The closing "e" stays in front; the next search starts at the next "s".
     if (consumed > 0)
         rx.remove(0, consumed);
-    return newest >= 0;
+    if (dropped)
+        *dropped += thrown;
+    return delivered;
+}
+
+void Thread::mark(qint64 at) {
+    if (markUsed == markCount) {
+        // Merge the two oldest reads: their bytes then came no later than the later of them.
+        marks[0] = marks[1];
+        std::memmove(marks + 1, marks + 2, sizeof(Mark) * size_t(markCount - 2));
+        --markUsed;
+    }
+    marks[markUsed++] = {rxData.size(), at};
+}
+
+qint64 Thread::arrivalOf(int index) const {
+    for (int k = 0; k < markUsed; ++k)
+        if (index < marks[k].end)
+            return marks[k].at;
+    return markUsed ? marks[markUsed - 1].at : Clock::nowNs();
+}
+
+void Thread::forget(int bytes) {
+    int kept = 0;
+    for (int k = 0; k < markUsed; ++k) {
+        marks[k].end -= bytes;
+        if (marks[k].end > 0)
+            marks[kept++] = marks[k];
+    }
+    markUsed = kept;
+}
+
+void Thread::keepNewest() {
+    const int excess = rxData.size() - rxCap;
+    rxData.remove(0, excess);
+    forget(excess);
+    dropped += excess;
 }
 
 void Thread::onReadyRead() {
-    rxData.append(port->readAll());
-    if (cutFrames(rxData, buffer))
-        bufReady = true;
+    // Straight into the accumulator, whose storage is kept from read to read; of a backlog
+    // longer than the cap only the newest bytes can still make a frame.
+    for (qint64 available; (available = port->bytesAvailable()) > 0;) {
+        const int old = rxData.size();
+        rxData.resize(old + int(std::min<qint64>(available, rxCap)));
+        const qint64 got = port->read(rxData.data() + old, rxData.size() - old);
+        rxData.resize(old + int(std::max<qint64>(got, 0)));
+        if (got <= 0)
+            break;
+        mark(Clock::nowNs());
+        appended += int(got);
+        if (!cutting && rxData.size() > 2 * rxCap)
+            keepNewest();
+    }
+    // A receiver that reads the port while a frame is being delivered only adds bytes: the cut
+    // below goes on through them, so frames keep their order.
+    if (cutting)
+        return;
+    if (rxData.size() > rxCap)
+        keepNewest();
+    cutting = true;
+    appended = 0;
+    const int before = rxData.size();
+    cutFrames(
+        rxData,
+        [this](int start, int length) {
+            std::memcpy(lastFrame->data, rxData.constData() + start, size_t(length));
+            lastFrame->length = length;
+            lastFrame->frameSize = 2048;
+            Frame frame;
+            frame.data = lastFrame->data;
+            frame.length = length;
+            frame.firstByteNs = arrivalOf(start - 1);
+            frame.lastByteNs = arrivalOf(start + length);
+            frame.number = ++frames;
+            emit frameReceived(frame);
+        },
+        &dropped);
+    forget(before + appended - rxData.size());
+    cutting = false;
 }

@@ -3,7 +3,6 @@
 #include "device/commands.h"
 #include "device/devicelog.h"
 #include "device/serialspeed.h"
-#include "device/status.h"
 #include "device/thread.h"
 
 #include <QSerialPort>
@@ -120,7 +119,7 @@ int ZRVCom::sendGenChannel(const int* table) {
     return write(bytes, tableBytes);
 }
 
-int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
+int ZRVCom::Open(const QString& name, int speedCode) {
     delete port;
     port = new QSerialPort(name);
     port->setBaudRate(SerialSpeed::fallbackBaud);
@@ -128,14 +127,15 @@ int ZRVCom::Open(const QString& name, int speedCode, Buffer* buffer) {
         qCWarning(lcDevice) << "cannot open" << name << port->errorString();
         return 0;
     }
-    sts = QStringLiteral("opened");
-    port->setBaudRate(SerialSpeed::baudForCode(speedCode));
+    baud = SerialSpeed::baudForCode(speedCode);
+    port->setBaudRate(baud);
     port->setFlowControl(QSerialPort::NoFlowControl);
     port->setParity(QSerialPort::NoParity);
     port->setDataBits(QSerialPort::Data8);
     port->setStopBits(QSerialPort::OneStop);
 
-    thread = new Thread(port, buffer, this);
+    *frame = Buffer{};
+    thread = new Thread(port, frame.get(), this);
     QObject::connect(port, &QSerialPort::readyRead, thread, &Thread::onReadyRead,
                      Qt::QueuedConnection);
     // A resource error means the device is gone. A pseudo-terminal whose far end closed reports
@@ -172,6 +172,17 @@ int ZRVCom::Close() {
     }
     if (port)
         port->close();
-    sts = QStringLiteral("closed");
     return 1;
+}
+
+void ZRVCom::absorbInput() {
+    if (!thread || !isOpen())
+        return;
+    // Pulls what the system holds for the port into its buffer without waiting.
+    port->waitForReadyRead(0);
+    thread->onReadyRead();
+}
+
+QString ZRVCom::errorText() const {
+    return port ? port->errorString() : QString();
 }

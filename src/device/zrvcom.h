@@ -5,12 +5,14 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QSerialPort;
 class Thread;
 
 // The PC end of the device link for one opening of the port. Every command method writes its
-// bytes straight to the port and returns 1; the device never answers a command.
+// bytes straight to the port and returns 1; the device never answers a command. Frames come
+// out of receiver()'s frameReceived signal. The link reports; it writes no text for the user.
 class ZRVCom {
 public:
     ZRVCom();
@@ -35,11 +37,22 @@ public:
     int sendGenChannel(const int* table);
 
     // 1 when the port is open and configured, 0 when it cannot be opened.
-    int Open(const QString& name, int speedCode, Buffer* buffer);
+    int Open(const QString& name, int speedCode);
     int Start();
     int Close();
 
     bool isOpen() const;
+    // The line speed in bit/s the port was opened at (0 before).
+    int bitRate() const { return baud; }
+    // The frame cutter, whose frameReceived signal delivers every frame; null before Open.
+    const Thread* receiver() const { return thread; }
+    // The body of the newest frame received.
+    const Buffer& lastFrame() const { return *frame; }
+    // Reads and delivers what has already arrived, so that frames still on the way from earlier
+    // settings are taken as such before a page changes its settings.
+    void absorbInput();
+    // Why the port could not be opened or went away, in the port layer's words.
+    QString errorText() const;
     // Received bytes not yet cut into a frame (0 when closed); never more than Thread::rxCap.
     int pendingBytes() const;
     // Called (once per opening) when the port reports that the device has gone away.
@@ -58,6 +71,8 @@ private:
 
     QSerialPort* port = nullptr;
     Thread* thread = nullptr;
+    std::unique_ptr<Buffer> frame = std::make_unique<Buffer>();
+    int baud = 0;
     std::function<void()> lostHandler;
     bool lostReported = false;
 };

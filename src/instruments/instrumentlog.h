@@ -9,3 +9,6 @@ Q_DECLARE_LOGGING_CATEGORY(lcOsc)
 Q_DECLARE_LOGGING_CATEGORY(lcGen)
 // The logic analyser: one line per paint.
 Q_DECLARE_LOGGING_CATEGORY(lcLa)
+// Every page: one line per frame on screen, with the sum of its body bytes (the emulator
+// prints the same sum for the frames it sends, so a reader can tell which one was drawn).
+Q_DECLARE_LOGGING_CATEGORY(lcFrames)

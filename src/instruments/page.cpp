@@ -1,43 +1,112 @@
 #include "instruments/page.h"
 
+#include "device/clock.h"
+#include "device/frame.h"
+#include "device/zrvcom.h"
+#include "instruments/instrumentlog.h"
+#include "instruments/status.h"
+
 #include <QFileDialog>
+#include <QTimer>
 
 namespace {
-void setAll(const QList<QWidget*>& widgets, void (QWidget::*set)(bool), bool on) {
-    for (QWidget* w : widgets)
-        (w->*set)(on);
-}
+// How often a page that expects frames looks whether the device has gone silent (ms).
+constexpr int silenceCheckMs = 200;
 } // namespace
 
-Page::Page(QWidget* host) : QMainWindow(nullptr), host(host) {}
-
-void Page::show() {
-    setAll(controls(), &QWidget::setVisible, true);
+Page::Page(QWidget* parent, Status* status) : QWidget(parent), status(status) {
+    // The window's area: controls keep the window positions they always had.
+    setGeometry(0, 0, 1028, 612);
+    showTimer = new QTimer(this);
+    showTimer->setSingleShot(true);
+    connect(showTimer, &QTimer::timeout, this, &Page::showNow);
+    silenceTimer = new QTimer(this);
+    silenceTimer->setInterval(silenceCheckMs);
+    connect(silenceTimer, &QTimer::timeout, this, &Page::watchSilence);
 }
 
-void Page::hide() {
-    setAll(controls(), &QWidget::setVisible, false);
+void Page::addPlotView() {
+    view = new PlotView(this, this);
 }
-
-void Page::enable() {
-    setAll(controls(), &QWidget::setEnabled, true);
-}
-
-void Page::disable() {
-    setAll(controls(), &QWidget::setEnabled, false);
-}
-
-void Page::drawGraph(Buffer*, bool) {}
 
 QByteArray Page::exportData(const QString&, bool* known) const {
     *known = false;
     return {};
 }
 
+void Page::stop() {
+    gate.stop();
+    silenceTimer->stop();
+}
+
+bool Page::live() const {
+    return gate.hasFrame() && !gate.silent(Clock::nowNs());
+}
+
+void Page::resultChanged() {
+    if (showTimer->isActive())
+        return;
+    const qint64 since = lastShown.isValid() ? lastShown.elapsed() : showIntervalMs;
+    if (since >= showIntervalMs)
+        showNow();
+    else
+        showTimer->start(int(showIntervalMs - since));
+}
+
+void Page::showNow() {
+    lastShown.start();
+    wasLive = live();
+    showResult();
+    if (view)
+        view->update();
+}
+
+void Page::watchSilence() {
+    // Only a change is shown: the readouts turn to "---" once, and back with the next frame.
+    if (live() != wasLive)
+        resultChanged();
+}
+
+void Page::flushFrames() {
+    if (com)
+        com->absorbInput();
+}
+
+void Page::framesStarted() {
+    gate.start(Clock::nowNs(), frameTiming());
+    silenceTimer->start();
+    resultChanged();
+}
+
+void Page::settingSent() {
+    if (gate.isRunning())
+        gate.changed(Clock::nowNs(), frameTiming());
+}
+
+bool Page::admit(const Frame& frame) {
+    if (!gate.accept(frame))
+        return false;
+    if (lcFrames().isDebugEnabled()) {
+        frameSum = 0;
+        for (int i = 0; i < frame.length; ++i)
+            frameSum += frame.data[i];
+        frameLength = frame.length;
+    }
+    return true;
+}
+
+void Page::plotPainted() {
+    if (frameLength < 0)
+        return;
+    qCDebug(lcFrames).nospace() << "frame on screen: " << frameLength << " bytes, sum "
+                                << frameSum;
+    frameLength = -1;
+}
+
 QString Page::askOpenTextFile() {
-    return QFileDialog::getOpenFileName(host, tr("Open file"), QString(), tr("Text files (*.txt)"));
+    return QFileDialog::getOpenFileName(this, tr("Open file"), QString(), tr("Text files (*.txt)"));
 }
 
 QString Page::askSaveTextFile() {
-    return QFileDialog::getSaveFileName(host, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    return QFileDialog::getSaveFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
 }

@@ -1,57 +1,99 @@
 #pragma once
 
+#include "device/framegate.h"
+#include "plot/plotview.h"
+
 #include <QByteArray>
-#include <QList>
-#include <QMainWindow>
-#include <QPoint>
+#include <QElapsedTimer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 
-class QMouseEvent;
+class QSettings;
+class QTimer;
+class Status;
 class ZRVCom;
-struct Buffer;
+struct Frame;
 
-// What the main window needs of every page. A page is never shown itself: its controls are
-// children of the host window, and an instrument page paints its plot on the host.
-class Page : public QMainWindow {
+// One page of the window: a widget over the window's area (its origin is the window's, so its
+// controls stand at their window positions) that owns its controls, its settings, their
+// remembered values and tooltips, and its plot view. Frames reach it through takeFrame while it
+// is the current page; it hands them to its window-free processor and shows the result, at
+// most every 50 ms.
+class Page : public QWidget, public PlotClient {
     Q_OBJECT
 public:
-    explicit Page(QWidget* host);
+    // Results are shown at most this often (ms).
+    static constexpr int showIntervalMs = 50;
 
-    // Shadow QWidget's show and hide on purpose: the page's controls appear, not the page.
-    virtual void show();
-    virtual void hide();
-    virtual void enable();
-    virtual void disable();
+    Page(QWidget* parent, Status* status);
+
+    // The link of the latest port opening (null before the first); not owned.
+    ZRVCom* com = nullptr;
+
     // Puts the device into this page's mode and sends the page's settings.
     virtual void start() {}
-    // One display cycle on the host; `newFrame` is true when `frame` arrived since the last one.
-    virtual void drawGraph(Buffer* frame, bool newFrame);
-    // True when the page paints the whole plot area itself on every frame.
-    virtual bool coversPlot() const { return true; }
-    virtual void mousePress(QMouseEvent*) {}
-    virtual void mouseMove(QMouseEvent*) {}
-    virtual void mouseRelease(QMouseEvent*) {}
-    // The two lines of the readout at a point inside the plot, "\n" between them; empty when
-    // the page shows none.
-    virtual QString pointerReadout(QPoint) const { return {}; }
-    // The main window's 50 ms tick, passed on to every page whether shown or not.
-    virtual void tick() {}
+    // The page was left or the port closed: its frames are no longer expected.
+    virtual void stop();
+    // A frame from the device while this page is the current one.
+    virtual void takeFrame(const Frame&) {}
+
+    // The page's remembered settings, each in the page's own group of the store.
+    virtual void saveSettings(QSettings&) const {}
+    virtual void restoreSettings(const QSettings&) {}
+
     // Export: the file dialog's filters ("name (*.suffix)"), none when the page has nothing to
     // export; whether there is data yet; and the data in the format a suffix names (`known`
     // false when it names none of the page's).
     virtual QStringList exportFilters() const { return {}; }
     virtual bool hasExportData() const { return false; }
     virtual QByteArray exportData(const QString& suffix, bool* known) const;
-    // Every control the page shows and hides.
-    virtual QList<QWidget*> controls() const = 0;
 
-    QWidget* host;
-    ZRVCom* com = nullptr;
+    // The plot area, or null on a page without one.
+    PlotView* plot() const { return view; }
+    void paintPlot(Graph&) override {}
+
+    // Readouts mean something: a frame of the current settings has come since the page's start,
+    // and the device has not gone silent since.
+    bool live() const;
+    const FrameGate& frames() const { return gate; }
 
 protected:
-    // The dialogs of the pages' waveform text files, over the host window; empty when the user
-    // cancels.
+    void addPlotView();
+    // The result changed: show it now, or once showIntervalMs have passed since the last time.
+    void resultChanged();
+    // Puts the result into the readouts; the plot view repaints after it.
+    virtual void showResult() {}
+    // The frame time of the page's current settings (pages that take frames).
+    virtual FrameTiming frameTiming() const { return {}; }
+
+    // Before a setting that goes to the device changes: what has arrived belongs to the old one.
+    void flushFrames();
+    // The page sent its start and settings, or a setting: frames from now on must come after.
+    void framesStarted();
+    void settingSent();
+    // True when the frame belongs to the page's current settings; the frame then counts as the
+    // one behind the next picture (for the log).
+    bool admit(const Frame& frame);
+
+    // The dialogs of the pages' waveform text files; empty when the user cancels.
     QString askOpenTextFile();
     QString askSaveTextFile();
+
+    Status* status;
+
+private:
+    void showNow();
+    void watchSilence();
+    void plotPainted() override;
+
+    PlotView* view = nullptr;
+    QTimer* showTimer;
+    QTimer* silenceTimer;
+    QElapsedTimer lastShown;
+    FrameGate gate;
+    bool wasLive = false;
+    // The newest frame taken and not yet logged as drawn: its length and byte sum.
+    int frameLength = -1;
+    quint32 frameSum = 0;
 };

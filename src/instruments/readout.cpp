@@ -41,4 +41,20 @@ QString fixed(double x, int decimals) {
     return QString::number(x, 'f', decimals);
 }
 
+QString volts(const Reading& v) {
+    return v ? thousands(*v * 1000.0, "mV", "V") : none();
+}
+
+QString hertz(const Reading& f) {
+    return f ? thousands(*f, "Hz", "kHz") : none();
+}
+
+QString prefixed(const Reading& x, const char* unit) {
+    return x ? format(*x) + QLatin1String(unit) : none();
+}
+
+QString fixed(const Reading& x, int decimals) {
+    return x ? fixed(*x, decimals) : none();
+}
+
 } // namespace Readout

@@ -8,10 +8,11 @@
 #include <cstdlib>
 #include <utility>
 
-Graph::Graph(QPaintDevice* widget) : widget(widget) {
+Graph::Graph(QPaintDevice* widget, QPoint origin) : widget(widget) {
     if (widget) {
         painter = std::make_unique<QPainter>(widget);
         painter->setRenderHint(QPainter::Antialiasing, false);
+        painter->translate(-origin);
     }
 }
 
@@ -40,11 +41,8 @@ void Graph::vLine(int x, int y1, int y2, const QColor& colour) {
     painter->fillRect(QRect(QPoint(x, qMin(y1, y2)), QPoint(x, qMax(y1, y2))), colour);
 }
 
-void Graph::convBufToInt16(const Buffer* buffer, int* out) {
-    for (int i = 0; i < 1024; ++i) {
-        const uint16_t raw = uint16_t(buffer->data[2 * i] | (buffer->data[2 * i + 1] << 8));
-        out[i] = int16_t(raw);
-    }
+void Graph::convBufToInt16(const uint8_t* data, int* out) {
+    samplesOfFrame(data, out);
 }
 
 int Graph::slopeAlpha(int step) {

@@ -3,10 +3,10 @@
 #include <QColor>
 #include <QPainter>
 #include <QRect>
+#include <cstdint>
 #include <memory>
 
 class QPaintDevice;
-struct Buffer;
 
 // Draws one screen of an instrument page: plot area x 10..778, y 30..542 of the main window,
 // centre (394, 286). Trace values are quarter pixels: value v lies at y = 286 - v/4.
@@ -27,13 +27,16 @@ public:
     // A point in pixels from the centre, y growing upwards.
     static QPoint fromCentre(QPoint p) { return QPoint(p.x() - centreX, centreY - p.y()); }
 
-    explicit Graph(QPaintDevice* widget);
+    // Draws on `widget`, whose top-left pixel lies at `origin` in main-window pixels (a plot
+    // view over the plot area has its origin at the plot's top-left corner).
+    explicit Graph(QPaintDevice* widget, QPoint origin = QPoint());
     ~Graph();
     Graph(const Graph&) = delete;
     Graph& operator=(const Graph&) = delete;
 
     void svWindow();
-    static void convBufToInt16(const Buffer* buffer, int* out /* 1024 */);
+    // 1024 signed 16-bit samples, low byte first, from the first 2048 bytes of a frame body.
+    static void convBufToInt16(const uint8_t* data /* 2048 */, int* out /* 1024 */);
     void signal(const int* values /* 384 */, QColor colour);
     void signal2x(const int* values /* 768 */, QColor colour);
     void cursorH(int y, QColor colour);

@@ -2,13 +2,12 @@
 // the built program's settings file and command line.
 #include "app/exporter.h"
 #include "app/mainwindow.h"
-#include "device/buffer.h"
-#include "device/status.h"
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/spectrum/analizator.h"
+#include "instruments/status.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,7 +50,6 @@ private:
     void openOn(int page, bool option = false) {
         emu = startEmuSession(emuLinkPath(QStringLiteral("export-link")), {"--noise", "0"});
         QVERIFY(emu);
-        buff.length = 0; // no frame of an earlier window
         window = std::make_unique<MainWindow>();
         window->show();
         window->tabBar()->setCurrentIndex(page);
@@ -81,7 +79,8 @@ void TestExport::logicCapture() {
     QFETCH(QString, file);
     openOn(MainWindow::LaPage);
     AnalizatorLog* la = window->laPage();
-    QVERIFY(!window->exporter()->exportData(dir.filePath(file)) && sts == "Nothing to export yet");
+    QVERIFY(!window->exporter()->exportData(dir.filePath(file)) &&
+            window->statusLine()->text() == "Nothing to export yet");
     la->widgets().rateBox->setCurrentIndex(rate);
     la->widgets().rateBox->activated(rate);
     for (int n = 0; n < 5; ++n)
@@ -115,7 +114,7 @@ void TestExport::instrumentCsv() {
     QFETCH(bool, option);
     QFETCH(QByteArray, header);
     openOn(page, option);
-    QTRY_VERIFY(page ? window->anPage()->hasFrame() : window->oscPage()->hasFrame);
+    QTRY_VERIFY(page ? window->anPage()->hasExportData() : window->oscPage()->hasExportData());
     Exporter* exporter = window->exporter();
     const QString path = dir.filePath("table.csv");
     QVERIFY(exporter->exportData(path));
@@ -127,7 +126,7 @@ void TestExport::instrumentCsv() {
     QVERIFY(setrlimit(RLIMIT_FSIZE, &small) == 0);
     const bool written = exporter->exportData(path);
     setrlimit(RLIMIT_FSIZE, &saved);
-    QVERIFY(!written && sts == QStringLiteral("Unable to write table.csv"));
+    QVERIFY(!written && window->statusLine()->text() == QStringLiteral("Unable to write table.csv"));
     QList<QByteArray> lines = fileText(path).trimmed().split('\n');
     QCOMPARE(lines.takeFirst(), header);
     QCOMPARE(lines.size(), page ? Analizator::plotLen : (option ? 512 : 1024));

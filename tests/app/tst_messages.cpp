@@ -3,12 +3,12 @@
 #include "app/mainwindow.h"
 #include "app/remembered.h"
 #include "app/signalquit.h"
-#include "device/status.h"
 #include "emuprocess.h"
 #include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/spectrum/analizator.h"
+#include "instruments/status.h"
 #include "ptypair.h"
 
 #include <QCheckBox>
@@ -25,7 +25,6 @@ namespace {
 // The user's changes on every page, made before the port opens.
 void changeEveryPage(MainWindow& w) {
     w.oscPage()->widgets().ch2Box->setChecked(true);
-    emit w.oscPage()->widgets().ch2Box->clicked(true);
     const std::pair<QComboBox*, int> picks[] = {{w.genPage()->widgets().typeBox, 1},
                                                 {w.anPage()->widgets().taBox, 2}};
     for (const auto& [box, index] : picks) {
@@ -141,7 +140,11 @@ private slots:
         QTabBar* bar = w.tabBar()->tabBar();
         const QRect lastTab = bar->tabRect(bar->count() - 1);
         QVERIFY(!QRect(bar->mapTo(&w, lastTab.topLeft()), lastTab.size()).intersects(line));
-        for (QWidget* c : w.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        // The window's own controls, and the page's (a page lies at the window's origin).
+        QList<QWidget*> controls = w.currentPage()->findChildren<QWidget*>(
+            QString(), Qt::FindDirectChildrenOnly);
+        controls += w.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly);
+        for (QWidget* c : controls)
             QVERIFY2(c == w.status() || c == w.centralWidget() || !c->isVisible() ||
                          !c->geometry().intersects(line),
                      "a control covers the status line");
@@ -151,9 +154,10 @@ private slots:
               "Unable to save waveform.txt", "Not a waveform file: picture.png",
               "Nothing to export yet", "This page has no data to export", "Exported capture.vcd",
               "Unknown export format: capture.xls", "Unable to write capture.png"}) {
-            sts = QLatin1String(text);
-            QTRY_COMPARE(w.status()->text(), sts);
-            QVERIFY(w.status()->fontMetrics().horizontalAdvance(sts) <=
+            const QString shown = QLatin1String(text);
+            w.statusLine()->show(shown);
+            QCOMPARE(w.status()->text(), shown);
+            QVERIFY(w.status()->fontMetrics().horizontalAdvance(shown) <=
                     w.status()->contentsRect().width());
         }
     }

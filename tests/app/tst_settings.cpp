@@ -81,7 +81,7 @@ void TestSettings::settingsContents() {
     QFETCH(QByteArray, content);
     QFETCH(QByteArray, after);
     QVERIFY(writeBytes(settingsName, content));
-    Ustawienia page(&host);
+    Ustawienia page(&host, nullptr);
     QTEST(page.getPortName(), "name");
     QTEST(page.getPortSpeed(), "speed");
     QTEST(page.widgets().speedBox->currentIndex(), "index");
@@ -102,13 +102,13 @@ void TestSettings::choosingWritesTheLine_data() {
 void TestSettings::choosingWritesTheLine() {
     QFETCH(int, speedIndex);
     QVERIFY(writeBytes(settingsName, "#/dev/ttyS1#19#3#ZRV"));
-    Ustawienia page(&host);
+    Ustawienia page(&host, nullptr);
     choose(speedIndex < 0 ? page.widgets().portBox : page.widgets().speedBox,
            std::max(speedIndex, 0));
     QTEST(contents(settingsName), "line");
     PtyPair pty;
     ZRVCom com;
-    QCOMPARE(com.Open(pty.slavePath(), page.getPortSpeed(), &buff), 1);
+    QCOMPARE(com.Open(pty.slavePath(), page.getPortSpeed()), 1);
     termios2 tio{};
     QCOMPARE(ioctl(pty.masterFd(), TCGETS2, &tio), 0);
     QTEST(int(tio.c_ospeed), "baud");
@@ -126,7 +126,7 @@ void TestSettings::unreadableFiles_data() {
 void TestSettings::unreadableFiles() {
     QFETCH(int, kind);
     QVERIFY(makeUnreadable(settingsName, kind));
-    Ustawienia page(&host);
+    Ustawienia page(&host, nullptr);
     QCOMPARE(page.getPortName(), QStringLiteral("/dev/ttyUSB0"));
     QCOMPARE(page.getPortSpeed(), 19);
     if (kind == 3)

@@ -2,6 +2,7 @@
 // commands it sends as the emulator decodes them, and what it shows of the emulator's known
 // signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
 #include "device/buffer.h"
+#include "device/zrvcom.h"
 #include "emulator/logiccapture.h"
 #include "emuwindow.h"
 #include "instruments/generator/generator.h"
@@ -46,11 +47,14 @@ bool twoLevels(const int* v, int n) {
     return hi - lo >= 20 && low >= n / 4 && high >= n / 4;
 }
 
-// The newest frame's 1024 samples (low byte first) into `samples`; true when on two levels.
-bool frameOnTwoLevels(int* samples) {
-    for (int i = 0; i < 1024; ++i)
-        samples[i] = int16_t(buff.data[2 * i] | (buff.data[2 * i + 1] << 8));
-    return buff.length == 2048 && twoLevels(samples, 1024);
+// The samples of the newest frame the page took; true when they lie on two levels.
+bool frameOnTwoLevels(const Oscyloskop& osc) {
+    return osc.processor().hasSamples() && twoLevels(osc.processor().samples(), 1024);
+}
+
+// A press on a page's plot at a point given in window pixels.
+void pressOnPlot(Page* page, Qt::MouseButton button, Qt::KeyboardModifiers modifiers, QPoint at) {
+    QTest::mousePress(page->plot(), button, modifiers, at - Graph::plotRect().topLeft());
 }
 
 // The byte a drawn logic point shows, read back from the eight trace levels; -1 if none.
@@ -116,14 +120,14 @@ void TestE2e::oscilloscope() {
         qPrintable(osc->widgets().freqLabel2->text() + ", " + osc->widgets().vppLabel2->text()),
         20000);
     // One division right and two up of the centre at 400us/dz and 500mV/dz.
-    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
+    pressOnPlot(osc, Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
     QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
     QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
     // Cursors: Shift+left at the centre, Shift+right one division right and two up.
     osc->widgets().timeCursorBox->click();
     osc->widgets().voltCursorBox->click();
-    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::ShiftModifier, QPoint(394, 286));
-    QTest::mousePress(rig.window.get(), Qt::RightButton, Qt::ShiftModifier, QPoint(458, 158));
+    pressOnPlot(osc, Qt::LeftButton, Qt::ShiftModifier, QPoint(394, 286));
+    pressOnPlot(osc, Qt::RightButton, Qt::ShiftModifier, QPoint(458, 158));
     QTRY_VERIFY2_WITH_TIMEOUT(near(readout(osc->widgets().cursorFreqLabel), 2500.0, 0.01) &&
                                   near(readout(osc->widgets().cursorVoltLabel1), 1.0, 0.01),
                               qPrintable(osc->widgets().cursorVoltLabel1->text()), 10000);
@@ -146,12 +150,12 @@ void TestE2e::generatorLoopsBackToTheScope() {
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("sendGenChannel 2047 min 0 max 2047"), 10000);
 
     // Looped back into channel 1: a square from 0 V up, in the frames and on the plot.
-    buff.length = 0;
     w.tabBar()->setCurrentIndex(MainWindow::OscPage);
-    int samples[1024];
-    QTRY_VERIFY_WITH_TIMEOUT(frameOnTwoLevels(samples), 20000);
+    const Oscyloskop& osc = *w.oscPage();
+    QTRY_VERIFY_WITH_TIMEOUT(frameOnTwoLevels(osc), 20000);
+    const int* samples = osc.processor().samples();
     QVERIFY(*std::min_element(samples, samples + 1024) >= -3);
-    QTRY_VERIFY_WITH_TIMEOUT((w.repaint(), twoLevels(bufGraph, 384)), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(twoLevels(osc.processor().result().bufGraph, 384), 20000);
 }
 
 void TestE2e::spectrumPeakInItsBin() {
@@ -168,12 +172,12 @@ void TestE2e::spectrumPeakInItsBin() {
     rig.window->device()->setFreq(8, 512);
     rig.window->device()->sendGenChannel(table);
     const auto peak = [page] {
-        return int(std::max_element(page->spectrum() + 2, page->spectrum() + 384) -
-                   page->spectrum());
+        const int* spectrum = page->processor().result().specGraph;
+        return int(std::max_element(spectrum + 2, spectrum + 384) - spectrum);
     };
     QTRY_COMPARE_WITH_TIMEOUT(peak(), 100, 30000);
     // The pointer on the peak's column (2 px per bin from x = 10) reads the sine's frequency.
-    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier, QPoint(10 + 2 * 100, 286));
+    pressOnPlot(page, Qt::LeftButton, Qt::NoModifier, QPoint(10 + 2 * 100, 286));
     QCOMPARE(rig.window->readout1()->text(), QString("  F: 7.81kHz"));
 }
 
@@ -213,8 +217,7 @@ void TestE2e::logicCaptureOnEachEdge() {
         QCOMPARE(byteAtPoint(*page, i + 8) & 0x1F, (count + 1) & 0x1F);
     }
     // A click on the trigger sample reads its value and its time at 20 kSPS.
-    QTest::mousePress(rig.window.get(), Qt::LeftButton, Qt::NoModifier,
-                      QPoint(Graph::left + 2 * trigger, 200));
+    pressOnPlot(page, Qt::LeftButton, Qt::NoModifier, QPoint(Graph::left + 2 * trigger, 200));
     QTRY_COMPARE(page->widgets().valueLabel->text(), QStringLiteral("Value: %1").arg(at));
     QCOMPARE(page->widgets().timeLabel->text(),
              QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
@@ -235,11 +238,10 @@ void TestE2e::unplugAndOpenAgain() {
     QTRY_VERIFY_WITH_TIMEOUT(
         (rig.emu->collect(), !rig.emu->trace().filter(QRegularExpression("^back ")).isEmpty()),
         20000);
-    buff.length = 0;
     w.portToggle()->click();
     QVERIFY(w.isConnected());
     QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));
-    QTRY_COMPARE_WITH_TIMEOUT(buff.length, 2048, 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(w.oscPage()->frames().framesTaken() > 0, 20000);
     w.portToggle()->click(); // and "Close port" closes it
     QVERIFY(!w.isConnected() && !w.device()->isOpen());
     QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));

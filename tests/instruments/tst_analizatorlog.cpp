@@ -41,9 +41,8 @@ void TestAnalizatorLog::bytesSent() {
     QFETCH(Action, action);
     LineRig rig;
     QVERIFY(rig.opened);
-    AnalizatorLog page(&rig.host);
+    AnalizatorLog page(&rig.host, nullptr);
     page.com = &rig.com;
-    page.enable();
     action(page);
     QTEST(rig.sent(), "bytes");
 }

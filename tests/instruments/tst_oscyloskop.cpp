@@ -31,7 +31,7 @@ int runOn(State& state, const std::vector<int>& b, int* out, int mode) {
     Setup s;
     s.mode = mode;
     s.level = 10;
-    return run(state, b.data(), out, out2, s);
+    return run(state, b.data(), out, out2, s, 0);
 }
 } // namespace
 
@@ -114,7 +114,7 @@ void TestOscyloskop::bytesSent_data() {
         QTest::newRow(name) << a << QByteArray(b);
     };
     row("start, one channel", "CAS>AU0AW0A", [](Oscyloskop& o) { o.start(); });
-    row("start, two channels", "EAS>AU0AW0A",
+    row("two channels, then start", "EAEAS>AU0AW0A",
         [](Oscyloskop& o) { o.widgets().ch2Box->setChecked(true), o.start(); });
     row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.widgets().tBox, 0); });
     row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.widgets().tBox, 12); });
@@ -135,9 +135,8 @@ void TestOscyloskop::bytesSent() {
     QFETCH(Action, action);
     LineRig rig;
     QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host);
+    Oscyloskop page(&rig.host, nullptr);
     page.com = &rig.com;
-    page.enable();
     action(page);
     QTEST(rig.sent(), "bytes");
 }

@@ -2,7 +2,6 @@
 
 // A page's serial line for tests: a host window for the page, an open link on a pseudo-terminal,
 // and the bytes that went down the line.
-#include "device/buffer.h"
 #include "device/zrvcom.h"
 #include "ptypair.h"
 
@@ -12,7 +11,7 @@
 struct LineRig {
     LineRig() {
         host.resize(1028, 612);
-        opened = pty.isValid() && com.Open(pty.slavePath(), 19, &buff) == 1;
+        opened = pty.isValid() && com.Open(pty.slavePath(), 19) == 1;
     }
     ~LineRig() { com.Close(); }
 

@@ -1,11 +1,12 @@
 #include "instruments/generator/generator.h"
 
-#include "device/statusnote.h"
 #include "device/zrvcom.h"
+#include "instruments/controls.h"
 #include "instruments/generator/genfile.h"
 #include "instruments/generator/mmlwidget.h"
 #include "instruments/instrumentlog.h"
 #include "instruments/readout.h"
+#include "instruments/status.h"
 #include "plot/graph.h"
 
 #include <QComboBox>
@@ -16,12 +17,11 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTextCursor>
 #include <algorithm>
 #include <array>
-
-int buff_gen[512];
 
 namespace {
 // One period of wt in the expression's table: 2 pi to five decimals, as the tables always had.
@@ -38,25 +38,23 @@ template <typename W> W* place(W* widget, const char* name, QRect geometry) {
 }
 } // namespace
 
-Generator::Generator(QWidget* host, int* outTab) : Page(host), outTab(outTab) {
+Generator::Generator(QWidget* parent, Status* status) : Page(parent, status) {
     createSignalControls();
     createExpressionControls();
     createFileControls();
-    // Nothing can be sent before the port opens; only the arrow step stays settable.
-    for (QWidget* w : controls())
-        w->setEnabled(w == ui.mulBox);
-    hide();
-}
-
-QList<QWidget*> Generator::controls() const {
-    return {ui.freqBox,   ui.mulBox,    ui.gainBox,   ui.typeBox,        ui.dutyBox,
-            ui.offsetBox, ui.freqLabel, ui.exprEdit,  ui.generateButton, ui.xFromBox,
-            ui.xToBox,    ui.xLabel,    ui.mmlScroll, ui.openButton,     ui.saveButton};
+    applyTooltips();
+    addPlotView();
+    // The expression's controls follow the waveform type.
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{ui.exprEdit, ui.generateButton, ui.xFromBox, ui.xToBox,
+                                         ui.xLabel})
+        w->setEnabled(false);
+    tablesChanged();
 }
 
 QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max, int value,
                              const QString& suffix) {
-    auto* box = place(new QSpinBox(host), name, geometry);
+    auto* box = place(new QSpinBox(this), name, geometry);
     box->setRange(min, max);
     box->setValue(value);
     box->setSuffix(suffix);
@@ -75,7 +73,7 @@ void Generator::createSignalControls() {
         spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain, QStringLiteral("mV"));
     connect(ui.gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
 
-    ui.typeBox = place(new QComboBox(host), "typeBox", {480, 580, 110, 20});
+    ui.typeBox = place(new QComboBox(this), "typeBox", {480, 580, 110, 20});
     ui.typeBox->addItems({QStringLiteral("sine"), QStringLiteral("square"),
                           QStringLiteral("triangle"), QStringLiteral("white noise"),
                           QStringLiteral("pink noise"), QStringLiteral("arbitrary"),
@@ -88,21 +86,21 @@ void Generator::createSignalControls() {
     connect(ui.offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
 
     ui.freqLabel =
-        place(new QLabel(QStringLiteral("Freq: 0Hz"), host), "freqLabel", {838, 100, 200, 20});
+        place(new QLabel(QStringLiteral("Freq: 0Hz"), this), "freqLabel", {838, 100, 200, 20});
 }
 
 // The expression editor, its x range and the formula view, on the right.
 void Generator::createExpressionControls() {
-    ui.mmlScroll = place(new QScrollArea(host), "mmlScroll", {798, 260, 220, 100});
+    ui.mmlScroll = place(new QScrollArea(this), "mmlScroll", {798, 260, 220, 100});
     ui.mmlWidget = new MmlWidget;
     ui.mmlWidget->setObjectName(QStringLiteral("mmlWidget"));
     ui.mmlWidget->setGeometry(0, 0, MmlWidget::minWidth, MmlWidget::minHeight);
     ui.mmlScroll->setWidget(ui.mmlWidget);
 
-    ui.xLabel = place(new QLabel(QStringLiteral("XE"), host), "xLabel", {818, 360, 20, 20});
+    ui.xLabel = place(new QLabel(QStringLiteral("XE"), this), "xLabel", {818, 360, 20, 20});
     for (QDoubleSpinBox** box : {&ui.xFromBox, &ui.xToBox}) {
         const bool from = box == &ui.xFromBox;
-        *box = place(new QDoubleSpinBox(host), from ? "xFromBox" : "xToBox",
+        *box = place(new QDoubleSpinBox(this), from ? "xFromBox" : "xToBox",
                      {from ? 838 : 918, 360, 80, 20});
         (*box)->setRange(-1000000, 1000000);
         (*box)->setValue(from ? 0.0 : 1.0);
@@ -110,29 +108,46 @@ void Generator::createExpressionControls() {
                 &Generator::xFuncSlot);
     }
 
-    ui.exprEdit = place(new QPlainTextEdit(host), "exprEdit", {818, 400, 190, 60});
+    ui.exprEdit = place(new QPlainTextEdit(this), "exprEdit", {818, 400, 190, 60});
     connect(ui.exprEdit, &QPlainTextEdit::textChanged, this, &Generator::mathFuncTextSlot);
-    ui.generateButton = place(new QPushButton(QStringLiteral("Generate"), host), "generateButton",
+    ui.generateButton = place(new QPushButton(QStringLiteral("Generate"), this), "generateButton",
                               {838, 470, 100, 20});
     connect(ui.generateButton, &QPushButton::clicked, this, &Generator::mathFuncSlot);
 }
 
 void Generator::createFileControls() {
     ui.openButton =
-        place(new QPushButton(QStringLiteral("OPEN"), host), "openButton", {880, 510, 100, 20});
+        place(new QPushButton(QStringLiteral("OPEN"), this), "openButton", {880, 510, 100, 20});
     connect(ui.openButton, &QPushButton::clicked, this, &Generator::openSlot);
     ui.saveButton =
-        place(new QPushButton(QStringLiteral("SAVE"), host), "saveButton", {880, 540, 100, 20});
+        place(new QPushButton(QStringLiteral("SAVE"), this), "saveButton", {880, 540, 100, 20});
     connect(ui.saveButton, &QPushButton::clicked, this, &Generator::saveSlot);
 }
 
-void Generator::hide() {
-    Page::hide();
-    drawArbRelease();
+void Generator::applyTooltips() {
+    Controls::tips({
+        {ui.freqBox, "Output frequency, in Hz"},
+        {ui.mulBox, "Step of the frequency arrows: 10^n Hz"},
+        {ui.gainBox, "Amplitude, in mV (1250 mV plays the table at full scale)"},
+        {ui.typeBox, "Waveform; arbitrary: draw it on the plot with the mouse; function: the "
+                     "expression on the right"},
+        {ui.dutyBox, "Duty cycle of square and triangle, in %"},
+        {ui.offsetBox, "DC offset, in mV"},
+        {ui.freqLabel, "Frequency the device actually plays, in Hz"},
+        {ui.xLabel, "XE: the range of x over one period of the expression"},
+        {ui.xFromBox, "x at the start of the period"},
+        {ui.xToBox, "x at the end of the period"},
+        {ui.exprEdit, "Expression in x and wt (the phase, 0 to 2 pi); Enter or Generate plays it"},
+        {ui.generateButton, "Evaluate the expression over one period and play it"},
+        {ui.mmlScroll, "The expression being generated"},
+        {ui.openButton, "Load a table: a text file of up to 512 numbers"},
+        {ui.saveButton, "Save the table as text, one number per line"},
+    });
 }
 
-void Generator::drawGraph(Buffer*, bool) {
-    drawGraph(0, 0);
+void Generator::hideEvent(QHideEvent* event) {
+    Page::hideEvent(event);
+    drawArbRelease();
 }
 
 QString Generator::pointerReadout(QPoint p) const {
@@ -142,13 +157,6 @@ QString Generator::pointerReadout(QPoint p) const {
     const double t = freq > 0 ? X * 5 / 2560 / freq : 0.0;
     return QStringLiteral("  T: ") + Readout::format(t) + "s\n" + QStringLiteral("  U: ") +
            Readout::format(Y * 488 / 100000) + "V";
-}
-
-void Generator::enable() {
-    for (QWidget* w : std::initializer_list<QWidget*>{ui.freqBox, ui.gainBox, ui.typeBox,
-                                                      ui.dutyBox, ui.offsetBox, ui.freqLabel,
-                                                      ui.openButton, ui.saveButton, ui.mmlScroll})
-        w->setEnabled(true);
 }
 
 void Generator::start() {
@@ -203,11 +211,16 @@ void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
         gen::resample(wave, outTab, tabs, gain);
 
     const Params now{tabs, type, gain, d, dcShift};
-    if (now != last || type == gen::Function) {
+    if (now != last || type == gen::Function)
         upload();
-        host->update();
-    }
     last = now;
+    tablesChanged();
+}
+
+void Generator::tablesChanged() {
+    gen::previewMaster(wave, masterPlot);
+    gen::previewOutput(outTab, tabs, 0, 0, outputPlot);
+    resultChanged();
 }
 
 void Generator::refreshBuff() {
@@ -219,20 +232,11 @@ void Generator::refreshBuff() {
     }
 }
 
-void Generator::drawGraph(int x0, int y0) {
-    paintPreview(host, x0, y0);
-}
-
-void Generator::paintPreview(QPaintDevice* target, int x0, int y0) {
-    Graph graph(target);
+void Generator::paintPlot(Graph& graph) {
     graph.svWindow();
     graph.cursorV(gen::tableSize, periodColour);
-    gen::previewMaster(wave, plot);
-    graph.signal2x(plot, masterColour);
-    if (x0 < gen::previewSize) {
-        gen::previewOutput(outTab, tabs, x0, y0, plot);
-        graph.signal2x(plot, outputColour);
-    }
+    graph.signal2x(masterPlot, masterColour);
+    graph.signal2x(outputPlot, outputColour);
 }
 
 void Generator::fMulSlot() {
@@ -355,7 +359,6 @@ void Generator::drawFunc() {
     qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
 
     bufChange(tabs, gen::Function, gain, 50, dcShift);
-    host->update();
 }
 
 void Generator::drawArb(QMouseEvent* event) {
@@ -367,7 +370,6 @@ void Generator::drawArb(QMouseEvent* event) {
     const int px = p.x() - Graph::left;
     const int v = Graph::fromCentre(p).y() * 8; // 8 table counts per pixel
     wave[px % gen::tableSize] = v;
-    host->update();
     if (lastX >= 0)
         lineArb(wave, tabs, lastX, lastY, px, v);
     lastX = px;
@@ -387,12 +389,14 @@ bool Generator::loadFile(const QString& path) {
     int table[gen::tableSize];
     bool number = false;
     if (!core::readGenFile(path, table, &number)) {
-        StatusNote::say(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
+        if (status)
+            status->fail(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
         return false;
     }
     // A picture or a binary holds no number at all: not a table, so nothing changes.
     if (!number) {
-        StatusNote::say(QStringLiteral("Not a waveform file: ") + QFileInfo(path).fileName());
+        if (status)
+            status->fail(QStringLiteral("Not a waveform file: ") + QFileInfo(path).fileName());
         return false;
     }
     std::copy(table, table + gen::tableSize, wave);
@@ -400,14 +404,14 @@ bool Generator::loadFile(const QString& path) {
     ui.typeBox->setCurrentIndex(gen::Arbitrary);
     bufChange(tabs, gen::Arbitrary, gain, 50, 0);
     upload();
-    host->update();
     return true;
 }
 
 bool Generator::saveFile(const QString& path) const {
     if (core::writeGenFile(path, wave))
         return true;
-    StatusNote::unableToSave(path);
+    if (status)
+        status->unableToSave(path);
     return false;
 }
 
@@ -421,4 +425,46 @@ void Generator::saveSlot() {
     const QString name = askSaveTextFile();
     if (!name.isEmpty())
         saveFile(name);
+}
+
+namespace {
+// The generator's spin boxes and their keys; the multiplier first: it sets the frequency box's
+// step, not its value.
+using GenSpin = QSpinBox* Generator::Widgets::*;
+const std::pair<GenSpin, const char*> genSpins[] = {{&Generator::Widgets::mulBox, "gen/multiplier"},
+                                                    {&Generator::Widgets::freqBox, "gen/frequency"},
+                                                    {&Generator::Widgets::gainBox, "gen/amplitude"},
+                                                    {&Generator::Widgets::dutyBox, "gen/duty"},
+                                                    {&Generator::Widgets::offsetBox, "gen/offset"}};
+// Longer text is no expression anyone typed; it would only slow the start down.
+constexpr int maxExpression = 4096;
+} // namespace
+
+void Generator::saveSettings(QSettings& s) const {
+    s.setValue(QStringLiteral("gen/type"), ui.typeBox->currentIndex());
+    for (const auto& [box, key] : genSpins)
+        s.setValue(QLatin1String(key), (ui.*box)->value());
+    s.setValue(QStringLiteral("gen/xFrom"), ui.xFromBox->value());
+    s.setValue(QStringLiteral("gen/xTo"), ui.xToBox->value());
+    s.setValue(QStringLiteral("gen/expression"), ui.exprEdit->toPlainText());
+}
+
+void Generator::restoreSettings(const QSettings& s) {
+    for (const auto& [box, key] : genSpins)
+        Controls::setValue(s, QLatin1String(key), ui.*box);
+    Controls::setValue(s, QStringLiteral("gen/xFrom"), ui.xFromBox);
+    Controls::setValue(s, QStringLiteral("gen/xTo"), ui.xToBox);
+    const QString expression = s.value(QStringLiteral("gen/expression")).toString();
+    if (expression.size() <= maxExpression)
+        ui.exprEdit->setPlainText(expression);
+    int type = 0;
+    // A drawn table is not kept: an arbitrary type has nothing to restore from.
+    if (!Controls::readInt(s, QStringLiteral("gen/type"), 0, gen::Function, &type) ||
+        type == gen::Arbitrary)
+        return;
+    // A function is generated first, as by "Generate"; a text the check refuses stays unplayed.
+    if (type == gen::Function && canGenerate())
+        drawFunc();
+    ui.typeBox->setCurrentIndex(type);
+    emit ui.typeBox->activated(type);
 }

@@ -8,23 +8,19 @@ class QComboBox;
 class QDoubleSpinBox;
 class QLabel;
 class QMouseEvent;
-class QPaintDevice;
 class QPlainTextEdit;
 class QPushButton;
 class QScrollArea;
 class QSpinBox;
 class MmlWidget;
 
-// The generator's output table: 512 12-bit signed values, uploaded to the device.
-extern int buff_gen[512];
-
-// The function and arbitrary-waveform generator page. Its controls are children of the host
-// window; it paints its preview on the host.
+// The function and arbitrary-waveform generator page: it takes no frames; its controls set the
+// parameters from which the master and output tables are built (gensynth), uploaded, and
+// previewed on the plot.
 class Generator : public Page {
     Q_OBJECT
 public:
-    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
-    // tests reach them.
+    // The page's widgets, for the tests.
     struct Widgets {
         QSpinBox* freqBox;
         QSpinBox* mulBox;
@@ -45,20 +41,15 @@ public:
     };
     const Widgets& widgets() const { return ui; }
 
-    Generator(QWidget* host, int* outTab);
+    Generator(QWidget* parent, Status* status);
 
-    // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
-    void hide() override;
-    void enable() override;
     void start() override;
-    void drawGraph(Buffer* frame, bool newFrame) override;
-    void drawGraph(int x0, int y0);
-    void mouseMove(QMouseEvent* event) override { drawArb(event); }
-    void mouseRelease(QMouseEvent*) override { drawArbRelease(); }
+    void paintPlot(Graph& graph) override;
+    void plotMove(QMouseEvent* event) override { drawArb(event); }
+    void plotRelease(QMouseEvent*) override { drawArbRelease(); }
     QString pointerReadout(QPoint p) const override;
-    // The fifteen controls the page shows and hides; the formula view shows inside its scroll
-    // area.
-    QList<QWidget*> controls() const override;
+    void saveSettings(QSettings& store) const override;
+    void restoreSettings(const QSettings& store) override;
     void drawArb(QMouseEvent* event);
     void drawArbRelease();
 
@@ -67,8 +58,6 @@ public:
     void bufChange(int tabs, int type, int gain, int duty, int dcShift);
     // Evaluates the generated expression over one period into the master table.
     void refreshBuff();
-    // The preview of drawGraph, on any paint device of the host's size.
-    void paintPreview(QPaintDevice* target, int x0, int y0);
 
     // Generator files. Loading makes the table the arbitrary shape and uploads it; a file that
     // cannot be opened changes and sends nothing. Both return false when the file failed.
@@ -76,6 +65,7 @@ public:
     bool saveFile(const QString& path) const;
 
     const int* masterTable() const { return wave; }
+    const int* outputTable() const { return outTab; }
     int tableLength() const { return tabs; }
     int clockDivider() const { return divider; }
     int waveType() const { return type; }
@@ -83,7 +73,10 @@ public:
     // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
     // until the page first applies its frequency.
     int freq = 1000;
-    int* outTab;
+
+protected:
+    // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
+    void hideEvent(QHideEvent* event) override;
 
 private slots:
     void fMulSlot();
@@ -104,10 +97,13 @@ private:
     void createFileControls();
     QSpinBox* spinBox(const char* name, QRect geometry, int min, int max, int value,
                       const QString& suffix);
+    void applyTooltips();
     bool canGenerate();
     void drawFunc();
     void upload();
     bool joinLines();
+    // The tables changed: the preview follows (computed here, drawn by paintPlot).
+    void tablesChanged();
 
     Scriptcalc calc;
     int tabs = gen::tableSize;
@@ -120,6 +116,8 @@ private:
     unsigned char rpn[Scriptcalc::rpnSize] = {};
     float values[Scriptcalc::valueCount] = {};
     int wave[gen::tableSize] = {};
+    // The output table: the `tabs` points the device plays (the upload always sends 512).
+    int outTab[gen::tableSize] = {};
 
     // Parameters of the previous bufChange (duty as points); all 0 before the first, so the
     // first call always uploads.
@@ -136,7 +134,9 @@ private:
     int noiseType = -1;
     uint32_t noiseSeed = 0x2545F491u;
 
-    int plot[gen::previewSize] = {};
+    // The preview: the master table over one and a half periods, and the played table.
+    int masterPlot[gen::previewSize] = {};
+    int outputPlot[gen::previewSize] = {};
     bool joiningLines = false;
     // No table has gone to a port yet: the first start sends one even when the controls were
     // set (by the user or from the remembered settings) before the port opened.

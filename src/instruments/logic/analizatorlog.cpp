@@ -1,9 +1,11 @@
 #include "instruments/logic/analizatorlog.h"
 
-#include "device/buffer.h"
+#include "device/frame.h"
 #include "device/zrvcom.h"
+#include "instruments/controls.h"
 #include "instruments/instrumentlog.h"
 #include "instruments/logic/laexport.h"
+#include "instruments/readout.h"
 #include "plot/graph.h"
 
 #include <QComboBox>
@@ -11,8 +13,8 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSpinBox>
-#include <algorithm>
 
 namespace {
 const char* const rateNames[LaLogic::rates] = {"4MSPS",   "2MSPS",  "1MSPS",  "500KSPS", "200KSPS",
@@ -24,6 +26,9 @@ const char* const conditionNames[LaLogic::conditionCount] = {"X", "0", "1", "/",
 const char* const trigBoxStyle = "QComboBox::drop-down {border-width: 0px;} "
                                  "QComboBox::down-arrow {image: url(noimg); border-width: 0px;}";
 
+// The device sends a capture 64 samples before its trigger sample and the rest after it.
+constexpr int samplesAfterTrigger = LaLogic::captureBytes - 64;
+
 const QColor cursorColour(20, 80, 60, 255);
 
 QColor traceColour(int channel) {
@@ -31,53 +36,49 @@ QColor traceColour(int channel) {
 }
 } // namespace
 
-AnalizatorLog::AnalizatorLog(QWidget* host) : Page(host) {
+AnalizatorLog::AnalizatorLog(QWidget* parent, Status* status) : Page(parent, status) {
     buildControls();
+    applyTooltips();
+    addPlotView();
+    proc.setSettings(set);
+    showResult();
 }
 
 void AnalizatorLog::buildControls() {
-    ui.rateBox = new QComboBox(host);
+    ui.rateBox = new QComboBox(this);
     ui.rateBox->setGeometry(100, 580, 110, 20);
     for (const char* name : rateNames)
         ui.rateBox->addItem(QString::fromLatin1(name));
     ui.rateBox->setCurrentIndex(LaLogic::initialRate);
-    ui.rateBox->setEnabled(false);
     connect(ui.rateBox, QOverload<int>::of(&QComboBox::activated), this, &AnalizatorLog::tlSlot);
 
-    ui.zoomBox = new QSpinBox(host);
+    ui.zoomBox = new QSpinBox(this);
     ui.zoomBox->setGeometry(300, 580, 100, 20);
     ui.zoomBox->setRange(1, LaLogic::maxZoom);
     ui.zoomBox->setSuffix(QStringLiteral("x"));
     ui.zoomBox->setValue(1);
-    ui.zoomBox->setEnabled(false);
     connect(ui.zoomBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &AnalizatorLog::zoomSlot);
 
-    ui.valueLabel = new QLabel(QStringLiteral("Value: 0"), host);
+    ui.valueLabel = new QLabel(this);
     ui.valueLabel->setGeometry(838, 100, 200, 20);
     ui.valueLabel->setFixedSize(200, 20);
-    ui.valueLabel->setEnabled(false);
-    ui.timeLabel = new QLabel(QStringLiteral("Time: 0"), host);
+    ui.timeLabel = new QLabel(this);
     ui.timeLabel->setGeometry(838, 120, 200, 20);
     ui.timeLabel->setFixedSize(200, 20);
-    ui.timeLabel->setEnabled(false);
 
-    ui.offsetBar = new QScrollBar(Qt::Horizontal, host);
+    ui.offsetBar = new QScrollBar(Qt::Horizontal, this);
     ui.offsetBar->setGeometry(0, 552, 788, 20);
     ui.offsetBar->setRange(0, LaLogic::maxStart);
     ui.offsetBar->setValue(0);
-    ui.offsetBar->setEnabled(false);
     connect(ui.offsetBar, &QScrollBar::valueChanged, this, &AnalizatorLog::xPosSlot);
 
-    ui.startButton = new QPushButton(tr("Start"), host);
+    ui.startButton = new QPushButton(tr("Start"), this);
     ui.startButton->setGeometry(440, 580, 100, 20);
-    ui.startButton->setEnabled(false);
     connect(ui.startButton, &QPushButton::clicked, this, &AnalizatorLog::startSlot);
 
-    // Enabled from the start: a choice made before the port opens is kept in `trig` and goes
-    // to the device with start().
     for (int n = 0; n < LaLogic::channels; ++n) {
-        QComboBox* box = new QComboBox(host);
+        QComboBox* box = new QComboBox(this);
         box->setGeometry(560 + 20 * n, 580, 40, 20);
         for (const char* name : conditionNames)
             box->addItem(QString::fromLatin1(name));
@@ -89,8 +90,24 @@ void AnalizatorLog::buildControls() {
     }
 }
 
-QList<QWidget*> AnalizatorLog::controls() const {
-    return {ui.rateBox, ui.valueLabel, ui.timeLabel, ui.offsetBar, ui.zoomBox, ui.startButton};
+void AnalizatorLog::applyTooltips() {
+    Controls::tips({
+        {ui.rateBox, "Sample rate, in samples per second"},
+        {ui.zoomBox, "Zoom: magnification of the time axis"},
+        {ui.valueLabel, "The eight inputs at the cursor, as a number"},
+        {ui.timeLabel, "Time of the cursor from the start of the capture"},
+        {ui.offsetBar, "First sample shown"},
+        {ui.startButton, "Start: wait for the trigger; Force trig: capture now"},
+    });
+    for (int n = 0; n < LaLogic::channels; ++n)
+        ui.trigBox[n]->setToolTip(
+            tr("Trigger on input %1: X any, 0 low, 1 high, / rising, \\ falling").arg(n));
+}
+
+FrameTiming AnalizatorLog::frameTiming() const {
+    // The shortest capture: the trigger at once, the samples after it, then the line.
+    return FrameTiming::of(samplesAfterTrigger, double(LaLogic::samplePeriodNs(set.rate)),
+                           LaLogic::captureBytes, com ? com->bitRate() : 0);
 }
 
 QStringList AnalizatorLog::exportFilters() const {
@@ -98,7 +115,8 @@ QStringList AnalizatorLog::exportFilters() const {
 }
 
 QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
-    const qint64 periodNs = LaLogic::samplePeriodNs(rate);
+    const qint64 periodNs = LaLogic::samplePeriodNs(set.rate);
+    const uint8_t* capture = proc.result().capture;
     *known = true;
     if (suffix == QLatin1String("sr"))
         return LaExport::sigrokSession(capture, LaLogic::captureBytes, 1000000000 / periodNs);
@@ -108,51 +126,60 @@ QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
     return {};
 }
 
-void AnalizatorLog::show() {
-    Page::show();
-    triggerFunc(&QWidget::show);
-}
-
-void AnalizatorLog::hide() {
-    Page::hide();
-    triggerFunc(&QWidget::hide);
-}
-
-void AnalizatorLog::triggerFunc(void (QWidget::*func)()) {
-    for (QComboBox* box : ui.trigBox)
-        (box->*func)();
-}
-
 void AnalizatorLog::start() {
     if (!com)
         return;
+    flushFrames();
     com->laStart();
     // The device then runs at the rate and trigger the screen shows.
-    com->setLAtimebase(rate);
-    com->setLAtrig(trig);
+    com->setLAtimebase(set.rate);
+    com->setLAtrig(set.trigger);
+    framesStarted();
+}
+
+void AnalizatorLog::takeFrame(const Frame& frame) {
+    if (!proc.isAwaiting() || frame.length != LaLogic::captureBytes || !admit(frame))
+        return;
+    if (!proc.take(frame.data, frame.length))
+        return;
+    qCDebug(lcLa) << QString::number(frame.data[0]) << QString::number(frame.data[1])
+                  << QString::number(frame.data[2]);
+    // The captured frame has arrived: the capture cycle is over.
+    laState = 0;
+    ui.startButton->setText(tr("Start"));
+    resultChanged();
+}
+
+void AnalizatorLog::apply() {
+    proc.setSettings(set);
+    resultChanged();
 }
 
 void AnalizatorLog::tlSlot() {
     const int index = ui.rateBox->currentIndex();
     if (index < 0)
         return;
-    rate = index;
+    flushFrames();
+    set.rate = index;
     if (com)
-        com->setLAtimebase(rate);
+        com->setLAtimebase(set.rate);
+    settingSent();
+    apply();
 }
 
 void AnalizatorLog::xPosSlot() {
-    xPos = ui.offsetBar->value();
-    host->update();
+    set.xPos = ui.offsetBar->value();
+    apply();
 }
 
 void AnalizatorLog::zoomSlot() {
-    zoom = ui.zoomBox->value();
-    host->update();
+    set.zoom = ui.zoomBox->value();
+    apply();
 }
 
 void AnalizatorLog::startSlot() {
-    awaitingCapture = true;
+    flushFrames();
+    proc.arm();
     if (laState == 0) {
         ui.startButton->setText(tr("Force trig"));
         if (com)
@@ -164,58 +191,66 @@ void AnalizatorLog::startSlot() {
             com->setLAforceTrig();
         laState = 0;
     }
+    settingSent();
 }
 
 void AnalizatorLog::trigSlot() {
+    flushFrames();
     for (int n = 0; n < LaLogic::channels; ++n)
-        LaLogic::setCondition(trig, n, ui.trigBox[n]->currentIndex());
+        LaLogic::setCondition(set.trigger, n, ui.trigBox[n]->currentIndex());
     // Without a port yet the record is only kept; start() sends it.
     if (com)
-        com->setLAtrig(trig);
+        com->setLAtrig(set.trigger);
+    settingSent();
+    apply();
 }
 
-int AnalizatorLog::logicFromSignal(const Buffer* frame, int (*out)[LaLogic::positions], int start,
-                                   int zoom, int cursor) {
-    return LaLogic::fillSeries(frame->data, out, start, zoom, cursor);
-}
-
-bool AnalizatorLog::takeCapture(const Buffer* frame) {
-    if (!awaitingCapture || !frame || frame->length != LaLogic::captureBytes)
-        return false;
-    std::copy(frame->data, frame->data + LaLogic::captureBytes, capture);
-    captured = true;
-    awaitingCapture = false;
-    // The captured frame has arrived: the capture cycle is over.
-    laState = 0;
-    ui.startButton->setText(tr("Start"));
-    return true;
-}
-
-void AnalizatorLog::drawGraph(Buffer* frame, bool newFrame) {
-    if (newFrame)
-        takeCapture(frame);
-    paintScreen(host);
-}
-
-void AnalizatorLog::paintScreen(QPaintDevice* device) {
-    Graph graph(device);
-    graph.svWindow();
-    if (!captured)
+void AnalizatorLog::showResult() {
+    const LogicResult& r = proc.result();
+    if (!r.captured) {
+        ui.valueLabel->setText(QStringLiteral("Value: ") + Readout::none());
+        ui.timeLabel->setText(QStringLiteral("Time: ") + Readout::none());
         return;
-    qCDebug(lcLa) << QString::number(capture[0]) << QString::number(capture[1])
-                  << QString::number(capture[2]);
-    const int v = LaLogic::fillSeries(capture, logicGraph, xPos, zoom, cursorX);
-    graph.cursorV(cursorX, cursorColour);
+    }
+    ui.valueLabel->setText(LaLogic::valueText(r.value));
+    ui.timeLabel->setText(LaLogic::timeText(r.timeUs));
+}
+
+void AnalizatorLog::paintPlot(Graph& graph) {
+    const LogicResult& r = proc.result();
+    graph.svWindow();
+    if (!r.captured)
+        return;
+    graph.cursorV(set.cursorX, cursorColour);
     for (int n = 0; n < LaLogic::channels; ++n)
-        graph.signal(logicGraph[n], traceColour(n));
-    ui.valueLabel->setText(LaLogic::valueText(v));
-    ui.timeLabel->setText(LaLogic::timeText(LaLogic::cursorTime(xPos, zoom, cursorX, rate)));
+        graph.signal(r.logicGraph[n], traceColour(n));
 }
 
 void AnalizatorLog::drawCursor(QMouseEvent* event) {
     const QPoint p = event->pos();
     if (!Graph::contains(p))
         return;
-    cursorX = p.x() - Graph::left;
-    host->update();
+    set.cursorX = p.x() - Graph::left;
+    apply();
+}
+
+void AnalizatorLog::saveSettings(QSettings& s) const {
+    s.setValue(QStringLiteral("logic/rate"), ui.rateBox->currentIndex());
+    s.setValue(QStringLiteral("logic/zoom"), ui.zoomBox->value());
+    s.setValue(QStringLiteral("logic/offset"), ui.offsetBar->value());
+    for (int n = 0; n < LaLogic::channels; ++n)
+        s.setValue(QStringLiteral("logic/trigger%1").arg(n), ui.trigBox[n]->currentIndex());
+}
+
+void AnalizatorLog::restoreSettings(const QSettings& s) {
+    Controls::pick(s, QStringLiteral("logic/rate"), ui.rateBox);
+    Controls::setValue(s, QStringLiteral("logic/zoom"), ui.zoomBox);
+    Controls::setValue(s, QStringLiteral("logic/offset"), ui.offsetBar);
+    for (int n = 0; n < LaLogic::channels; ++n) {
+        int c = 0;
+        QComboBox* box = ui.trigBox[n];
+        if (Controls::readInt(s, QStringLiteral("logic/trigger%1").arg(n), 0, box->count() - 1,
+                              &c))
+            box->setCurrentIndex(c);
+    }
 }

@@ -1,26 +1,22 @@
 #pragma once
 
-#include "device/trigger.h"
-#include "instruments/logic/lalogic.h"
+#include "instruments/logic/logicprocessor.h"
 #include "instruments/page.h"
 
 class QComboBox;
 class QLabel;
 class QMouseEvent;
-class QPaintDevice;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
-struct Buffer;
 
 // The eight-channel logic analyser page: sample rate, per-channel trigger conditions, the
 // "Start" / "Force trig" capture cycle, and the timing display with zoom, offset and cursor.
-// Its controls are children of the host window; it paints on the host.
+// Its controls set a LogicSettings; the capture goes through its LogicProcessor.
 class AnalizatorLog : public Page {
     Q_OBJECT
 public:
-    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
-    // tests reach them.
+    // The page's widgets, for the tests.
     struct Widgets {
         QComboBox* rateBox;
         QSpinBox* zoomBox;
@@ -32,43 +28,32 @@ public:
     };
     const Widgets& widgets() const { return ui; }
 
-    explicit AnalizatorLog(QWidget* host);
+    AnalizatorLog(QWidget* parent, Status* status);
 
-    // The trigger boxes show and hide with the page; they are enabled from the start.
-    void show() override;
-    void hide() override;
     void start() override;
-    void drawGraph(Buffer* frame, bool newFrame) override;
-    void drawCursor(QMouseEvent* event);
-    void mousePress(QMouseEvent* event) override { drawCursor(event); }
-    void mouseMove(QMouseEvent* event) override { drawCursor(event); }
-    QList<QWidget*> controls() const override;
+    void takeFrame(const Frame& frame) override;
+    void paintPlot(Graph& graph) override;
+    void plotPress(QMouseEvent* event) override { drawCursor(event); }
+    void plotMove(QMouseEvent* event) override { drawCursor(event); }
+    void saveSettings(QSettings& store) const override;
+    void restoreSettings(const QSettings& store) override;
     QStringList exportFilters() const override;
-    bool hasExportData() const override { return captured; }
+    bool hasExportData() const override { return proc.result().captured; }
     QByteArray exportData(const QString& suffix, bool* known) const override;
 
-    // Keeps `frame` as the page's capture when it is one: a logic frame (captureBytes long)
-    // arriving after "Start" or "Force trig". Anything else (an oscilloscope frame still on the
-    // line after a page switch, line noise) is not this page's data. True when taken.
-    bool takeCapture(const Buffer* frame);
-    // One screen on any paint device (the host during its paint, an image in tests and
-    // benchmarks): the grid, and the last capture with its readouts once there is one.
-    void paintScreen(QPaintDevice* device);
-    // Calls `func` on the eight trigger boxes in channel order.
-    void triggerFunc(void (QWidget::*func)());
-
-    static int logicFromSignal(const Buffer* frame, int (*out)[LaLogic::positions], int start,
-                               int zoom, int cursor);
+    // Mouse press or move on the plot: the cursor to the pointer's column.
+    void drawCursor(QMouseEvent* event);
 
     int captureState() const { return laState; }
-    bool hasCapture() const { return captured; }
-    const uint8_t* captureData() const { return capture; }
-    int sampleRate() const { return rate; }
-    Trigger trigger() const { return trig; }
-    int cursorColumn() const { return cursorX; }
-    int firstPosition() const { return xPos; }
-    int zoomFactor() const { return zoom; }
-    const int* series(int channel) const { return logicGraph[channel]; }
+    bool hasCapture() const { return proc.result().captured; }
+    const uint8_t* captureData() const { return proc.result().capture; }
+    const LogicSettings& settings() const { return set; }
+    const LogicProcessor& processor() const { return proc; }
+    const int* series(int channel) const { return proc.result().logicGraph[channel]; }
+
+protected:
+    void showResult() override;
+    FrameTiming frameTiming() const override;
 
 private slots:
     void tlSlot();
@@ -79,18 +64,12 @@ private slots:
 
 private:
     void buildControls();
+    void applyTooltips();
+    void apply();
 
-    int logicGraph[LaLogic::channels][LaLogic::positions] = {};
-    int cursorX = 0;
-    int xPos = 0;
-    int zoom = 1;
-    int laState = 0;              // 0 idle ("Start"), 1 armed ("Force trig")
-    bool awaitingCapture = false; // "Start" or "Force trig" asked for a capture not yet here
-    bool captured = false;
-    uint8_t capture[LaLogic::captureBytes] = {};
-    // Starts at the rate the box shows, so the time readout and the device agree with it.
-    int rate = LaLogic::initialRate;
-    Trigger trig;
+    LogicSettings set;
+    LogicProcessor proc;
+    int laState = 0; // 0 idle ("Start"), 1 armed ("Force trig")
 
     Widgets ui;
 };

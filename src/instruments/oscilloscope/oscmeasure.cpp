@@ -2,84 +2,86 @@
 
 #include "instruments/oscilloscope/oscscale.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace OscMeasure {
 
+namespace {
+// Crossings of noise come at random; those of a periodic signal one period apart, give or
+// take the sampling (at most a sample) and a fifth of a period of jitter.
+bool evenlySpaced(const double* at, int count) {
+    if (count < 3)
+        return false;
+    const double period = (at[count - 1] - at[0]) / (count - 1);
+    const double allowed = std::max(1.0, 0.2 * period);
+    for (int k = 1; k < count; ++k)
+        if (std::fabs(at[k] - at[k - 1] - period) > allowed)
+            return false;
+    return true;
+}
+} // namespace
+
 Crossings scan(const int* s, int n) {
-    int min = 30000, max = -30000;
-    for (int i = 0; i < n; ++i) {
-        if (s[i] < min)
-            min = s[i];
-        if (s[i] > max)
-            max = s[i];
-    }
-    // 64-bit so that no input can overflow the weighted sums.
-    const long long lowT = (11LL * min + 5LL * max) / 16;
-    const long long highT = (11LL * max + 5LL * lowT) / 16;
+    Crossings c;
+    if (n <= 0)
+        return c;
+    const auto [lo, hi] = std::minmax_element(s, s + n);
+    const long long min = *lo, max = *hi;
+    // Integer thresholds, 64-bit so that no input can overflow the weighted sums.
+    const long long lowT = (11 * min + 5 * max) / 16;
+    const long long highT = (11 * max + 5 * lowT) / 16;
     const long long midT = (lowT + highT) / 2;
 
-    Crossings c;
+    double at[Crossings::maxCount];
     int state = 0;
-    for (int i = 0; i < n; ++i) {
+    for (int i = 0; i < n && c.count < Crossings::maxCount; ++i) {
         if (state == 0) {
             if (s[i] < lowT)
                 state = 1;
         } else if (state == 1) {
             if (s[i] > midT) {
-                if (c.count == 0)
-                    c.first = i;
-                else
-                    c.last = i;
+                // s[i - 1] <= midT < s[i]: the crossing lies between them.
+                const double before = s[i - 1];
+                at[c.count] = i - 1 + (double(midT) - before) / (s[i] - before);
+                (c.count == 0 ? c.first : c.last) = i;
                 ++c.count;
                 state = 2;
             }
         } else if (s[i] > highT) {
             state = 0;
         }
-        if (c.count > 100)
-            break;
     }
+    if (c.count > 0) {
+        c.firstAt = at[0];
+        c.lastAt = at[c.count - 1];
+    }
+    c.regular = evenlySpaced(at, c.count);
     return c;
 }
 
-double rms(const int* s, int n, int g) {
-    const Crossings c = scan(s, n);
-    if (!c.valid())
-        return 0.0;
-    double sum = 0.0;
-    for (int i = c.first; i < c.last; ++i)
-        sum += double(s[i]) * double(s[i]);
-    return 1000.0 * OscScale::volts(g, std::sqrt(sum / (c.last - c.first)));
-}
+Result measure(const int* s, int n, int gain, int timeBase) {
+    Result r;
+    if (n <= 0)
+        return r;
+    const auto [lo, hi] = std::minmax_element(s, s + n);
+    r.vpp = OscScale::volts(gain, double(*hi) - double(*lo));
 
-double average(const int* s, int n, int g) {
     const Crossings c = scan(s, n);
-    if (!c.valid())
-        return 0.0;
-    double sum = 0.0;
-    for (int i = c.first; i < c.last; ++i)
+    r.wholePeriods = c.wholePeriods();
+    r.from = r.wholePeriods ? c.first : 0;
+    r.to = r.wholePeriods ? c.last : n;
+    double sum = 0.0, squares = 0.0;
+    for (int i = r.from; i < r.to; ++i) {
         sum += s[i];
-    return 1000.0 * OscScale::volts(g, sum / (c.last - c.first));
-}
-
-double peakToPeak(const int* s, int n, int g) {
-    int max = -10000, min = 10000;
-    for (int i = 0; i < n; ++i) {
-        if (s[i] > max)
-            max = s[i];
-        if (s[i] < min)
-            min = s[i];
+        squares += double(s[i]) * double(s[i]);
     }
-    return 1000.0 * OscScale::volts(g, double(max) - min);
-}
-
-double frequency(const int* s, int n, int tb) {
-    const Crossings c = scan(s, n);
-    if (!c.valid())
-        return 0.0;
-    const double period = double(c.last - c.first) / (c.count - 1); // samples
-    return OscScale::sampleRate(tb) / period;
+    const int count = r.to - r.from;
+    r.avg = OscScale::volts(gain, sum / count);
+    r.rms = OscScale::volts(gain, std::sqrt(squares / count));
+    if (r.wholePeriods)
+        r.freq = OscScale::sampleRate(timeBase) * (c.count - 1) / (c.lastAt - c.firstAt);
+    return r;
 }
 
 } // namespace OscMeasure

@@ -50,7 +50,8 @@ int rawLevel(int level, int gain) {
     return level * 4 * (1 << OscScale::clampGain(gain));
 }
 
-int run(State& state, const int* samples, int* out1, int* out2, const Setup& setup) {
+int run(State& state, const int* samples, int* out1, int* out2, const Setup& setup,
+        qint64 nowNs, int* startOut) {
     const int pre = setup.xPos + centrePre;
     const int mode = setup.mode & 3;
     const int type = (setup.mode >> 2) & 3;
@@ -64,9 +65,8 @@ int run(State& state, const int* samples, int* out1, int* out2, const Setup& set
         state.triggered = state.rearm = false;
         if (mode == FreeRun) {
             state.triggered = true;
-            state.autoCount = 0;
-        } else if (mode == Auto && state.autoCount > autoForceTicks) {
-            state.autoCount = 51;
+            state.lastTriggerNs = nowNs;
+        } else if (mode == Auto && nowNs - state.lastTriggerNs > autoForceNs) {
             force = true;
         }
     }
@@ -76,7 +76,7 @@ int run(State& state, const int* samples, int* out1, int* out2, const Setup& set
     if (!state.triggered) {
         idx = getTrigIndex(samples, len, width, pre, rawLevel(setup.level, setup.gain1), type);
         if (idx >= 0) {
-            state.autoCount = 0;
+            state.lastTriggerNs = nowNs;
             state.triggered = true;
         }
     }
@@ -88,19 +88,21 @@ int run(State& state, const int* samples, int* out1, int* out2, const Setup& set
     // Free run and forced cycles start at sample 0; a found edge keeps the window inside the
     // block (getTrigIndex's bounds).
     const int start = idx - pre;
+    if (startOut)
+        *startOut = start;
     copySignal(samples + start, out1, width, OscScale::gainFactor(setup.gain1));
     if (setup.twoChannel)
         copySignal(samples + len + start, out2, width, OscScale::gainFactor(setup.gain2));
     return 1;
 }
 
-Shown shownState(int mode, const State& state, int copied, Shown previous) {
+Shown shownState(int mode, const State& state, int copied, Shown previous, qint64 nowNs) {
     switch (mode & 3) {
     case Single:
         return copied ? Triggered : (state.triggered ? Held : Waiting);
     case Norm:
-        // Frames arrive many times per tick; a few without an edge do not yet mean waiting.
-        if (copied || (previous == Triggered && state.autoCount <= quietTicks))
+        // Frames may come many times a second; a few without an edge do not yet mean waiting.
+        if (copied || (previous == Triggered && nowNs - state.lastTriggerNs <= quietNs))
             return Triggered;
         return Waiting;
     default:

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QtGlobal>
+
 // The oscilloscope's edge trigger: edge tests on channel 1's raw samples, the search for the
 // first edge, and the four modes that decide which window the display shows.
 namespace OscTrigger {
@@ -7,9 +9,10 @@ namespace OscTrigger {
 enum Mode { FreeRun = 0, Norm = 1, Auto = 2, Single = 3 };
 enum Type { FallingLF = 0, RisingLF = 1, FallingHF = 2, RisingHF = 3 };
 
-constexpr int width = 384;         // samples copied into a plot buffer
-constexpr int centrePre = 192;     // pre-trigger samples at xPos 0
-constexpr int autoForceTicks = 30; // "Auto" forces a window after more display ticks than this
+constexpr int width = 384;     // samples copied into a plot buffer
+constexpr int centrePre = 192; // pre-trigger samples at xPos 0
+// "Auto" shows a window from the first sample when no edge came for longer than this.
+constexpr qint64 autoForceNs = 1500000000;
 
 // Edge tests at index i against the raw level L. LF compares three-sample sums, HF one step
 // across a band of +-4 counts. They read b[i-2] .. b[i+3].
@@ -30,11 +33,11 @@ void adjustGraph(int* plot, int offset);
 // The level in raw counts: level * 4 * 2^gain.
 int rawLevel(int level, int gain);
 
-// Capture state kept between display cycles.
+// Capture state kept between frames.
 struct State {
-    int autoCount = 0;      // display ticks since a trigger was last found
-    bool triggered = false; // a window was taken and is held
-    bool rearm = false;     // a trigger control changed: release a held "Single" capture
+    qint64 lastTriggerNs = 0; // when an edge was last found (or free run last showed a window)
+    bool triggered = false;   // a window was taken and is held
+    bool rearm = false;       // a trigger control changed: release a held "Single" capture
 };
 
 // The level box's millivolts per trigger level unit.
@@ -49,16 +52,20 @@ struct Setup {
     bool twoChannel = false;
 };
 
-// One display cycle's trigger: returns 1 when it copied a new window into out1 (and out2 in
-// two-channel mode), 0 when the display keeps its previous window.
-int run(State& state, const int* samples, int* out1, int* out2, const Setup& setup);
+// The trigger on one frame taken at `nowNs`: returns 1 when it copied a new window into out1
+// (and out2 in two-channel mode), 0 when the display keeps its previous window. `start`, when
+// given, receives the frame sample the window begins at.
+int run(State& state, const int* samples, int* out1, int* out2, const Setup& setup,
+        qint64 nowNs, int* start = nullptr);
 
 // What the page tells the user about the trigger in "Norm" and "Single"; nothing in the
 // free-running modes.
 enum Shown { NotShown = 0, Waiting, Triggered, Held };
-constexpr int quietTicks = 10; // "Norm" reads "waiting" after this many ticks without an edge
-// The state to show after a cycle of run() that returned `copied`, given the one shown before.
-Shown shownState(int mode, const State& state, int copied, Shown previous);
+// "Norm" reads "waiting" once no edge came for this long.
+constexpr qint64 quietNs = 500000000;
+// The state to show after a frame that run() took at `nowNs` and that returned `copied`,
+// given the one shown before.
+Shown shownState(int mode, const State& state, int copied, Shown previous, qint64 nowNs);
 
 // Row of the level marker in pixels above the centre line; false when it lies off the plot.
 bool levelMarker(float trigLevel, int gain1, int yPos1, int* y);

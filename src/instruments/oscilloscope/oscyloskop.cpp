@@ -1,13 +1,12 @@
 #include "instruments/oscilloscope/oscyloskop.h"
 
-#include "device/buffer.h"
-#include "device/statusnote.h"
+#include "device/clock.h"
+#include "device/frame.h"
 #include "device/zrvcom.h"
 #include "instruments/csv.h"
 #include "instruments/oscilloscope/oscfile.h"
-#include "instruments/oscilloscope/oscmeasure.h"
-#include "instruments/oscilloscope/osctrigger.h"
-#include "instruments/readout.h"
+#include "instruments/controls.h"
+#include "instruments/status.h"
 #include "plot/graph.h"
 
 #include <QCheckBox>
@@ -16,15 +15,13 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSettings>
 #include <QSpinBox>
-#include <cmath>
-#include <limits>
-
-int bufGraph[OscScale::plotLen];
-int bufGraph2[OscScale::plotLen];
+#include <iterator>
 
 namespace {
 
+// The time/div box as at start: time-base 14 - i at entry i.
 const char* const timeItems[] = {"100ms/dz", "40ms/dz", "20ms/dz",  "10ms/dz",  "4ms/dz",
                                  "2ms/dz",   "1ms/dz",  "400us/dz", "200us/dz", "100us/dz",
                                  "40us/dz",  "20us/dz", "16us/dz"};
@@ -34,38 +31,24 @@ const char* const modeItems[] = {"----", "Norm", "Auto", "Single"};
 const char* const edgeItems[] = {"Fall", "Ris"};
 const char* const bandItems[] = {"LF", "HF"};
 
-// The time/div box holds at most this many entries in two-channel mode (no time-base below 4)
-// and in one-channel mode (all fifteen time-bases).
+// Two channels offer no time-base below 4: the first 11 entries.
 constexpr int twoChannelTimeItems = 11;
-constexpr int oneChannelTimeItems = 15;
+constexpr int oneChannelTimeItems = int(std::size(timeItems));
 
-// The auto-trigger count saturates here: in "Norm" without a trigger it would otherwise grow for
-// as long as the program runs; anything above the auto-trigger limit means the same.
-constexpr int autoCountLimit = 1 << 20;
+const QColor ch1Colour(50, 60, 255);
+const QColor ch2Colour(255, 60, 50);
+const QColor markerColour(20, 80, 60);
+const QColor cursorColour(150, 150, 0);
 
-QColor ch1Colour() {
-    return QColor(50, 60, 255);
-}
-QColor ch2Colour() {
-    return QColor(255, 60, 50);
-}
-QColor markerColour() {
-    return QColor(20, 80, 60);
-}
-QColor cursorColour() {
-    return QColor(150, 150, 0);
-}
-
-// Fixed size as well: a readout's new text then asks for no relayout of the whole window.
+// Fixed size as well: a readout's new text then asks for no relayout of the page.
 template <typename W> W* place(W* w, int x, int y, int width, int height) {
     w->setGeometry(x, y, width, height);
     w->setFixedSize(width, height);
-    w->setEnabled(false);
     return w;
 }
 
-template <size_t N> QComboBox* comboBox(QWidget* host, const char* const (&items)[N]) {
-    auto* box = new QComboBox(host);
+template <size_t N> QComboBox* comboBox(QWidget* parent, const char* const (&items)[N]) {
+    auto* box = new QComboBox(parent);
     for (const char* item : items)
         box->addItem(QString::fromLatin1(item));
     return box;
@@ -73,56 +56,60 @@ template <size_t N> QComboBox* comboBox(QWidget* host, const char* const (&items
 
 } // namespace
 
-Oscyloskop::Oscyloskop(QWidget* host) : Page(host) {
+Oscyloskop::Oscyloskop(QWidget* parent, Status* status) : Page(parent, status) {
     createControls();
     createReadouts();
     connectControls();
+    applyTooltips();
+    addPlotView();
+    // Channel 2's controls and the cursor readouts wait for their boxes.
+    channel2Slot();
+    proc.setSettings(set);
+    showResult();
 }
 
 void Oscyloskop::createControls() {
-    ui.tBox = place(comboBox(host, timeItems), 100, 580, 110, 20);
-    ui.tBox->setCurrentIndex(OscScale::timeBaseOfItem(timeBase));
-    ui.vBox1 = place(comboBox(host, gainItems), 250, 580, 110, 20);
-    ui.vBox2 = place(comboBox(host, gainItems), 400, 580, 110, 20);
+    ui.tBox = place(comboBox(this, timeItems), 100, 580, 110, 20);
+    ui.tBox->setCurrentIndex(OscScale::timeBaseOfItem(set.timeBase));
+    ui.vBox1 = place(comboBox(this, gainItems), 250, 580, 110, 20);
+    ui.vBox2 = place(comboBox(this, gainItems), 400, 580, 110, 20);
 
-    ui.xPosBar = place(new QScrollBar(Qt::Horizontal, host), 0, 552, 788, 20);
+    ui.xPosBar = place(new QScrollBar(Qt::Horizontal, this), 0, 552, 788, 20);
     ui.xPosBar->setRange(-192, 192);
-    ui.yPosBar1 = place(new QScrollBar(Qt::Vertical, host), 788, 23, 20, 529);
+    ui.yPosBar1 = place(new QScrollBar(Qt::Vertical, this), 788, 23, 20, 529);
     ui.yPosBar1->setRange(-256, 256);
-    ui.yPosBar2 = place(new QScrollBar(Qt::Vertical, host), 808, 23, 20, 529);
+    ui.yPosBar2 = place(new QScrollBar(Qt::Vertical, this), 808, 23, 20, 529);
     ui.yPosBar2->setRange(-256, 256);
 
-    ui.ch2Box = place(new QCheckBox(host), 380, 580, 20, 20);
-    extraTimeItems << QStringLiteral("10u") << QStringLiteral("8u") << QStringLiteral("5u")
-                   << QStringLiteral("2u");
+    ui.ch2Box = place(new QCheckBox(this), 380, 580, 20, 20);
 
-    ui.trigModeBox = place(comboBox(host, modeItems), 550, 580, 65, 20);
-    ui.trigEdgeBox = place(comboBox(host, edgeItems), 620, 580, 55, 20);
-    ui.trigBandBox = place(comboBox(host, bandItems), 680, 580, 50, 20);
-    ui.trigLevelBox = place(new QSpinBox(host), 740, 580, 90, 20);
+    ui.trigModeBox = place(comboBox(this, modeItems), 550, 580, 65, 20);
+    ui.trigEdgeBox = place(comboBox(this, edgeItems), 620, 580, 55, 20);
+    ui.trigBandBox = place(comboBox(this, bandItems), 680, 580, 50, 20);
+    ui.trigLevelBox = place(new QSpinBox(this), 740, 580, 90, 20);
     ui.trigLevelBox->setRange(-40000, 40000);
     ui.trigLevelBox->setSuffix(tr("mV"));
 
-    ui.timeCursorBox = place(new QCheckBox(tr("Time"), host), 848, 320, 80, 20);
-    ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), host), 848, 400, 80, 20);
-    ui.saveButton = place(new QPushButton(tr("SAVE"), host), 880, 540, 100, 20);
+    ui.timeCursorBox = place(new QCheckBox(tr("Time"), this), 848, 320, 80, 20);
+    ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), this), 848, 400, 80, 20);
+    ui.saveButton = place(new QPushButton(tr("SAVE"), this), 880, 540, 100, 20);
 }
 
 void Oscyloskop::createReadouts() {
     auto label = [this](const char* text, int x, int y, int width) {
-        return place(new QLabel(tr(text), host), x, y, width, 20);
+        return place(new QLabel(tr(text), this), x, y, width, 20);
     };
     ui.xPosLabel = label("Xpos: 0", 838, 30, 100);
     ui.yPosLabel1 = label("Ypos1: 0", 838, 50, 100);
     ui.yPosLabel2 = label("Ypos2: 0", 938, 50, 100);
-    ui.rmsLabel1 = label("CH1 RMS: 0V", 838, 100, 200);
-    ui.rmsLabel2 = label("CH2 RMS: 0V", 838, 120, 200);
-    ui.avgLabel1 = label("CH1 Avg: 0V", 838, 150, 200);
-    ui.avgLabel2 = label("CH2 Avg: 0V", 838, 170, 200);
-    ui.vppLabel1 = label("CH1 Vpp = 0V", 838, 200, 200);
-    ui.vppLabel2 = label("CH2 Vpp = 0V", 838, 220, 200);
-    ui.freqLabel1 = label("CH1 Freq = 0Hz", 838, 250, 200);
-    ui.freqLabel2 = label("CH2 Freq = 0Hz", 838, 270, 200);
+    ui.rmsLabel1 = label("", 838, 100, 200);
+    ui.rmsLabel2 = label("", 838, 120, 200);
+    ui.avgLabel1 = label("", 838, 150, 200);
+    ui.avgLabel2 = label("", 838, 170, 200);
+    ui.vppLabel1 = label("", 838, 200, 200);
+    ui.vppLabel2 = label("", 838, 220, 200);
+    ui.freqLabel1 = label("", 838, 250, 200);
+    ui.freqLabel2 = label("", 838, 270, 200);
     ui.cursorsLabel = label("Cursors", 838, 300, 200);
     ui.cursorVoltLabel1 = label("Voltage: 0V", 848, 420, 200);
     ui.cursorVoltLabel2 = label("Voltage: 0V", 848, 440, 200);
@@ -139,204 +126,183 @@ void Oscyloskop::connectControls() {
     connect(ui.xPosBar, &QScrollBar::valueChanged, this, &Oscyloskop::xPosSlot);
     connect(ui.yPosBar1, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
     connect(ui.yPosBar2, &QScrollBar::valueChanged, this, &Oscyloskop::yPosSlot);
-    connect(ui.ch2Box, &QCheckBox::clicked, this, &Oscyloskop::channel2Slot);
+    // Toggled, not clicked: the settings follow the box however it changes.
+    connect(ui.ch2Box, &QCheckBox::toggled, this, &Oscyloskop::channel2Slot);
     connect(ui.trigModeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigBandBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &Oscyloskop::trigSlot);
-    connect(ui.timeCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
-    connect(ui.voltCursorBox, &QCheckBox::clicked, this, &Oscyloskop::cursorSlot);
+    connect(ui.timeCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
+    connect(ui.voltCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
     connect(ui.saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
 }
 
-QList<QWidget*> Oscyloskop::controls() const {
-    return {ui.tBox,
-            ui.vBox1,
-            ui.vBox2,
-            ui.xPosBar,
-            ui.yPosBar1,
-            ui.yPosBar2,
-            ui.ch2Box,
-            ui.trigModeBox,
-            ui.trigEdgeBox,
-            ui.trigBandBox,
-            ui.trigLevelBox,
-            ui.timeCursorBox,
-            ui.voltCursorBox,
-            ui.saveButton,
-            ui.xPosLabel,
-            ui.yPosLabel1,
-            ui.yPosLabel2,
-            ui.rmsLabel1,
-            ui.rmsLabel2,
-            ui.avgLabel1,
-            ui.avgLabel2,
-            ui.vppLabel1,
-            ui.vppLabel2,
-            ui.freqLabel1,
-            ui.freqLabel2,
-            ui.cursorsLabel,
-            ui.cursorVoltLabel1,
-            ui.cursorVoltLabel2,
-            ui.cursorTimeLabel,
-            ui.cursorFreqLabel,
-            ui.trigStateLabel};
+void Oscyloskop::applyTooltips() {
+    Controls::tips({
+        {ui.tBox, "Time base: time per division (dz = one grid division)"},
+        {ui.vBox1, "Channel 1 sensitivity: volts per division (dz)"},
+        {ui.vBox2, "Channel 2 sensitivity: volts per division (dz)"},
+        {ui.ch2Box, "Channel 2 on: two traces, half the samples each"},
+        {ui.xPosBar, "Horizontal position of the trigger point, in samples"},
+        {ui.yPosBar1, "Channel 1 vertical position, in pixels"},
+        {ui.yPosBar2, "Channel 2 vertical position, in pixels"},
+        {ui.trigModeBox, "Trigger mode: ---- free run (no trigger), Norm waits for an edge, "
+                         "Auto free-runs after 1.5 s without one, Single holds the first edge"},
+        {ui.trigEdgeBox, "Trigger edge: Fall(ing) or Ris(ing), on channel 1"},
+        {ui.trigBandBox, "Trigger filter: LF compares three-sample sums (slow or noisy signals), "
+                         "HF single steps (fast edges)"},
+        {ui.trigLevelBox, "Trigger level on channel 1, in mV; a left click on the plot sets it"},
+        {ui.timeCursorBox, "Time cursors: Shift+left and Shift+right click place them; SAVE then "
+                           "writes only the span between them"},
+        {ui.voltCursorBox, "Voltage cursors: Shift+left and Shift+right click place them"},
+        {ui.saveButton, "Save the samples as text, one value per line"},
+        {ui.xPosLabel, "Horizontal position, in samples"},
+        {ui.yPosLabel1, "Channel 1 vertical position, in pixels"},
+        {ui.yPosLabel2, "Channel 2 vertical position, in pixels"},
+        {ui.rmsLabel1, "Channel 1 RMS voltage over whole periods (two or more), otherwise over "
+                       "the screen; --- before the first frame"},
+        {ui.rmsLabel2, "Channel 2 RMS voltage over whole periods (two or more), otherwise over "
+                       "the screen; --- before the first frame"},
+        {ui.avgLabel1, "Channel 1 mean voltage over whole periods (two or more), otherwise over "
+                       "the screen"},
+        {ui.avgLabel2, "Channel 2 mean voltage over whole periods (two or more), otherwise over "
+                       "the screen"},
+        {ui.vppLabel1, "Channel 1 peak-to-peak voltage on the screen"},
+        {ui.vppLabel2, "Channel 2 peak-to-peak voltage on the screen"},
+        {ui.freqLabel1, "Channel 1 frequency from its rising crossings; --- below two whole "
+                        "periods or without a regular signal"},
+        {ui.freqLabel2, "Channel 2 frequency from its rising crossings; --- below two whole "
+                        "periods or without a regular signal"},
+        {ui.cursorsLabel, "Readouts of the cursors"},
+        {ui.cursorTimeLabel, "Time between the two time cursors"},
+        {ui.cursorFreqLabel, "1 / the time between the two time cursors"},
+        {ui.cursorVoltLabel1, "Channel 1 voltage between the two voltage cursors"},
+        {ui.cursorVoltLabel2, "Channel 2 voltage between the two voltage cursors"},
+        {ui.trigStateLabel,
+         "Trigger in Norm and Single: waiting for an edge, triggered, or a Single capture held"},
+    });
 }
 
-void Oscyloskop::enable() {
-    for (QWidget* w :
-         {static_cast<QWidget*>(ui.tBox),          static_cast<QWidget*>(ui.vBox1),
-          static_cast<QWidget*>(ui.xPosBar),       static_cast<QWidget*>(ui.yPosBar1),
-          static_cast<QWidget*>(ui.ch2Box),        static_cast<QWidget*>(ui.trigModeBox),
-          static_cast<QWidget*>(ui.trigEdgeBox),   static_cast<QWidget*>(ui.trigBandBox),
-          static_cast<QWidget*>(ui.trigLevelBox),  static_cast<QWidget*>(ui.saveButton),
-          static_cast<QWidget*>(ui.rmsLabel1),     static_cast<QWidget*>(ui.avgLabel1),
-          static_cast<QWidget*>(ui.vppLabel1),     static_cast<QWidget*>(ui.freqLabel1),
-          static_cast<QWidget*>(ui.xPosLabel),     static_cast<QWidget*>(ui.yPosLabel1),
-          static_cast<QWidget*>(ui.yPosLabel2),    static_cast<QWidget*>(ui.voltCursorBox),
-          static_cast<QWidget*>(ui.timeCursorBox), static_cast<QWidget*>(ui.cursorsLabel),
-          static_cast<QWidget*>(ui.trigStateLabel)})
-        w->setEnabled(true);
+FrameTiming Oscyloskop::frameTiming() const {
+    const int samples = set.twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
+    const double periodNs = OscScale::sampleTime(set.timeBase, 1.0) * 1e9;
+    return FrameTiming::of(samples, periodNs, scopeFrameBytes, com ? com->bitRate() : 0);
 }
 
 void Oscyloskop::start() {
     if (!com)
         return;
-    if (twoChannel())
+    // Frames still on the way belong to the page that was shown before.
+    flushFrames();
+    proc.restart(Clock::nowNs());
+    fileShown = false;
+    if (set.twoChannel)
         com->osc2chStart();
     else
         com->osc1chStart();
-    com->setTimeBase(timeBase);
-    com->setGain1(gain1);
-    com->setGain2(gain2);
+    com->setTimeBase(set.timeBase);
+    com->setGain1(set.gain1);
+    com->setGain2(set.gain2);
+    framesStarted();
 }
 
-bool Oscyloskop::twoChannel() const {
-    return ui.ch2Box->isChecked();
+void Oscyloskop::takeFrame(const Frame& frame) {
+    if (frame.length < scopeFrameBytes || !admit(frame))
+        return;
+    hasFrame = true;
+    fileShown = false;
+    if (proc.process(frame.data, frame.length, frame.lastByteNs))
+        resultChanged();
 }
 
-void Oscyloskop::drawGraph(Buffer* frame, bool) {
-    drawGraph(frame, host);
+bool Oscyloskop::readoutsKnown() const {
+    return proc.result().hasWindow && (fileShown || live());
 }
 
-QStringList Oscyloskop::exportFilters() const {
-    return {Csv::filter()};
+void Oscyloskop::apply(bool again) {
+    proc.setSettings(set);
+    if (again)
+        proc.redo();
+    resultChanged();
 }
 
-QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {
-    *known = suffix == QLatin1String("csv");
-    return *known ? Csv::oscilloscope(sampleBuf, twoChannel(), timeBase, gain1, gain2)
-                  : QByteArray();
+void Oscyloskop::showResult() {
+    showReadouts();
+    const OscResult& r = proc.result();
+    if (r.trigger != trigShown) {
+        trigShown = r.trigger;
+        static const QString texts[] = {QString(), QStringLiteral("Trigger: waiting"),
+                                        QStringLiteral("Trigger: triggered"),
+                                        QStringLiteral("Trigger: held")};
+        ui.trigStateLabel->setText(texts[r.trigger]);
+    }
+    if (set.timeCursors) {
+        ui.cursorTimeLabel->setText(QStringLiteral("Time: ") +
+                                    Readout::prefixed(r.cursorTime, "s"));
+        ui.cursorFreqLabel->setText(QStringLiteral("Freq: ") +
+                                    Readout::prefixed(r.cursorFreq, "Hz"));
+    }
+    if (set.voltCursors) {
+        ui.cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
+                                     Readout::prefixed(r.cursorVolt1, "V"));
+        if (set.twoChannel)
+            ui.cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
+                                         Readout::prefixed(r.cursorVolt2, "V"));
+    }
 }
 
-void Oscyloskop::tick() {
-    if (trigState.autoCount < autoCountLimit)
-        ++trigState.autoCount;
+void Oscyloskop::showReadouts() {
+    const OscResult& r = proc.result();
+    const bool known = readoutsKnown();
+    const OscChannel none;
+    const OscChannel& c1 = known ? r.ch1 : none;
+    // Channel 2 reads only from a two-channel window while two channels are on.
+    const OscChannel& c2 = known && r.twoChannel && set.twoChannel ? r.ch2 : none;
+    const auto put = [](QLabel* label, const QString& text) {
+        // Only a change touches the label: results may come many times a second.
+        if (label->text() != text)
+            label->setText(text);
+    };
+    put(ui.rmsLabel1, QStringLiteral("CH1 RMS: ") + Readout::volts(c1.rms));
+    put(ui.avgLabel1, QStringLiteral("CH1 Avg: ") + Readout::volts(c1.avg));
+    put(ui.vppLabel1, QStringLiteral("CH1 Vpp: ") + Readout::volts(c1.vpp));
+    put(ui.freqLabel1, QStringLiteral("CH1 Freq: ") + Readout::hertz(c1.freq));
+    put(ui.rmsLabel2, QStringLiteral("CH2 RMS: ") + Readout::volts(c2.rms));
+    put(ui.avgLabel2, QStringLiteral("CH2 Avg: ") + Readout::volts(c2.avg));
+    put(ui.vppLabel2, QStringLiteral("CH2 Vpp: ") + Readout::volts(c2.vpp));
+    put(ui.freqLabel2, QStringLiteral("CH2 Freq: ") + Readout::hertz(c2.freq));
+}
+
+void Oscyloskop::paintPlot(Graph& graph) {
+    const OscResult& r = proc.result();
+    graph.svWindow();
+    if (r.levelShown)
+        graph.cursorH(r.levelRow, markerColour);
+    graph.cursorV(r.positionColumn, markerColour);
+    if (set.timeCursors) {
+        graph.cursorV(set.tCursor1, cursorColour);
+        graph.cursorV(set.tCursor2, cursorColour);
+    }
+    if (set.voltCursors) {
+        graph.cursorH(set.vCursor1, cursorColour);
+        graph.cursorH(set.vCursor2, cursorColour);
+    }
+    // Before the first window of this start there is nothing to draw: no trace reads 0 V.
+    if (!r.hasWindow)
+        return;
+    graph.signal(r.bufGraph, ch1Colour);
+    if (r.twoChannel && set.twoChannel)
+        graph.signal(r.bufGraph2, ch2Colour);
 }
 
 QString Oscyloskop::pointerReadout(QPoint p) const {
     // The scales of the page's grid, cursors and measurements.
     const QPoint c = Graph::fromCentre(p);
-    const double t = OscScale::sampleTime(timeBase, double(c.x()) / OscScale::pixelsPerSample);
-    const double u = OscScale::volts(gain1, double(c.y()) * OscScale::unitsPerPixel);
-    return QStringLiteral("  T: ") + value(t) + "s\n" + QStringLiteral("  U: ") + value(u) + "V";
-}
-
-void Oscyloskop::drawGraph(Buffer* frame, QPaintDevice* device) {
-    Graph graph(device);
-    if (frame && frame->length > 2047) {
-        Graph::convBufToInt16(frame, sampleBuf);
-        hasFrame = true;
-    }
-    const int copied = trigger(sampleBuf, bufGraph, bufGraph2, int(trigLevel), trigMode, xPos);
-    showTriggerState(copied);
-    if (copied) {
-        updateReadouts();
-        OscTrigger::adjustGraph(bufGraph, yPos1);
-        if (twoChannel())
-            OscTrigger::adjustGraph(bufGraph2, yPos2);
-    }
-    graph.svWindow();
-    drawMarkers(graph);
-    drawCursors(graph);
-    graph.signal(bufGraph, ch1Colour());
-    if (twoChannel())
-        graph.signal(bufGraph2, ch2Colour());
-}
-
-int Oscyloskop::trigger(int* samples, int* out1, int* out2, int level, int mode, int xPos) {
-    OscTrigger::Setup setup;
-    setup.level = level;
-    setup.mode = mode;
-    setup.xPos = xPos;
-    setup.gain1 = gain1;
-    setup.gain2 = gain2;
-    setup.twoChannel = twoChannel();
-    return OscTrigger::run(trigState, samples, out1, out2, setup);
-}
-
-void Oscyloskop::showTriggerState(int copied) {
-    const auto now =
-        OscTrigger::shownState(trigMode, trigState, copied, OscTrigger::Shown(trigShown));
-    // Only a change touches the label: this runs for every frame drawn.
-    if (now == trigShown)
-        return;
-    trigShown = now;
-    static const QString texts[] = {QString(), QStringLiteral("Trigger: waiting"),
-                                    QStringLiteral("Trigger: triggered"),
-                                    QStringLiteral("Trigger: held")};
-    ui.trigStateLabel->setText(texts[now]);
-}
-
-void Oscyloskop::updateReadouts() {
-    const int n = OscScale::plotLen;
-    if (twoChannel()) {
-        ui.rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
-        ui.rmsLabel2->setText(QStringLiteral("CH2 RMS: ") + calcRMS(bufGraph2, n, gain2));
-        ui.avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
-        ui.avgLabel2->setText(QStringLiteral("CH2 Avg: ") + calcAvg(bufGraph2, n, gain2));
-        ui.vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
-        ui.vppLabel2->setText(QStringLiteral("CH2 Vpp: ") + calcVpp(bufGraph2, n, gain2));
-        ui.freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
-        ui.freqLabel2->setText(QStringLiteral("CH2 Freq: ") + calcFreq(bufGraph2, n, timeBase));
-    } else {
-        ui.rmsLabel1->setText(QStringLiteral("CH1 RMS: ") + calcRMS(bufGraph, n, gain1));
-        ui.avgLabel1->setText(QStringLiteral("CH1 Avg: ") + calcAvg(bufGraph, n, gain1));
-        ui.vppLabel1->setText(QStringLiteral("CH1 Vpp: ") + calcVpp(bufGraph, n, gain1));
-        ui.freqLabel1->setText(QStringLiteral("CH1 Freq: ") + calcFreq(bufGraph, n, timeBase));
-    }
-}
-
-void Oscyloskop::drawMarkers(Graph& graph) {
-    int row = 0;
-    if (OscTrigger::levelMarker(trigLevel, gain1, yPos1, &row))
-        graph.cursorH(row, markerColour());
-    graph.cursorV(OscTrigger::positionMarker(xPos), markerColour());
-}
-
-void Oscyloskop::drawCursors(Graph& graph) {
-    if (ui.timeCursorBox->isChecked()) {
-        graph.cursorV(tCursor1, cursorColour());
-        graph.cursorV(tCursor2, cursorColour());
-        const double samples = double(tCursor2 - tCursor1) / OscScale::pixelsPerSample;
-        const double seconds = OscScale::sampleTime(timeBase, samples);
-        // Coincident cursors: no period to invert.
-        const double hertz = samples != 0.0 ? OscScale::sampleRate(timeBase) / std::fabs(samples)
-                                            : std::numeric_limits<double>::infinity();
-        ui.cursorTimeLabel->setText(QStringLiteral("Time: ") + value(seconds) + "s");
-        ui.cursorFreqLabel->setText(QStringLiteral("Freq: ") + value(hertz) + "Hz");
-    }
-    if (ui.voltCursorBox->isChecked()) {
-        graph.cursorH(vCursor1, cursorColour());
-        graph.cursorH(vCursor2, cursorColour());
-        const double units = double(vCursor2 - vCursor1) * OscScale::unitsPerPixel;
-        ui.cursorVoltLabel1->setText(QStringLiteral("CH1 Voltage: ") +
-                                     value(OscScale::volts(gain1, units)) + "V");
-        if (twoChannel())
-            ui.cursorVoltLabel2->setText(QStringLiteral("CH2 Voltage: ") +
-                                         value(OscScale::volts(gain2, units)) + "V");
-    }
+    const double t = OscScale::sampleTime(set.timeBase, double(c.x()) / OscScale::pixelsPerSample);
+    const double u = OscScale::volts(set.gain1, double(c.y()) * OscScale::unitsPerPixel);
+    return QStringLiteral("  T: ") + Readout::format(t) + "s\n" + QStringLiteral("  U: ") +
+           Readout::format(u) + "V";
 }
 
 void Oscyloskop::setCursor(QMouseEvent* e) {
@@ -347,118 +313,143 @@ void Oscyloskop::setCursor(QMouseEvent* e) {
     const Qt::MouseButtons buttons = e->buttons();
     if (mods == Qt::NoModifier && buttons == Qt::LeftButton) {
         // Level in mV at the pointer: 13 pixels per gainTab unit.
-        ui.trigLevelBox->setValue((Graph::fromCentre(p).y() - yPos1) * OscScale::gainAt(gain1) /
-                                  13);
-    } else if (mods == Qt::ShiftModifier && buttons == Qt::LeftButton) {
-        tCursor1 = p.x() - Graph::left;
-        vCursor1 = Graph::fromCentre(p).y();
+        ui.trigLevelBox->setValue((Graph::fromCentre(p).y() - set.yPos1) *
+                                  OscScale::gainAt(set.gain1) / 13);
+        return;
+    }
+    if (mods == Qt::ShiftModifier && buttons == Qt::LeftButton) {
+        set.tCursor1 = p.x() - Graph::left;
+        set.vCursor1 = Graph::fromCentre(p).y();
     } else if (mods == Qt::ShiftModifier && buttons == Qt::RightButton) {
-        tCursor2 = p.x() - Graph::left;
-        vCursor2 = Graph::fromCentre(p).y();
+        set.tCursor2 = p.x() - Graph::left;
+        set.vCursor2 = Graph::fromCentre(p).y();
     } else {
         return;
     }
-    host->update();
-}
-
-QString Oscyloskop::calcRMS(const int* s, int n, int g) {
-    return Readout::thousands(OscMeasure::rms(s, n, g), "mV", "V");
-}
-
-QString Oscyloskop::calcAvg(const int* s, int n, int g) {
-    return Readout::thousands(OscMeasure::average(s, n, g), "mV", "V");
-}
-
-QString Oscyloskop::calcVpp(const int* s, int n, int g) {
-    return Readout::thousands(OscMeasure::peakToPeak(s, n, g), "mV", "V");
-}
-
-QString Oscyloskop::calcFreq(const int* s, int n, int tb) {
-    return Readout::thousands(OscMeasure::frequency(s, n, tb), "Hz", "kHz");
-}
-
-QString Oscyloskop::value(double x) {
-    return Readout::format(x);
+    apply(false);
 }
 
 void Oscyloskop::tSlot() {
-    timeBase = OscScale::clampTimeBase(OscScale::timeBaseOfItem(ui.tBox->currentIndex()));
+    flushFrames();
+    set.timeBase = OscScale::clampTimeBase(OscScale::timeBaseOfItem(ui.tBox->currentIndex()));
     if (com)
-        com->setTimeBase(timeBase);
+        com->setTimeBase(set.timeBase);
+    settingSent();
+    apply(false);
 }
 
 void Oscyloskop::vSlot() {
-    gain1 = OscScale::clampGain(ui.vBox1->currentIndex());
-    gain2 = OscScale::clampGain(ui.vBox2->currentIndex());
+    flushFrames();
+    set.gain1 = OscScale::clampGain(ui.vBox1->currentIndex());
+    set.gain2 = OscScale::clampGain(ui.vBox2->currentIndex());
     if (com) {
-        com->setGain1(gain1);
-        com->setGain2(gain2);
+        com->setGain1(set.gain1);
+        com->setGain2(set.gain2);
     }
+    settingSent();
+    apply(false);
 }
 
 void Oscyloskop::xPosSlot() {
-    xPos = ui.xPosBar->value();
-    ui.xPosLabel->setText(QStringLiteral("Xpos: ") + QString::number(xPos));
-    host->update();
+    set.xPos = ui.xPosBar->value();
+    ui.xPosLabel->setText(QStringLiteral("Xpos: ") + QString::number(set.xPos));
+    apply(true);
 }
 
 void Oscyloskop::yPosSlot() {
-    yPos1 = -ui.yPosBar1->value();
-    ui.yPosLabel1->setText(QStringLiteral("Ypos1: ") + QString::number(yPos1));
-    yPos2 = -ui.yPosBar2->value();
-    ui.yPosLabel2->setText(QStringLiteral("Ypos2: ") + QString::number(yPos2));
-    host->update();
+    set.yPos1 = -ui.yPosBar1->value();
+    ui.yPosLabel1->setText(QStringLiteral("Ypos1: ") + QString::number(set.yPos1));
+    set.yPos2 = -ui.yPosBar2->value();
+    ui.yPosLabel2->setText(QStringLiteral("Ypos2: ") + QString::number(set.yPos2));
+    apply(true);
 }
 
 void Oscyloskop::channel2Slot() {
-    const bool two = twoChannel();
-    if (com) {
+    const bool two = ui.ch2Box->isChecked();
+    const bool changed = two != set.twoChannel;
+    if (changed)
+        flushFrames();
+    set.twoChannel = two;
+    for (QWidget* w : {static_cast<QWidget*>(ui.vBox2), static_cast<QWidget*>(ui.yPosBar2),
+                       static_cast<QWidget*>(ui.rmsLabel2), static_cast<QWidget*>(ui.avgLabel2),
+                       static_cast<QWidget*>(ui.vppLabel2), static_cast<QWidget*>(ui.freqLabel2)})
+        w->setEnabled(two);
+    if (changed && com) {
         if (two)
             com->enable2channel();
         else
             com->disable2channel();
     }
-    for (QWidget* w : {static_cast<QWidget*>(ui.vBox2), static_cast<QWidget*>(ui.yPosBar2),
-                       static_cast<QWidget*>(ui.rmsLabel2), static_cast<QWidget*>(ui.avgLabel2),
-                       static_cast<QWidget*>(ui.vppLabel2), static_cast<QWidget*>(ui.freqLabel2)})
-        w->setEnabled(two);
+    // The list always names the time bases the device can run in this mode, with the labels
+    // of the start; the box and the device never disagree.
     if (two) {
         ui.tBox->setMaxCount(twoChannelTimeItems);
     } else {
-        // Entries past the limit are dropped by the box itself.
         ui.tBox->setMaxCount(oneChannelTimeItems);
-        ui.tBox->addItems(extraTimeItems);
+        for (int i = ui.tBox->count(); i < oneChannelTimeItems; ++i)
+            ui.tBox->addItem(QString::fromLatin1(timeItems[i]));
     }
+    const int shownBase = OscScale::timeBaseOfItem(ui.tBox->currentIndex());
+    if (shownBase != set.timeBase) {
+        // The entry in use went with the shortening: the box shows the fastest one left, and
+        // that is what the device now runs.
+        set.timeBase = shownBase;
+        if (com)
+            com->setTimeBase(set.timeBase);
+    }
+    if (changed)
+        settingSent();
     cursorSlot();
 }
 
 void Oscyloskop::trigSlot() {
-    trigMode = ui.trigModeBox->currentIndex() + 4 * ui.trigEdgeBox->currentIndex() +
-               8 * ui.trigBandBox->currentIndex();
-    trigState.rearm = true;
-    trigLevel = float(ui.trigLevelBox->value()) / OscTrigger::millivoltsPerLevel;
+    set.trigMode = ui.trigModeBox->currentIndex() + 4 * ui.trigEdgeBox->currentIndex() +
+                   8 * ui.trigBandBox->currentIndex();
+    set.trigLevelMv = ui.trigLevelBox->value();
+    proc.rearm();
+    // A re-armed "Single" waits for a new frame; the other modes show at once what the last
+    // samples give with the new trigger.
+    apply((set.trigMode & 3) != OscTrigger::Single);
 }
 
 void Oscyloskop::cursorSlot() {
-    const bool volt = ui.voltCursorBox->isChecked();
-    ui.cursorVoltLabel1->setEnabled(volt);
-    ui.cursorVoltLabel2->setEnabled(volt && twoChannel());
-    const bool time = ui.timeCursorBox->isChecked();
-    ui.cursorTimeLabel->setEnabled(time);
-    ui.cursorFreqLabel->setEnabled(time);
+    set.voltCursors = ui.voltCursorBox->isChecked();
+    ui.cursorVoltLabel1->setEnabled(set.voltCursors);
+    ui.cursorVoltLabel2->setEnabled(set.voltCursors && set.twoChannel);
+    set.timeCursors = ui.timeCursorBox->isChecked();
+    ui.cursorTimeLabel->setEnabled(set.timeCursors);
+    ui.cursorFreqLabel->setEnabled(set.timeCursors);
+    apply(false);
+}
+
+QStringList Oscyloskop::exportFilters() const {
+    return {Csv::filter()};
+}
+
+QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {
+    *known = suffix == QLatin1String("csv");
+    return *known ? Csv::oscilloscope(proc.samples(), set.twoChannel, set.timeBase, set.gain1,
+                                      set.gain2)
+                  : QByteArray();
 }
 
 bool Oscyloskop::saveWaveform(const QString& path) {
-    const bool saved = ui.timeCursorBox->isChecked()
-                           ? OscFile::saveSpan(path, bufGraph, tCursor1, tCursor2)
-                           : OscFile::saveValues(path, sampleBuf, OscScale::frameSamples);
-    if (!saved)
-        StatusNote::unableToSave(path);
+    const bool saved =
+        set.timeCursors
+            ? OscFile::saveSpan(path, proc.result().bufGraph, set.tCursor1, set.tCursor2)
+            : OscFile::saveValues(path, proc.samples(), OscScale::frameSamples);
+    if (!saved && status)
+        status->unableToSave(path);
     return saved;
 }
 
 int Oscyloskop::loadWaveform(const QString& path) {
-    return OscFile::load(path, sampleBuf, OscScale::frameSamples);
+    int samples[OscScale::frameSamples];
+    const int count = OscFile::load(path, samples, OscScale::frameSamples);
+    fileShown = true;
+    if (proc.processSamples(samples, Clock::nowNs()))
+        resultChanged();
+    return count;
 }
 
 void Oscyloskop::openSlot() {
@@ -471,4 +462,35 @@ void Oscyloskop::saveSlot() {
     const QString name = askSaveTextFile();
     if (!name.isEmpty())
         saveWaveform(name);
+}
+
+void Oscyloskop::saveSettings(QSettings& s) const {
+    s.setValue(QStringLiteral("osc/ch2"), int(ui.ch2Box->isChecked()));
+    s.setValue(QStringLiteral("osc/timeDiv"), ui.tBox->currentIndex());
+    s.setValue(QStringLiteral("osc/voltDiv1"), ui.vBox1->currentIndex());
+    s.setValue(QStringLiteral("osc/voltDiv2"), ui.vBox2->currentIndex());
+    s.setValue(QStringLiteral("osc/trigMode"), ui.trigModeBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigEdge"), ui.trigEdgeBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigFilter"), ui.trigBandBox->currentIndex());
+    s.setValue(QStringLiteral("osc/trigLevel"), ui.trigLevelBox->value());
+    s.setValue(QStringLiteral("osc/xPos"), ui.xPosBar->value());
+    s.setValue(QStringLiteral("osc/yPos1"), ui.yPosBar1->value());
+    s.setValue(QStringLiteral("osc/yPos2"), ui.yPosBar2->value());
+}
+
+void Oscyloskop::restoreSettings(const QSettings& s) {
+    int two = 0;
+    // First: the channel mode decides which time bases the list offers.
+    if (Controls::readInt(s, QStringLiteral("osc/ch2"), 0, 1, &two))
+        ui.ch2Box->setChecked(two);
+    Controls::pick(s, QStringLiteral("osc/timeDiv"), ui.tBox);
+    Controls::pick(s, QStringLiteral("osc/voltDiv1"), ui.vBox1);
+    Controls::pick(s, QStringLiteral("osc/voltDiv2"), ui.vBox2);
+    Controls::pick(s, QStringLiteral("osc/trigMode"), ui.trigModeBox);
+    Controls::pick(s, QStringLiteral("osc/trigEdge"), ui.trigEdgeBox);
+    Controls::pick(s, QStringLiteral("osc/trigFilter"), ui.trigBandBox);
+    Controls::setValue(s, QStringLiteral("osc/trigLevel"), ui.trigLevelBox);
+    Controls::setValue(s, QStringLiteral("osc/xPos"), ui.xPosBar);
+    Controls::setValue(s, QStringLiteral("osc/yPos1"), ui.yPosBar1);
+    Controls::setValue(s, QStringLiteral("osc/yPos2"), ui.yPosBar2);
 }

@@ -1,34 +1,25 @@
 #pragma once
 
-#include "instruments/oscilloscope/oscscale.h"
-#include "instruments/oscilloscope/osctrigger.h"
+#include "instruments/oscilloscope/oscprocessor.h"
 #include "instruments/page.h"
 
 #include <QString>
-#include <QStringList>
 
 class QCheckBox;
 class QComboBox;
 class QLabel;
 class QMouseEvent;
-class QPaintDevice;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
-class Graph;
-struct Buffer;
-
-// Plot buffers of channel 1 and channel 2: the window on screen, in plot units (quarter pixels).
-extern int bufGraph[OscScale::plotLen];
-extern int bufGraph2[OscScale::plotLen];
 
 // The oscilloscope page: one or two traces with trigger, measurements, cursors and waveform
-// files. Its controls are children of the host window, and it paints on the host.
+// files. Its controls set an OscSettings; every frame goes through its OscProcessor, and the
+// page shows the processor's result.
 class Oscyloskop : public Page {
     Q_OBJECT
 public:
-    // The page's widgets: the one way the window, the tooltips, the remembered settings and the
-    // tests reach them.
+    // The page's widgets, for the tests.
     struct Widgets {
         QComboBox* tBox;
         QComboBox* vBox1;
@@ -64,62 +55,33 @@ public:
     };
     const Widgets& widgets() const { return ui; }
 
-    explicit Oscyloskop(QWidget* host);
+    Oscyloskop(QWidget* parent, Status* status);
 
-    void enable() override;
     void start() override;
-    void drawGraph(Buffer* frame, bool newFrame) override;
-    // The same display cycle on any device (tests, benchmarks).
-    void drawGraph(Buffer* frame, QPaintDevice* device);
-    void mousePress(QMouseEvent* e) override { setCursor(e); }
-    void mouseMove(QMouseEvent* e) override { setCursor(e); }
+    void takeFrame(const Frame& frame) override;
+    void paintPlot(Graph& graph) override;
     QString pointerReadout(QPoint p) const override;
-    // Counts the display ticks the auto trigger waits on.
-    void tick() override;
-    QList<QWidget*> controls() const override;
+    void plotPress(QMouseEvent* e) override { setCursor(e); }
+    void plotMove(QMouseEvent* e) override { setCursor(e); }
+    void saveSettings(QSettings& store) const override;
+    void restoreSettings(const QSettings& store) override;
     QStringList exportFilters() const override;
     bool hasExportData() const override { return hasFrame; }
     QByteArray exportData(const QString& suffix, bool* known) const override;
-    // Mouse press or move on the host: trigger level by left click, cursors by Shift-click.
+
+    // Mouse press or move on the plot: trigger level by left click, cursors by Shift-click.
     void setCursor(QMouseEvent* e);
-
-    int trigger(int* samples, int* out1, int* out2, int level, int mode, int xPos);
-
-    static QString calcRMS(const int* s, int n, int g);
-    static QString calcAvg(const int* s, int n, int g);
-    static QString calcVpp(const int* s, int n, int g);
-    static QString calcFreq(const int* s, int n, int tb);
-    // Engineering-prefix formatter ("k", none, "m", "u"); the caller appends the unit.
-    static QString value(double x);
 
     // Waveform files without a dialog: the raw frame, or the span between the time cursors
     // while the "Time" box is checked. Return false when nothing was written.
     bool saveWaveform(const QString& path);
+    // Loads raw samples and shows them as a frame; returns how many were read.
     int loadWaveform(const QString& path);
 
-    bool twoChannel() const;
-
-    QStringList extraTimeItems;
-
-    int timeBase = 7;
-    int gain1 = 0;
-    int gain2 = 0;
-    int trigMode = 0;
-    float trigLevel = 0.0f;
-    OscTrigger::State trigState;
-    int xPos = 0;
-    int yPos1 = 0;
-    int yPos2 = 0;
-    int tCursor1 = 0;
-    int tCursor2 = 0;
-    int vCursor1 = 0;
-    int vCursor2 = 0;
-    int trigShown = 0; // OscTrigger::Shown on trigStateLabel
-
-    // Samples of the last converted frame (or loaded file): 1024 of channel 1, or 512 of
-    // channel 1 then 512 of channel 2.
-    int sampleBuf[OscScale::frameSamples] = {};
-    bool hasFrame = false; // a frame has been converted into sampleBuf
+    const OscSettings& settings() const { return set; }
+    const OscProcessor& processor() const { return proc; }
+    // The readouts show numbers: a window of this page's data, and no silent device.
+    bool readoutsKnown() const;
 
 public slots:
     void tSlot();
@@ -132,14 +94,24 @@ public slots:
     void openSlot();
     void saveSlot();
 
+protected:
+    void showResult() override;
+    FrameTiming frameTiming() const override;
+
 private:
     void createControls();
     void createReadouts();
     void connectControls();
-    void updateReadouts();
-    void drawMarkers(Graph& graph);
-    void drawCursors(Graph& graph);
-    void showTriggerState(int copied);
+    void applyTooltips();
+    // The settings changed: the processor takes them, and `again` the last samples again.
+    void apply(bool again);
+    void showReadouts();
+
+    OscSettings set;
+    OscProcessor proc;
+    bool hasFrame = false;   // a device frame has been taken since the program started
+    bool fileShown = false;  // the window comes from a loaded file, not the device
+    int trigShown = -1;      // the trigger state on trigStateLabel
 
     Widgets ui;
 };

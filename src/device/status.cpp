@@ -1,3 +1,0 @@
-#include "device/status.h"
-
-QString sts;

@@ -1,0 +1,25 @@
+#include "instruments/logic/logicprocessor.h"
+
+#include <algorithm>
+
+void LogicProcessor::setSettings(const LogicSettings& settings) {
+    set = settings;
+    derive();
+}
+
+bool LogicProcessor::take(const uint8_t* body, int length) {
+    if (!awaiting || length != LaLogic::captureBytes)
+        return false;
+    std::copy(body, body + LaLogic::captureBytes, res.capture);
+    res.captured = true;
+    awaiting = false;
+    derive();
+    return true;
+}
+
+void LogicProcessor::derive() {
+    if (!res.captured)
+        return;
+    res.value = LaLogic::fillSeries(res.capture, res.logicGraph, set.xPos, set.zoom, set.cursorX);
+    res.timeUs = LaLogic::cursorTime(set.xPos, set.zoom, set.cursorX, set.rate);
+}

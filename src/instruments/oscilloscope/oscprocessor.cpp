@@ -1,0 +1,95 @@
+#include "instruments/oscilloscope/oscprocessor.h"
+
+#include "device/buffer.h"
+
+#include <algorithm>
+#include <cmath>
+
+void OscProcessor::setSettings(const OscSettings& settings) {
+    set = settings;
+    deriveFromSettings();
+}
+
+void OscProcessor::deriveFromSettings() {
+    res.levelShown = OscTrigger::levelMarker(set.trigLevel(), set.gain1, set.yPos1, &res.levelRow);
+    res.positionColumn = OscTrigger::positionMarker(set.xPos);
+
+    const double samples = double(set.tCursor2 - set.tCursor1) / OscScale::pixelsPerSample;
+    res.cursorTime = OscScale::sampleTime(set.timeBase, samples);
+    // Coincident cursors span no time: there is no frequency to show.
+    res.cursorFreq = samples != 0.0
+                         ? Reading(OscScale::sampleRate(set.timeBase) / std::fabs(samples))
+                         : Reading();
+    const double units = double(set.vCursor2 - set.vCursor1) * OscScale::unitsPerPixel;
+    res.cursorVolt1 = OscScale::volts(set.gain1, units);
+    res.cursorVolt2 = OscScale::volts(set.gain2, units);
+}
+
+void OscProcessor::restart(qint64 nowNs) {
+    res.hasWindow = false;
+    res.ch1 = res.ch2 = OscChannel{};
+    res.trigger = OscTrigger::NotShown;
+    trig = OscTrigger::State{};
+    trig.lastTriggerNs = nowNs;
+    samplesTaken = false;
+}
+
+bool OscProcessor::process(const uint8_t* body, int length, qint64 nowNs) {
+    if (length < scopeFrameBytes)
+        return false;
+    samplesOfFrame(body, sampleBuf);
+    samplesTaken = true;
+    samplesTwoChannel = set.twoChannel;
+    samplesAt = nowNs;
+    return step(nowNs);
+}
+
+bool OscProcessor::processSamples(const int* samples, qint64 nowNs) {
+    std::copy(samples, samples + OscScale::frameSamples, sampleBuf);
+    samplesTaken = true;
+    samplesTwoChannel = set.twoChannel;
+    samplesAt = nowNs;
+    return step(nowNs);
+}
+
+bool OscProcessor::redo() {
+    // Samples of the other channel mode cannot be read as this one's.
+    if (!samplesTaken || samplesTwoChannel != set.twoChannel)
+        return false;
+    // At the time of the samples, so that going over them again never forces "Auto".
+    return step(samplesAt);
+}
+
+bool OscProcessor::step(qint64 nowNs) {
+    OscTrigger::Setup setup;
+    setup.level = int(set.trigLevel());
+    setup.mode = set.trigMode;
+    setup.xPos = set.xPos;
+    setup.gain1 = set.gain1;
+    setup.gain2 = set.gain2;
+    setup.twoChannel = set.twoChannel;
+    int start = 0;
+    const int copied =
+        OscTrigger::run(trig, sampleBuf, res.bufGraph, res.bufGraph2, setup, nowNs, &start);
+    const OscTrigger::Shown shown =
+        OscTrigger::shownState(set.trigMode, trig, copied, res.trigger, nowNs);
+    const bool shownChanged = shown != res.trigger;
+    res.trigger = shown;
+    if (!copied)
+        return shownChanged;
+
+    res.hasWindow = true;
+    res.twoChannel = set.twoChannel;
+    res.windowStart = start;
+    // Measured before the positions are added: the readouts never see them.
+    const int n = OscScale::plotLen;
+    res.ch1 = OscMeasure::measure(res.bufGraph, n, set.gain1, set.timeBase);
+    OscTrigger::adjustGraph(res.bufGraph, set.yPos1);
+    if (set.twoChannel) {
+        res.ch2 = OscMeasure::measure(res.bufGraph2, n, set.gain2, set.timeBase);
+        OscTrigger::adjustGraph(res.bufGraph2, set.yPos2);
+    } else {
+        res.ch2 = OscChannel{};
+    }
+    return true;
+}
