@@ -11,7 +11,10 @@ namespace emu {
 Device::Device(const DeviceConfig& config)
     : cfg(config), signal(config.noise, config.seed),
       lineFreeAt(std::numeric_limits<int64_t>::min()),
-      lastSent(std::numeric_limits<int64_t>::min()) {}
+      lastSent(std::numeric_limits<int64_t>::min()) {
+    signal.setSource(1, config.input1);
+    signal.setSource(2, config.input2);
+}
 
 int64_t Device::lineNs(int bytes, int baud) {
     const int64_t rate = baud > 0 ? baud : fallbackBaud;

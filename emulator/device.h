@@ -15,6 +15,8 @@ struct DeviceConfig {
     bool noise = true;
     uint64_t seed = 1;
     bool rawE = false; // keep body bytes 0x65
+    SignalModel::Source input1;
+    SignalModel::Source input2{SignalModel::Source::TestSquare};
 };
 
 // The emulated device without its terminal: bytes in, frames out, on a clock the caller gives

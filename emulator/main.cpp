@@ -70,6 +70,8 @@ int main(int argc, char** argv) {
     config.noise = options.noise;
     config.seed = options.seed;
     config.rawE = options.rawE;
+    config.input1 = options.input1;
+    config.input2 = options.input2;
     emu::Device device(config);
     emu::EmulatorLoop loop(link, device, options);
     loop.run(stopRequested, waitMask);

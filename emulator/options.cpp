@@ -74,12 +74,15 @@ FaultSize faultSize(FaultConfig& f, const std::string& arg) {
 const char* Options::usage() {
     return "usage: zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X]"
            " [--noise 0|1] [--seed N]\n"
+           "               [--ch1 SOURCE] [--ch2 SOURCE]\n"
            "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
            " [--oversize-bytes N]\n"
            "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]"
            " [--frames N]\n"
            "  LIST: comma-separated faults taken in turn, one after every N good frames\n"
-           "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n";
+           "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n"
+           "  SOURCE: an ideal input instead of the generator (channel 1) or the 500 Hz square\n"
+           "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n";
 }
 
 bool Options::parse(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -96,7 +99,8 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
         }
         const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
                                 arg == "--noise" || arg == "--seed" || arg == "--fault" ||
-                                arg == "--frames" || faultSize(o.faults, arg).field != nullptr;
+                                arg == "--frames" || arg == "--ch1" || arg == "--ch2" ||
+                                faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -138,6 +142,12 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
                 return false;
             }
             o.noise = n == 1;
+        } else if (arg == "--ch1" || arg == "--ch2") {
+            std::string why;
+            if (!SignalModel::Source::parse(value, arg == "--ch1" ? o.input1 : o.input2, why)) {
+                error = arg + ": " + why;
+                return false;
+            }
         } else if (arg == "--stats") {
             o.stats = true;
         } else if (arg == "--frames") {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "faultplan.h"
+#include "signalmodel.h"
 
 #include <cstdint>
 #include <string>
@@ -8,7 +9,8 @@
 namespace emu {
 
 // zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X] [--noise 0|1] [--seed N]
-//         [--fault LIST] [--fault-every N] [fault sizes] [--stats] [--frames N]
+//         [--ch1 SOURCE] [--ch2 SOURCE] [--fault LIST] [--fault-every N] [fault sizes]
+//         [--stats] [--frames N]
 struct Options {
     std::string link;   // symlink to the slave side, removed on exit
     bool trace = false; // one line per decoded command on stdout
@@ -17,6 +19,9 @@ struct Options {
     double tickNs = 62.5;
     bool noise = true;
     uint64_t seed = 1;
+    // What the inputs carry: by default the generator's playback and the test square.
+    SignalModel::Source input1;
+    SignalModel::Source input2{SignalModel::Source::TestSquare};
     FaultConfig faults;
     bool stats = false; // counts on stdout at exit
     int64_t frames = 0; // fall silent after this many good frames (0: never)

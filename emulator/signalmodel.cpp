@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace emu {
 
@@ -19,7 +22,9 @@ int gainCorrection(int g) {
 } // namespace
 
 SignalModel::SignalModel(bool noise, uint64_t seed)
-    : noiseOn(noise), rng(seed), gauss(0.0, noiseRmsVolts) {}
+    : noiseOn(noise), rng(seed), gauss(0.0, noiseRmsVolts) {
+    sources[1].shape = Source::TestSquare;
+}
 
 double SignalModel::samplePeriodNs(int timeBase, double tickNs) {
     return timeTab[std::clamp(timeBase, 0, 14)] * tickNs;
@@ -55,17 +60,105 @@ double SignalModel::testSignalVolts(int64_t t0Ns, double offsetNs) {
     return phase < double(testPeriodNs / 2) ? testHighVolts : 0.0;
 }
 
-void SignalModel::capture(const DeviceState& s, int64_t t0Ns, double periodNs, int16_t* out) {
+double SignalModel::Source::volts(int64_t t0Ns, double offsetNs) const {
+    if (shape == Dc)
+        return offsetV;
+    // Whole periods of t0 first, so that the phase keeps its precision however late t0 is.
+    const double periodNs = 1e9 / freqHz;
+    const double base = std::fmod(double(t0Ns), periodNs);
+    double phase = std::fmod((base + offsetNs) / periodNs, 1.0);
+    if (phase < 0)
+        phase += 1.0;
+    switch (shape) {
+    case Sine:
+        return offsetV + amplitudeV * std::sin(2 * M_PI * phase);
+    case Square:
+        return offsetV + (phase < 0.5 ? amplitudeV : -amplitudeV);
+    case Triangle:
+        return offsetV + amplitudeV * (1.0 - 4.0 * std::fabs(phase - 0.5));
+    default:
+        return offsetV;
+    }
+}
+
+bool SignalModel::Source::parse(const std::string& text, Source& out, std::string& error) {
+    static const std::pair<const char*, Shape> shapes[] = {
+        {"sine", Sine}, {"square", Square}, {"triangle", Triangle}, {"dc", Dc}};
+    const size_t colon = text.find(':');
+    const std::string name = text.substr(0, colon);
+    std::vector<double> numbers;
+    for (size_t at = colon; at != std::string::npos;) {
+        const size_t next = text.find(':', at + 1);
+        const std::string field = text.substr(at + 1, next == std::string::npos ? next : next - at - 1);
+        char* end = nullptr;
+        const double v = std::strtod(field.c_str(), &end);
+        if (field.empty() || *end != '\0' || !std::isfinite(v)) {
+            error = "'" + field + "' is not a number in '" + text + "'";
+            return false;
+        }
+        numbers.push_back(v);
+        at = next;
+    }
+    for (const auto& [shapeName, shape] : shapes) {
+        if (name != shapeName)
+            continue;
+        Source s;
+        s.shape = shape;
+        if (shape == Dc && numbers.size() == 1) {
+            s.offsetV = numbers[0];
+        } else if (shape != Dc && (numbers.size() == 2 || numbers.size() == 3) &&
+                   numbers[0] > 0) {
+            s.freqHz = numbers[0];
+            s.amplitudeV = numbers[1];
+            s.offsetV = numbers.size() == 3 ? numbers[2] : 0.0;
+        } else {
+            break;
+        }
+        out = s;
+        return true;
+    }
+    error = "'" + text + "' is not sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS";
+    return false;
+}
+
+void SignalModel::setSource(int input, const Source& source) {
+    sources[input == 2 ? 1 : 0] = source;
+}
+
+double SignalModel::inputVolts(int input, const DeviceState& s, int64_t t0Ns,
+                               double offsetNs) const {
+    const Source& source = sources[input == 2 ? 1 : 0];
+    switch (source.shape) {
+    case Source::Generator:
+        return generatorVolts(s, t0Ns, offsetNs);
+    case Source::TestSquare:
+        return testSignalVolts(t0Ns, offsetNs);
+    default:
+        return source.volts(t0Ns, offsetNs);
+    }
+}
+
+void SignalModel::capture(const DeviceState& s, int64_t t0Ns, double periodNs, double* volts,
+                          int16_t* out) {
     if (s.mode == DeviceState::Osc2) {
         for (int i = 0; i < 512; ++i) {
             const double at = i * periodNs;
-            out[i] = toRaw(generatorVolts(s, t0Ns, at) + noise(), s.gain1);
-            out[512 + i] = toRaw(testSignalVolts(t0Ns, at) + noise(), s.gain2);
+            volts[i] = inputVolts(1, s, t0Ns, at) + noise();
+            volts[512 + i] = inputVolts(2, s, t0Ns, at) + noise();
+            out[i] = toRaw(volts[i], s.gain1);
+            out[512 + i] = toRaw(volts[512 + i], s.gain2);
         }
         return;
     }
-    for (int i = 0; i < 1024; ++i)
-        out[i] = toRaw(generatorVolts(s, t0Ns, i * periodNs) + noise(), s.gain1);
+    for (int i = 0; i < 1024; ++i) {
+        volts[i] = inputVolts(1, s, t0Ns, i * periodNs) + noise();
+        out[i] = toRaw(volts[i], s.gain1);
+    }
+}
+
+void SignalModel::capture(const DeviceState& s, int64_t t0Ns, double periodNs, int16_t* out) {
+    double volts[1024];
+    capture(s, t0Ns, periodNs, volts, out);
 }
 
 double SignalModel::noise() {

@@ -20,18 +20,100 @@ bool evenlySpaced(const double* at, int count) {
             return false;
     return true;
 }
+
+// The period of evenly spaced crossings at[0 .. count): the slope of a straight line through
+// them, which every crossing steadies, not only the first and the last.
+double fittedPeriod(const double* at, int count) {
+    const double meanK = (count - 1) / 2.0;
+    double meanT = 0;
+    for (int k = 0; k < count; ++k)
+        meanT += at[k];
+    meanT /= count;
+    double num = 0, den = 0;
+    for (int k = 0; k < count; ++k) {
+        num += (k - meanK) * (at[k] - meanT);
+        den += (k - meanK) * (k - meanK);
+    }
+    return num / den;
+}
+
+// The noise on a periodic signal: the window folded onto one period of `period` samples, the
+// spread between samples of neighbouring phases (the signal between them hardly changes, even
+// with a few samples per period). Robust (a median), so the folded curve's steps do not count.
+// Never below the spread of a quantisation step of `step`.
+double noiseOnPeriod(const double* s, int n, double firstAt, double period, double step) {
+    struct Folded {
+        double phase, value;
+    };
+    Folded folded[OscScale::frameSamples];
+    for (int i = 0; i < n; ++i) {
+        const double cycles = (i - firstAt) / period;
+        folded[i] = {cycles - std::floor(cycles), s[i]};
+    }
+    std::sort(folded, folded + n, [](const Folded& a, const Folded& b) { return a.phase < b.phase; });
+    double spread[OscScale::frameSamples];
+    for (int i = 1; i < n; ++i)
+        spread[i - 1] = std::fabs(folded[i].value - folded[i - 1].value);
+    double* middle = spread + (n - 1) / 2;
+    std::nth_element(spread, middle, spread + n - 1);
+    // The median of |a - b| for two samples of Gaussian noise is 0.954 sigma.
+    return std::max(*middle / 0.954, step / std::sqrt(12.0));
+}
+
+// The crossing of `level` near `at` (samples), from a straight line fitted through the rise
+// around it: the samples on either side of `at` that lie strictly inside (fitLow, fitHigh),
+// at most `maxHalf` away, as far on one side as on the other. Noise on single samples then
+// moves the crossing little, and a wave that is odd about its crossing (sine, triangle) puts
+// the line's crossing exactly on its own. An edge has no samples inside: `at` stays.
+double refinedCrossing(const double* s, int n, double at, double maxHalf, double level,
+                       double fitLow, double fitHigh) {
+    const auto inside = [&](int k) { return s[k] > fitLow && s[k] < fitHigh; };
+    int from = int(std::floor(at)), to = from + 1;
+    while (from > 0 && at - (from - 1) <= maxHalf && inside(from - 1))
+        --from;
+    while (to < n - 1 && to + 1 - at <= maxHalf && inside(to + 1))
+        ++to;
+    // As far on either side: a lopsided stretch would pull the line's crossing towards its
+    // longer side.
+    const double half = std::min(at - from, to - at);
+    from = int(std::ceil(at - half));
+    to = int(std::floor(at + half));
+    const int count = to - from + 1;
+    if (count < 4)
+        return at;
+    double st = 0, sv = 0, stt = 0, stv = 0;
+    for (int k = from; k <= to; ++k) {
+        st += k;
+        sv += s[k];
+        stt += double(k) * k;
+        stv += k * s[k];
+    }
+    const double slope = (count * stv - st * sv) / (count * stt - st * st);
+    if (!(slope > 0))
+        return at;
+    const double t = (st + (level * count - sv) / slope) / count;
+    return std::fabs(t - at) <= half ? t : at;
+}
+
+// A signal whose hysteresis (the band between the low and high thresholds) is not well above
+// its noise crosses by chance; four times the noise's sigma leaves chance far behind.
+constexpr double bandOverNoise = 4.0;
+// Below this many samples a period the line through the two samples around a crossing is best.
+constexpr double minSamplesToRefine = 16.0;
 } // namespace
 
-Crossings scan(const int* s, int n) {
+Crossings scan(const double* s, int n, double step) {
     Crossings c;
     if (n <= 0)
         return c;
     const auto [lo, hi] = std::minmax_element(s, s + n);
-    const long long min = *lo, max = *hi;
-    // Integer thresholds, 64-bit so that no input can overflow the weighted sums.
-    const long long lowT = (11 * min + 5 * max) / 16;
-    const long long highT = (11 * max + 5 * lowT) / 16;
-    const long long midT = (lowT + highT) / 2;
+    const double min = *lo, max = *hi;
+    // Low and high thresholds 3/8 of the range in from either end, the middle one between: a
+    // band of a quarter of the range, which a sampled triangle still clears with a few
+    // samples per period.
+    const double lowT = (5 * min + 3 * max) / 8;
+    const double highT = (5 * max + 3 * min) / 8;
+    const double midT = (lowT + highT) / 2;
 
     double at[Crossings::maxCount];
     int state = 0;
@@ -42,45 +124,69 @@ Crossings scan(const int* s, int n) {
         } else if (state == 1) {
             if (s[i] > midT) {
                 // s[i - 1] <= midT < s[i]: the crossing lies between them.
-                const double before = s[i - 1];
-                at[c.count] = i - 1 + (double(midT) - before) / (s[i] - before);
+                at[c.count] = i - 1 + (midT - s[i - 1]) / (s[i] - s[i - 1]);
                 (c.count == 0 ? c.first : c.last) = i;
                 ++c.count;
-                state = 2;
+                // A sample already above the high threshold counts for it: with a few samples
+                // per period the next one may be on its way down again.
+                state = s[i] > highT ? 0 : 2;
             }
         } else if (s[i] > highT) {
             state = 0;
         }
     }
+    c.regular = evenlySpaced(at, c.count);
+    if (c.regular) {
+        c.period = fittedPeriod(at, c.count);
+        // With many samples a period, each crossing from the middle three quarters of its
+        // rise, never more than a quarter period away (a sine's crest).
+        if (c.period >= minSamplesToRefine) {
+            const double fitLow = min + (max - min) / 8, fitHigh = max - (max - min) / 8;
+            for (int k = 0; k < c.count; ++k)
+                at[k] = refinedCrossing(s, n, at[k], c.period / 4, midT, fitLow, fitHigh);
+            c.period = fittedPeriod(at, c.count);
+        }
+        c.aboveNoise =
+            highT - lowT >= bandOverNoise * noiseOnPeriod(s, n, c.firstAt, c.period, step);
+    }
     if (c.count > 0) {
         c.firstAt = at[0];
         c.lastAt = at[c.count - 1];
     }
-    c.regular = evenlySpaced(at, c.count);
     return c;
 }
 
-Result measure(const int* s, int n, int gain, int timeBase) {
+Result measure(const int* block, int blockLen, int start, int n, int gain, int timeBase) {
     Result r;
-    if (n <= 0)
+    if (n <= 0 || start < 0 || blockLen > OscScale::frameSamples || start + n > blockLen)
         return r;
+    // Plot units, exactly: the gain correction without its truncation.
+    double units[OscScale::frameSamples];
+    const double factor = OscScale::gainFactor(gain) / 100.0;
+    for (int i = 0; i < blockLen; ++i)
+        units[i] = block[i] * factor;
+    const double* s = units + start;
     const auto [lo, hi] = std::minmax_element(s, s + n);
-    r.vpp = OscScale::volts(gain, double(*hi) - double(*lo));
+    r.vpp = OscScale::volts(gain, *hi - *lo);
 
-    const Crossings c = scan(s, n);
+    const Crossings c = scan(s, n, factor);
     r.wholePeriods = c.wholePeriods();
     r.from = r.wholePeriods ? c.first : 0;
     r.to = r.wholePeriods ? c.last : n;
     double sum = 0.0, squares = 0.0;
     for (int i = r.from; i < r.to; ++i) {
         sum += s[i];
-        squares += double(s[i]) * double(s[i]);
+        squares += s[i] * s[i];
     }
     const int count = r.to - r.from;
     r.avg = OscScale::volts(gain, sum / count);
     r.rms = OscScale::volts(gain, std::sqrt(squares / count));
-    if (r.wholePeriods)
-        r.freq = OscScale::sampleRate(timeBase) * (c.count - 1) / (c.lastAt - c.firstAt);
+    if (!r.wholePeriods)
+        return r;
+    // The period from every sample of the frame: more periods, less noise on the figure.
+    const Crossings frame = blockLen > n ? scan(units, blockLen, factor) : c;
+    const bool same = frame.wholePeriods() && std::fabs(frame.period / c.period - 1) < 0.05;
+    r.freq = OscScale::sampleRate(timeBase) / (same ? frame.period : c.period);
     return r;
 }
 

@@ -81,12 +81,14 @@ bool OscProcessor::step(qint64 nowNs) {
     res.hasWindow = true;
     res.twoChannel = set.twoChannel;
     res.windowStart = start;
-    // Measured before the positions are added: the readouts never see them.
+    // The window's own samples: the readouts never see the positions.
     const int n = OscScale::plotLen;
-    res.ch1 = OscMeasure::measure(res.bufGraph, n, set.gain1, set.timeBase);
+    const int block = set.twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
+    res.ch1 = OscMeasure::measure(sampleBuf, block, start, n, set.gain1, set.timeBase);
     OscTrigger::adjustGraph(res.bufGraph, set.yPos1);
     if (set.twoChannel) {
-        res.ch2 = OscMeasure::measure(res.bufGraph2, n, set.gain2, set.timeBase);
+        res.ch2 = OscMeasure::measure(sampleBuf + block, block, start, n, set.gain2,
+                                      set.timeBase);
         OscTrigger::adjustGraph(res.bufGraph2, set.yPos2);
     } else {
         res.ch2 = OscChannel{};
