@@ -1,11 +1,15 @@
 // The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
 // against a literal version, THD+N on known signals, and the bytes its controls send.
+#include "frames.h"
 #include "instruments/spectrum/analizator.h"
 #include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QScrollBar>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <complex>
 #include <functional>
@@ -14,6 +18,8 @@
 
 using Action = std::function<void(Analizator&)>;
 Q_DECLARE_METATYPE(Action)
+using Step = std::function<void(SpectrumProcessor&, SpectrumSettings&)>;
+Q_DECLARE_METATYPE(Step)
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -72,6 +78,22 @@ std::vector<double> noise(unsigned seed) {
     return x;
 }
 
+// A frame body holding a tone in bin `bin`.
+QByteArray toneBody(int bin) {
+    return sineBody(bin, 9000);
+}
+
+// Bins of the max hold within 3 dB of its strongest line.
+QList<int> heldLines(const SpectrumProcessor& p) {
+    const double* held = p.result().holdLevels;
+    const double top = *std::max_element(held, held + SpectrumProcessor::plotLen);
+    QList<int> bins;
+    for (int i = 0; std::isfinite(top) && i < SpectrumProcessor::plotLen; ++i)
+        if (held[i] >= top - 3)
+            bins << i;
+    return bins;
+}
+
 // A sine of `cycles` periods in 1024 samples plus, optionally, a harmonic.
 std::vector<double> sine(double cycles, double amplitude, double harmonic = 0.0) {
     std::vector<double> x(1024);
@@ -89,6 +111,10 @@ private slots:
     void sameBitsAsOneButterflyAtATime();
     void thdnOfKnownSignals_data();
     void thdnOfKnownSignals();
+    void maxHold_data();
+    void maxHold();
+    void framesOfOtherSettingsAreDropped();
+    void rememberedSettings();
     void bytesSent_data();
     void bytesSent();
 };
@@ -141,6 +167,106 @@ void TestAnalizator::thdnOfKnownSignals() {
     const double total = SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
     const double got = core::thdn(power.data(), 512, total);
     QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
+}
+
+// Frames and settings changes in turn; afterwards the max hold holds the lines listed.
+void TestAnalizator::maxHold_data() {
+    QTest::addColumn<QList<Step>>("steps");
+    QTest::addColumn<QList<int>>("lines");
+    const auto tone = [](int bin) {
+        return Step([bin](SpectrumProcessor& p, SpectrumSettings&) {
+            const QByteArray body = toneBody(bin);
+            p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
+        });
+    };
+    const auto set = [](std::function<void(SpectrumSettings&)> change) {
+        return Step([change](SpectrumProcessor& p, SpectrumSettings& s) {
+            change(s);
+            p.setSettings(s);
+        });
+    };
+    const Step holdOn = set([](SpectrumSettings& s) { s.hold = true; });
+    const Step holdOff = set([](SpectrumSettings& s) { s.hold = false; });
+    using L = QList<int>;
+    using S = QList<Step>;
+    QTest::newRow("the highest of every bin") << S{holdOn, tone(100), tone(200)} << L{100, 200};
+    QTest::newRow("nothing held before it is on") << S{tone(100), holdOn, tone(200)} << L{200};
+    QTest::newRow("a new span starts again")
+        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.timeBase = 9; }), tone(200)}
+        << L{200};
+    QTest::newRow("a new range starts again")
+        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.gain = 3; }), tone(200)} << L{200};
+    QTest::newRow("a new offset starts again")
+        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.xPos = -40; }), tone(200)}
+        << L{200};
+    QTest::newRow("off keeps it, unchanged") << S{holdOn, tone(100), holdOff, tone(200)} << L{100};
+    QTest::newRow("on again starts again")
+        << S{holdOn, tone(100), holdOff, holdOn, tone(200)} << L{200};
+    QTest::newRow("a start clears it")
+        << S{holdOn, tone(100), Step([](SpectrumProcessor& p, SpectrumSettings&) { p.restart(); }),
+             tone(300)}
+        << L{300};
+}
+
+void TestAnalizator::maxHold() {
+    QFETCH(QList<Step>, steps);
+    SpectrumProcessor p;
+    SpectrumSettings s;
+    p.setSettings(s);
+    for (const Step& step : steps)
+        step(p, s);
+    QTEST(heldLines(p), "lines");
+    // The held trace is the hold of the displayed bins: its top at each line's column.
+    const int* held = p.result().holdGraph;
+    const int top = *std::max_element(held, held + 384);
+    for (const int line : heldLines(p))
+        QVERIFY(held[line + p.settings().xPos] >= top - 3 * 26);
+}
+
+// The spectrum of the oscilloscope's last frame, still on the line when the page started, and
+// a frame completing sooner after the start than one of the page's own can: neither reaches the
+// hold or the readouts; before the first frame of its own the page reads "---".
+void TestAnalizator::framesOfOtherSettingsAreDropped() {
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Analizator page(&rig.host, nullptr);
+    page.com = &rig.com;
+    page.widgets().holdBox->setChecked(true);
+    page.start();
+    const qint64 started = Clock::nowNs();
+    QTRY_COMPARE(page.widgets().powerLabel->text(), QStringLiteral("Power: ---"));
+    QCOMPARE(page.widgets().thdnLabel->text(), QStringLiteral("THD+N: ---"));
+    const QByteArray old = toneBody(40), early = toneBody(60), own = toneBody(100);
+    page.takeFrame(frameOf(old, started - 50 * Clock::ms, started + 50 * Clock::ms));
+    // At 2.5kHz/dz a frame takes 12.8 ms of samples and 178 ms on the line at 115 200 bit/s.
+    page.takeFrame(frameOf(early, started + 1 * Clock::ms, started + 150 * Clock::ms));
+    QVERIFY(!page.processor().result().hasFrame);
+    page.takeFrame(lateFrame(own));
+    QCOMPARE(heldLines(page.processor()), QList<int>{100});
+    QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB"));
+}
+
+void TestAnalizator::rememberedSettings() {
+    QWidget host;
+    Analizator page(&host, nullptr);
+    choose(page.widgets().taBox, 2);
+    choose(page.widgets().vaBox, 5);
+    page.widgets().xPosBar->setValue(-60);
+    page.widgets().holdBox->setChecked(true);
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    QCOMPARE(store.allKeys().size(), 4);
+    QCOMPARE(store.value("spectrum/span").toInt(), 2);
+    QCOMPARE(store.value("spectrum/range").toInt(), 5);
+    QCOMPARE(store.value("spectrum/offset").toInt(), -60);
+    QCOMPARE(store.value("spectrum/maxHold").toInt(), 1);
+    Analizator back(&host, nullptr);
+    back.restoreSettings(store);
+    QCOMPARE(back.settings().timeBase, 12);
+    QCOMPARE(back.settings().gain, 5);
+    QCOMPARE(back.settings().xPos, -60);
+    QCOMPARE(back.settings().hold, true);
 }
 
 void TestAnalizator::bytesSent_data() {

@@ -1,9 +1,15 @@
 // The logic analyser page: the bytes its controls send. The trigger record names each channel's
 // condition in three masks: edge, level, and polarity for High and Rising.
+#include "frames.h"
 #include "instruments/logic/analizatorlog.h"
 #include "linerig.h"
 
+#include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QSettings>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 
@@ -13,9 +19,75 @@ Q_DECLARE_METATYPE(Action)
 class TestAnalizatorLog : public QObject {
     Q_OBJECT
 private slots:
+    void captureCycle();
+    void rememberedSettings();
     void bytesSent_data();
     void bytesSent();
 };
+
+// A capture is the logic frame asked for by Start or Force trig: before, a frame is nobody's,
+// and so is a scope frame or a frame of settings gone. Until a capture the readouts read "---".
+void TestAnalizatorLog::captureCycle() {
+    LineRig rig;
+    QVERIFY(rig.opened);
+    AnalizatorLog page(&rig.host, nullptr);
+    page.com = &rig.com;
+    page.start();
+    QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: ---"));
+    QByteArray logic(LaLogic::captureBytes, '\0');
+    for (int i = 0; i < logic.size(); ++i)
+        logic[i] = char(i & 0xFF);
+    page.takeFrame(lateFrame(logic)); // not asked for
+    QVERIFY(!page.hasCapture());
+    page.widgets().startButton->click();
+    QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Force trig"));
+    page.takeFrame(lateFrame(QByteArray(scopeFrameBytes, '\x11'))); // a scope frame
+    const qint64 now = Clock::nowNs();
+    page.takeFrame(frameOf(logic, now - 1000000, now + Clock::second)); // began before Start
+    QVERIFY(!page.hasCapture());
+    QCOMPARE(page.captureState(), 1);
+    page.takeFrame(lateFrame(logic));
+    QVERIFY(page.hasCapture());
+    QCOMPARE(page.captureState(), 0);
+    QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Start"));
+    // The cursor at pixel 100, zoom 4: position 50, byte 25, 25 samples of 250 ns at 4MSPS.
+    choose(page.widgets().rateBox, 0);
+    page.widgets().zoomBox->setValue(4);
+    QTest::mousePress(page.plot(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+    QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: 25"));
+    QCOMPARE(page.widgets().timeLabel->text(), QStringLiteral("Time: 6.25us"));
+    // The next frame is no capture: nothing asked for it.
+    page.takeFrame(lateFrame(QByteArray(LaLogic::captureBytes, '\x01')));
+    QCOMPARE(int(page.captureData()[25]), 25);
+}
+
+void TestAnalizatorLog::rememberedSettings() {
+    QWidget host;
+    AnalizatorLog page(&host, nullptr);
+    choose(page.widgets().rateBox, 11);
+    page.widgets().zoomBox->setValue(5);
+    page.widgets().offsetBar->setValue(300);
+    const int conditions[LaLogic::channels] = {1, 2, 3, 4, 0, 4, 3, 2};
+    for (int n = 0; n < LaLogic::channels; ++n)
+        page.widgets().trigBox[n]->setCurrentIndex(conditions[n]);
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    QCOMPARE(store.allKeys().size(), 3 + LaLogic::channels);
+    QCOMPARE(store.value("logic/rate").toInt(), 11);
+    QCOMPARE(store.value("logic/zoom").toInt(), 5);
+    QCOMPARE(store.value("logic/offset").toInt(), 300);
+    for (int n = 0; n < LaLogic::channels; ++n)
+        QCOMPARE(store.value(QStringLiteral("logic/trigger%1").arg(n)).toInt(), conditions[n]);
+    AnalizatorLog back(&host, nullptr);
+    back.restoreSettings(store);
+    QCOMPARE(back.settings().rate, 11);
+    QCOMPARE(back.settings().zoom, 5);
+    QCOMPARE(back.settings().xPos, 300);
+    QCOMPARE(back.settings().trigger.edge, page.settings().trigger.edge);
+    QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
+    QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
+}
 
 // A record is "[" and the edge, level and polarity bytes, each as two nibbles, high first.
 void TestAnalizatorLog::bytesSent_data() {

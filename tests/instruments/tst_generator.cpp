@@ -5,7 +5,13 @@
 #include "instruments/generator/gensynth.h"
 #include "linerig.h"
 
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSettings>
 #include <QSpinBox>
+#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 
@@ -28,7 +34,43 @@ private slots:
     void shapes();
     void bytesSent_data();
     void bytesSent();
+    void rememberedSettings();
 };
+
+// Every remembered setting under its key; put back, the page plays the same table.
+void TestGenerator::rememberedSettings() {
+    QWidget host;
+    Generator page(&host, nullptr);
+    const Generator::Widgets& u = page.widgets();
+    u.mulBox->setValue(2);
+    u.freqBox->setValue(3000);
+    u.gainBox->setValue(900);
+    u.dutyBox->setValue(30);
+    u.offsetBox->setValue(-100);
+    u.xFromBox->setValue(-1.5);
+    u.xToBox->setValue(2.5);
+    u.exprEdit->setPlainText("sin(x)");
+    choose(u.typeBox, gen::Function);
+    u.generateButton->click();
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    QCOMPARE(store.allKeys().size(), 9);
+    const QList<QPair<const char*, QVariant>> kept = {
+        {"gen/type", gen::Function}, {"gen/multiplier", 2}, {"gen/frequency", 3000},
+        {"gen/amplitude", 900},      {"gen/duty", 30},      {"gen/offset", -100},
+        {"gen/xFrom", -1.5},         {"gen/xTo", 2.5},      {"gen/expression", "sin(x)"}};
+    for (const auto& [key, value] : kept)
+        QCOMPARE(store.value(key).toString(), value.toString());
+    Generator back(&host, nullptr);
+    back.restoreSettings(store);
+    QCOMPARE(back.waveType(), int(gen::Function));
+    QCOMPARE(back.tableLength(), page.tableLength());
+    QCOMPARE(back.clockDivider(), page.clockDivider());
+    QCOMPARE(QVector<int>(back.outputTable(), back.outputTable() + 512),
+             QVector<int>(page.outputTable(), page.outputTable() + 512));
+    QCOMPARE(back.widgets().freqBox->singleStep(), 100);
+}
 
 void TestGenerator::shapes_data() {
     QTest::addColumn<int>("type");

@@ -1,12 +1,17 @@
-// The oscilloscope page: the edge trigger and its modes on known signals, and the bytes each
-// control sends. (Measurements: the end-to-end test; the file reader: the osc_file corpus; here the
-// saved cursor span.)
+// The oscilloscope: the edge trigger and its modes on known samples (time, not frames, forces
+// "Auto"), the positions and scales the result carries, the page's readouts before and after
+// frames, the time/div box against the device, each remembered setting, and the bytes each
+// control sends. (Readouts against the signal model: tst_truth; the file reader: the osc_file
+// corpus.)
+#include "frames.h"
 #include "instruments/oscilloscope/oscfile.h"
-#include "instruments/oscilloscope/osctrigger.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "linerig.h"
 
 #include <QCheckBox>
+#include <QLabel>
+#include <QScrollBar>
+#include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -17,21 +22,31 @@
 using namespace OscTrigger;
 using Action = std::function<void(Oscyloskop&)>;
 Q_DECLARE_METATYPE(Action)
+Q_DECLARE_METATYPE(OscSettings)
 
 namespace {
-// `low` before index `at`, `high` from it on.
-std::vector<int> step(int at, int low, int high, int len = 1024) {
-    std::vector<int> b(len, low);
-    std::fill(b.begin() + at, b.end(), high);
-    return b;
+constexpr qint64 ms = Clock::ms;
+
+// `low` before sample `at`, `high` from it on.
+QByteArray stepBody(int at, int low, int high) {
+    return scopeBody([=](int i) { return i < at ? low : high; });
 }
 
-int runOn(State& state, const std::vector<int>& b, int* out, int mode) {
-    int out2[384];
-    Setup s;
-    s.mode = mode;
-    s.level = 10;
-    return run(state, b.data(), out, out2, s, 0);
+// "Norm"/"Auto"/"Single" on the rising LF edge through level 10 (L = 40 at 2.5V/dz).
+OscSettings risingAt10(int mode) {
+    OscSettings s;
+    s.trigMode = mode + 4 * RisingLF;
+    s.trigLevelMv = 380;
+    return s;
+}
+
+bool take(OscProcessor& p, const QByteArray& body, qint64 atMs) {
+    return p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size(), atMs * ms);
+}
+
+// What a user does to the page, then the readouts: CH1 Freq and CH1 RMS.
+QString readouts(const Oscyloskop& o) {
+    return o.widgets().freqLabel1->text() + " | " + o.widgets().rmsLabel1->text();
 }
 } // namespace
 
@@ -40,7 +55,15 @@ class TestOscyloskop : public QObject {
 private slots:
     void triggerSearch_data();
     void triggerSearch();
-    void triggerModes();
+    void modesOverTime();
+    void positionsAndScales_data();
+    void positionsAndScales();
+    void pointerReadout_data();
+    void pointerReadout();
+    void readoutsNeedAFrameOfThisStart();
+    void timeBaseBoxAgreesWithTheDevice_data();
+    void timeBaseBoxAgreesWithTheDevice();
+    void rememberedSettings();
     void spanFileRoundTrip();
     void bytesSent_data();
     void bytesSent();
@@ -65,30 +88,272 @@ void TestOscyloskop::triggerSearch() {
     QFETCH(int, low);
     QFETCH(int, high);
     QFETCH(int, type);
-    const std::vector<int> b = step(500, low, high);
+    std::vector<int> b(1024, low);
+    std::fill(b.begin() + 500, b.end(), high);
     QTEST(getTrigIndex(b.data(), 1024, 384, 192, 40, type), "index");
 }
 
-void TestOscyloskop::triggerModes() {
-    int out[384];
-    std::fill(std::begin(out), std::end(out), -7);
-    const std::vector<int> flat(1024, 0), first = step(500, 0, 100), second = step(400, 0, 200);
+// Frames at given times through the processor: what each mode shows, and when "Auto" gives up
+// waiting (after 1.5 s without an edge, however many frames came meanwhile).
+void TestOscyloskop::modesOverTime() {
+    const QByteArray flat = stepBody(0, 0, 0), first = stepBody(500, 0, 100),
+                     second = stepBody(400, 0, 200);
     // Norm: no edge keeps the picture; an edge (498) lands under display sample 192.
-    State norm;
-    QCOMPARE(runOn(norm, flat, out, Norm + 4 * RisingLF), 0);
-    QCOMPARE(out[0], -7);
-    QCOMPARE(runOn(norm, first, out, Norm + 4 * RisingLF), 1);
-    QCOMPARE(out[193], 0);
-    QCOMPARE(out[194], 100);
-    // Single: the first edge is held until a trigger control re-arms it.
-    State single;
-    QCOMPARE(runOn(single, first, out, Single + 4 * RisingHF), 1);
-    QCOMPARE(runOn(single, second, out, Single + 4 * RisingHF), 0);
-    QCOMPARE(out[193], 100);
-    single.rearm = true;
-    QCOMPARE(runOn(single, flat, out, Single + 4 * RisingHF), 0);
-    QCOMPARE(runOn(single, second, out, Single + 4 * RisingHF), 1);
-    QCOMPARE(out[193], 200);
+    OscProcessor norm;
+    norm.setSettings(risingAt10(Norm));
+    norm.restart(0);
+    take(norm, flat, 10);
+    QVERIFY(!norm.result().hasWindow);
+    QVERIFY(take(norm, first, 20));
+    QCOMPARE(norm.result().windowStart, 306);
+    QCOMPARE(norm.result().bufGraph[193], 0);
+    QCOMPARE(norm.result().bufGraph[194], 100);
+    QCOMPARE(norm.result().trigger, Triggered);
+    take(norm, flat, 400);
+    QCOMPARE(norm.result().trigger, Triggered); // a few frames without an edge: not yet waiting
+    take(norm, flat, 600);
+    QCOMPARE(norm.result().trigger, Waiting);
+    QCOMPARE(norm.result().bufGraph[194], 100);
+
+    // Auto: edgeless frames every 100 ms show nothing until 1.5 s have passed, then each one
+    // from sample 0; the first edge after that is still shown from 0, the next one triggered.
+    OscProcessor autoMode;
+    autoMode.setSettings(risingAt10(Auto));
+    autoMode.restart(0);
+    for (int t = 100; t <= 1500; t += 100)
+        QVERIFY2(!take(autoMode, flat, t), qPrintable(QString::number(t)));
+    QVERIFY(take(autoMode, flat, 1600) && autoMode.result().windowStart == 0);
+    QVERIFY(take(autoMode, flat, 1700) && autoMode.result().windowStart == 0);
+    QVERIFY(take(autoMode, first, 1800) && autoMode.result().windowStart == 0);
+    QVERIFY(take(autoMode, first, 1900) && autoMode.result().windowStart == 306);
+    // Slow frames: each comes more than 1.5 s after the last edge, so each is shown.
+    OscProcessor slow;
+    slow.setSettings(risingAt10(Auto));
+    slow.restart(0);
+    QVERIFY(take(slow, flat, 3400) && take(slow, flat, 6800));
+
+    // Single (rising HF: the step itself): the first edge is held until a trigger control
+    // re-arms it; then the next edge is taken.
+    OscProcessor single;
+    OscSettings hf = risingAt10(Single);
+    hf.trigMode = Single + 4 * RisingHF;
+    single.setSettings(hf);
+    single.restart(0);
+    QVERIFY(take(single, first, 10));
+    QCOMPARE(single.result().bufGraph[193], 100);
+    take(single, second, 20);
+    QCOMPARE(single.result().bufGraph[193], 100);
+    QCOMPARE(single.result().trigger, Held);
+    single.rearm();
+    take(single, flat, 30);
+    QCOMPARE(single.result().bufGraph[193], 100);
+    QCOMPARE(single.result().trigger, Waiting);
+    QVERIFY(take(single, second, 40));
+    QCOMPARE(single.result().bufGraph[193], 200);
+
+    // A restart forgets the window: nothing is drawn, nothing is read, until a new frame.
+    single.restart(50);
+    QVERIFY(!single.result().hasWindow && !single.result().ch1.vpp);
+}
+
+// Settings in, the result's positions and scales out: vertical positions in quarter pixels on
+// the trace (never in the readouts), the horizontal position's window, the markers and the
+// cursor readouts.
+void TestOscyloskop::positionsAndScales_data() {
+    QTest::addColumn<OscSettings>("settings");
+    QTest::addColumn<QVector<double>>("want"); // see below
+    // want: ch1 trace at sample 0, ch2 trace at 0, window start, level row (-1: not drawn),
+    // position column, cursor time (s), cursor freq (Hz, 0: none), CH1 and CH2 cursor volts,
+    // CH1 Avg (V). Channel 1 is 100 counts (0 before sample 500 under "Norm"), channel 2 0.
+    const double at100 = 100 * 500.0 / 51200; // 100 counts on 2.5V/dz
+    OscSettings s;
+    QTest::newRow("defaults: free run from 0")
+        << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, 0, 0, at100};
+    s.yPos1 = 10;
+    s.yPos2 = -5;
+    s.twoChannel = true;
+    QTest::newRow("positions: 4 units a pixel, per channel, not in the readouts")
+        << s << QVector<double>{140, -20, 0, 10, 384, 0, 0, 0, 0, at100};
+    s = OscSettings{};
+    s.trigMode = Norm + 4 * RisingLF;
+    s.trigLevelMv = 380;
+    s.xPos = -100;
+    QTest::newRow("xPos -100: the edge 92 samples from the left")
+        << s << QVector<double>{0, 0, 406, 9, 184, 0, 0, 0, 0, at100 * 290 / 384};
+    s = OscSettings{};
+    s.trigLevelMv = 3846; // the left click at row 186 on 2.5V/dz
+    QTest::newRow("level marker 100 px up")
+        << s << QVector<double>{100, 0, 0, 100, 384, 0, 0, 0, 0, at100};
+    s.trigLevelMv = 40000;
+    QTest::newRow("level marker off the plot")
+        << s << QVector<double>{100, 0, 0, -1, 384, 0, 0, 0, 0, at100};
+    s = OscSettings{};
+    s.timeBase = 7;
+    s.tCursor1 = 190;
+    s.tCursor2 = 254;
+    s.vCursor1 = 0;
+    s.vCursor2 = 64;
+    s.gain2 = 6;
+    QTest::newRow("cursors: 64 px at 400us/dz, 2.5V/dz and 25mV/dz")
+        << s << QVector<double>{100, 0, 0, 0, 384, 0.0004, 2500, 2.5, 0.025, at100};
+    s.tCursor2 = 126;
+    s.vCursor2 = -64;
+    QTest::newRow("cursors reversed: negative time and volts")
+        << s << QVector<double>{100, 0, 0, 0, 384, -0.0004, 2500, -2.5, -0.025, at100};
+    s.tCursor2 = 190;
+    QTest::newRow("coincident time cursors: no frequency")
+        << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, -2.5, -0.025, at100};
+}
+
+void TestOscyloskop::positionsAndScales() {
+    QFETCH(OscSettings, settings);
+    QFETCH(QVector<double>, want);
+    OscProcessor p;
+    p.setSettings(settings);
+    p.restart(0);
+    const bool norm = (settings.trigMode & 3) == Norm;
+    const QByteArray body = scopeBody([&](int i) {
+        if (settings.twoChannel)
+            return i < 512 ? 100 : 0;
+        return i < 500 && norm ? 0 : 100;
+    });
+    QVERIFY(take(p, body, 10));
+    const OscResult& r = p.result();
+    QCOMPARE(r.bufGraph[0], int(want[0]));
+    QCOMPARE(r.bufGraph2[0], int(want[1]));
+    QCOMPARE(r.windowStart, int(want[2]));
+    QCOMPARE(r.levelShown ? r.levelRow : -1, int(want[3]));
+    QCOMPARE(r.positionColumn, int(want[4]));
+    QCOMPARE(*r.cursorTime, want[5]);
+    QCOMPARE(r.cursorFreq.value_or(0), want[6]);
+    QCOMPARE(*r.cursorVolt1, want[7]);
+    QCOMPARE(*r.cursorVolt2, want[8]);
+    QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
+}
+
+void TestOscyloskop::pointerReadout_data() {
+    QTest::addColumn<int>("timeBase");
+    QTest::addColumn<int>("gain");
+    QTest::addColumn<QPoint>("at");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("centre") << 7 << 0 << QPoint(394, 286) << "  T: 0.00us\n  U: 0.00uV";
+    QTest::newRow("a division right and two up, 400us/dz, 500mV/dz")
+        << 7 << 2 << QPoint(458, 158) << "  T: 400us\n  U: 1000mV";
+    QTest::newRow("left edge at 100ms/dz") << 14 << 0 << QPoint(11, 286) << "  T: -598ms\n  U: 0.00uV";
+    QTest::newRow("bottom at 25mV/dz") << 2 << 6 << QPoint(394, 541) << "  T: 0.00us\n  U: -99.6mV";
+}
+
+void TestOscyloskop::pointerReadout() {
+    QFETCH(int, timeBase);
+    QFETCH(int, gain);
+    QFETCH(QPoint, at);
+    QWidget host;
+    Oscyloskop page(&host, nullptr);
+    choose(page.widgets().tBox, OscScale::timeBaseOfItem(timeBase));
+    choose(page.widgets().vBox1, gain);
+    QTEST(page.pointerReadout(at), "text");
+}
+
+// Case of a device that sends nothing: "---", no trace, until a frame of this start; a frame
+// that began before the start (the page shown before sent it) is not this page's.
+void TestOscyloskop::readoutsNeedAFrameOfThisStart() {
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Oscyloskop page(&rig.host, nullptr);
+    page.com = &rig.com;
+    page.start();
+    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
+    QVERIFY(!page.processor().result().hasWindow);
+    const QByteArray sine = sineBody(12, 400); // 12 periods a frame, 4.5 on screen
+    const qint64 now = Clock::nowNs();
+    page.takeFrame(frameOf(sine, now - 100 * ms, now + 500 * ms));
+    QVERIFY(!page.processor().result().hasWindow);
+    page.takeFrame(lateFrame(sine));
+    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: 937.5Hz | CH1 RMS: 2.763V"));
+    // Back after another page: no numbers of the old start.
+    page.stop();
+    page.start();
+    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
+}
+
+// Whatever the sequence of toggles and choices, the box names the time base the device runs.
+void TestOscyloskop::timeBaseBoxAgreesWithTheDevice_data() {
+    QTest::addColumn<Action>("action");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("lastTimeBase"); // the last "S" command sent
+    const auto row = [](const char* name, const char* shown, const char* sent, Action a) {
+        QTest::newRow(name) << a << QString(shown) << QByteArray(sent);
+    };
+    const auto toggle = [](Oscyloskop& o) { o.widgets().ch2Box->click(); };
+    row("16us/dz, then two channels: 40us/dz", "40us/dz", "S8A", [=](Oscyloskop& o) {
+        choose(o.widgets().tBox, 12), toggle(o);
+    });
+    row("and back to one channel", "40us/dz", "S8A", [=](Oscyloskop& o) {
+        choose(o.widgets().tBox, 12), toggle(o), toggle(o);
+    });
+    row("one channel again: the labels of the start", "16us/dz", "S4A", [=](Oscyloskop& o) {
+        toggle(o), toggle(o), choose(o.widgets().tBox, 12);
+    });
+    row("400us/dz through toggles", "400us/dz", "", [=](Oscyloskop& o) {
+        toggle(o), toggle(o), toggle(o), toggle(o);
+    });
+}
+
+void TestOscyloskop::timeBaseBoxAgreesWithTheDevice() {
+    QFETCH(Action, action);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Oscyloskop page(&rig.host, nullptr);
+    page.com = &rig.com;
+    action(page);
+    const QByteArray sent = rig.sent();
+    const int s = sent.lastIndexOf('S');
+    QTEST(s < 0 ? QByteArray() : sent.mid(s, 3), "lastTimeBase");
+    QTEST(page.widgets().tBox->currentText(), "shown");
+    QCOMPARE(OscScale::timeBaseOfItem(page.widgets().tBox->currentIndex()),
+             page.settings().timeBase);
+    for (int i = 0; i < page.widgets().tBox->count(); ++i)
+        QVERIFY(page.widgets().tBox->itemText(i).endsWith("/dz"));
+}
+
+// Every remembered setting under its key, and back into a fresh page as the user left it.
+void TestOscyloskop::rememberedSettings() {
+    QWidget host;
+    Oscyloskop page(&host, nullptr);
+    const Oscyloskop::Widgets& u = page.widgets();
+    u.ch2Box->click();
+    choose(u.tBox, 3);
+    choose(u.vBox1, 2);
+    choose(u.vBox2, 5);
+    choose(u.trigModeBox, 2);
+    choose(u.trigEdgeBox, 1);
+    choose(u.trigBandBox, 1);
+    u.trigLevelBox->setValue(-1234);
+    u.xPosBar->setValue(-77);
+    u.yPosBar1->setValue(33);
+    u.yPosBar2->setValue(-44);
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    const QStringList keys = {"osc/ch2",      "osc/timeDiv",  "osc/voltDiv1",   "osc/voltDiv2",
+                              "osc/trigMode", "osc/trigEdge", "osc/trigFilter", "osc/trigLevel",
+                              "osc/xPos",     "osc/yPos1",    "osc/yPos2"};
+    const QList<int> values = {1, 3, 2, 5, 2, 1, 1, -1234, -77, 33, -44};
+    QCOMPARE(store.allKeys().size(), keys.size());
+    for (int k = 0; k < keys.size(); ++k)
+        QCOMPARE(store.value(keys[k]).toInt(), values[k]);
+    Oscyloskop back(&host, nullptr);
+    back.restoreSettings(store);
+    const OscSettings &a = page.settings(), &b = back.settings();
+    QCOMPARE(b.twoChannel, true);
+    QCOMPARE(b.timeBase, a.timeBase);
+    QCOMPARE(b.gain1, a.gain1);
+    QCOMPARE(b.gain2, a.gain2);
+    QCOMPARE(b.trigMode, a.trigMode);
+    QCOMPARE(b.trigLevelMv, a.trigLevelMv);
+    QCOMPARE(b.xPos, a.xPos);
+    QCOMPARE(b.yPos1, a.yPos1);
+    QCOMPARE(b.yPos2, a.yPos2);
 }
 
 // The span between the time cursors, saved and read back: 512 lines from the sample under the
