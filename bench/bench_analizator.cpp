@@ -1,8 +1,10 @@
-// Spectrum analyser figures: analysis per frame, one page paint, and our window + butterflies
-// against FFTW's 1024-point complex transform on the same samples.
-#include "device/buffer.h"
+// Spectrum analyser figures: the analysis of a frame alone, the processor per frame, one paint
+// of the page's result, and our window + butterflies against FFTW's 1024-point complex
+// transform on the same samples.
 #include "instruments/spectrum/analizator.h"
 #include "instruments/spectrum/spectrum.h"
+#include "pagefeed.h"
+#include "plot/graph.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <map>
 #include <memory>
 #include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -53,6 +56,7 @@ const double* pageTable() {
     return table;
 }
 
+// The static parts of the analysis on samples already converted: transform, THD+N, plot values.
 void BM_FrameAnalysis(benchmark::State& state) {
     alignas(64) static double re[N], im[N];
     static int plot[512];
@@ -60,32 +64,60 @@ void BM_FrameAnalysis(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
-        const double power = Analizator::fft(re, im, 10, table, 1024);
+        const double power = SpectrumProcessor::fft(re, im, 10, table, 1024);
         const double distortion = core::thdn(re, 512, power);
-        Analizator::adjustGraph(plot, im, 0);
+        SpectrumProcessor::adjustGraph(plot, im, 0);
         benchmark::DoNotOptimize(distortion);
         benchmark::DoNotOptimize(plot);
     }
 }
 BENCHMARK(BM_FrameAnalysis);
 
-void BM_PagePaint(benchmark::State& state) {
-    QWidget host;
-    host.resize(1028, 612);
-    Analizator page(&host);
-    auto frame = std::make_unique<Buffer>();
-    std::memset(frame.get(), 0, sizeof(Buffer));
+QByteArray frameBody() {
+    QByteArray body(2 * N, '\0');
     for (int i = 0; i < N; ++i) {
         const unsigned raw = unsigned(samples().values[i]) & 0xFFFFu;
-        frame->data[2 * i] = uint8_t(raw & 0xFF);
-        frame->data[2 * i + 1] = uint8_t(raw >> 8);
+        body[2 * i] = char(raw & 0xFF);
+        body[2 * i + 1] = char(raw >> 8);
     }
-    frame->length = 2048;
+    return body;
+}
+
+// What every frame costs the processor: conversion, transform, THD+N, plot values, max hold.
+void BM_ProcessorPerFrame(benchmark::State& state) {
+    auto processor = std::make_unique<SpectrumProcessor>();
+    SpectrumSettings settings;
+    settings.hold = true;
+    processor->setSettings(settings);
+    const QByteArray body = frameBody();
+    const auto* bytes = reinterpret_cast<const uint8_t*>(body.constData());
+    int64_t analysed = 0;
+    for (auto _ : state) {
+        analysed += processor->process(bytes, body.size());
+        benchmark::DoNotOptimize(processor->result().specGraph);
+    }
+    if (analysed != int64_t(state.iterations()) || !processor->result().thdn.has_value())
+        state.SkipWithError("a frame was not analysed");
+}
+BENCHMARK(BM_ProcessorPerFrame)->Unit(benchmark::kMicrosecond);
+
+// The page set through its controls, one frame through its frame path, then its paint alone:
+// live trace and max hold.
+void BM_PagePaint(benchmark::State& state) {
+    QWidget host;
+    Analizator page(&host, nullptr);
     page.widgets().xPosBar->setValue(-64);
-    page.widgets().holdBox->setChecked(true); // both traces drawn
+    page.widgets().holdBox->setChecked(true);
+    PageFeed feed(page);
+    feed.deliver(frameBody());
+    if (!page.processor().result().hasFrame || !page.settings().hold) {
+        state.SkipWithError("the page analysed no frame");
+        return;
+    }
     QImage image(1028, 612, QImage::Format_ARGB32_Premultiplied);
     for (auto _ : state) {
-        page.drawGraph(frame.get(), &image);
+        Graph graph(&image);
+        page.paintPlot(graph);
         benchmark::DoNotOptimize(image.constBits());
     }
 }
@@ -127,6 +159,8 @@ BENCHMARK(BM_FftwComplex1024);
 // so the ratio uses the fastest repetition's CPU time of each.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    // Colour only on a terminal, as the library's own reporter does: scripts read the lines.
+    RatioReporter() : ConsoleReporter(isatty(fileno(stdout)) ? OO_Defaults : OO_Tabular) {}
     void ReportRuns(const std::vector<Run>& reports) override {
         for (const Run& run : reports) {
             if (run.run_type != Run::RT_Iteration)

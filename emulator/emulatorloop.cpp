@@ -177,7 +177,7 @@ int64_t EmulatorLoop::waitNs(int64_t t) const {
     if (backAt >= 0)
         return std::max<int64_t>(0, backAt - t);
     if (!pending.empty()) {
-        if (written < dueBytes(t))
+        if (blockedSince >= 0)
             return unreadLimitNs; // woken by POLLOUT long before, unless nobody reads
         // The next step of bytes that the line lets out.
         const size_t step = std::max<size_t>(64, size_t(stepNs / Device::lineNs(1, baud())));
@@ -210,7 +210,8 @@ void EmulatorLoop::run(const volatile std::sig_atomic_t& stop, const sigset_t& w
         t = now();
         const int64_t wait = waitNs(t);
         const bool lineUp = backAt < 0;
-        const bool blocked = !pending.empty() && written < dueBytes(t);
+        // Only a write the terminal refused waits for room; due bytes wait for their step.
+        const bool blocked = !pending.empty() && blockedSince >= 0;
         pollfd p{lineUp ? link.master() : -1, short(POLLIN | (blocked ? POLLOUT : 0)), 0};
         timespec timeout{};
         timeout.tv_sec = time_t(wait / 1000000000);

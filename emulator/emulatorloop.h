@@ -27,9 +27,10 @@ public:
     static constexpr int64_t unreadLimitNs = 2000000000;
     // The stream without "e" is made in slices of this length.
     static constexpr int64_t sliceNs = 10000000;
-    // Bytes leave at the line speed, written in steps of at least this long (and 64 bytes), so
-    // that a frame's last byte arrives when a real line would bring it.
-    static constexpr int64_t stepNs = 1000000;
+    // Bytes leave at the line speed, written in steps of at least this long (and 64 bytes), as a
+    // USB serial adapter hands them on in packets; a frame's last byte arrives when a real line
+    // would bring it.
+    static constexpr int64_t stepNs = 2000000;
 
     EmulatorLoop(PtyLink& link, Device& device, const Options& options);
 

@@ -1,21 +1,24 @@
 #!/usr/bin/env bash
 # Figures of the display path, measured from outside: zrv under a private Xvfb against zrv-emu,
 # on the oscilloscope page.
-#   cpu      zrv's CPU share while zrv-emu streams at 2 500 000 bit/s (CPU_SECONDS, default 20)
+#   cpu      zrv's CPU share while zrv-emu streams at 2 500 000 bit/s, every frame measured
+#            (CPU_SECONDS, default 20)
 #   latency  time from the last byte of a frame to that frame on screen, at 921 600 and
 #            2 500 000 bit/s, the device falling silent after about 8 s of frames; also with
 #            20 000 random bytes before every frame (a noisy line)
-#   bench    the logic analyser's paint benchmark (builds build-bench with -DZRV_BENCH=ON)
+#   bench    the processors per frame and the pages' paints (builds build-bench, -DZRV_BENCH=ON)
+#   sweep    the run time of the readouts' truth sweep (tst_truth, built in build-bench too)
 # The emulator prints the moment the last byte left and that frame's byte sum (--frames); zrv
-# logs the sum of every frame it draws (category zrv.app) with Qt's %{time boot}, the same
-# monotonic clock.
-#   usage: scripts/figures.sh [cpu] [latency] [bench]     (default: all three)
+# logs the sum of every frame it draws (category zrv.frames) with Qt's %{time boot}, the same
+# monotonic clock. zrv and zrv-emu are built in BUILD_DIR (default build); zrv runs with a
+# configuration folder of its own, so the pages start from their first settings.
+#   usage: scripts/figures.sh [cpu] [latency] [bench] [sweep]     (default: all four)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
 PARTS=("$@")
-((${#PARTS[@]})) || PARTS=(cpu latency bench)
+((${#PARTS[@]})) || PARTS=(cpu latency bench sweep)
 CPU_SECONDS="${CPU_SECONDS:-20}"
 STREAM_SECONDS=8
 
@@ -41,7 +44,9 @@ run_pair() {
     EMU_PID=$!
     await test -L "$LINK"
     printf '#%s#%s#%s#ZRV' "$LINK" "${CODE[$baud]}" "${ENTRY[$baud]}" >"$WORK/settings.txt"
-    xs_start_zrv "$WORK" QT_LOGGING_RULES="zrv.app.debug=true" \
+    # A configuration folder of its own: every run starts from the pages' first settings (one
+    # channel, free run), whatever the user's zrv.conf remembers, and leaves that file alone.
+    xs_start_zrv "$WORK" XDG_CONFIG_HOME="$WORK/config" QT_LOGGING_RULES="zrv.frames.debug=true" \
         QT_MESSAGE_PATTERN="%{time boot} %{message}"
     xdotool mousemove --window "$WINDOW" 930 590 click 1 # "Open port"
 }
@@ -52,18 +57,20 @@ stop_pair() {
 }
 
 cpu_ticks() { awk '{print $14 + $15}' "/proc/$ZRV_PID/stat"; }
+frames_drawn() { grep -c 'frame on screen' "$WORK/zrv.log" || true; }
 
 measure_cpu() {
     run_pair 2500000
     sleep 3 # warm-up: the stream is running and the window has settled
-    local start_ticks start_ns end_ticks wall_ns
+    # Frames drawn within the measured span only, not during the warm-up.
+    local start_ticks start_ns end_ticks wall_ns start_frames frames
+    start_frames=$(frames_drawn)
     start_ticks=$(cpu_ticks)
     start_ns=$(date +%s%N)
     sleep "$CPU_SECONDS"
     end_ticks=$(cpu_ticks)
     wall_ns=$(($(date +%s%N) - start_ns))
-    local frames
-    frames=$(grep -c '^frame on screen\|frame on screen' "$WORK/zrv.log" || true)
+    frames=$(($(frames_drawn) - start_frames))
     stop_pair
     awk -v t=$((end_ticks - start_ticks)) -v hz="$TICKS_PER_S" -v ns="$wall_ns" -v s="$CPU_SECONDS" \
         -v f="$frames" 'BEGIN { printf "figures: cpu: %.1f%% of one core at 2500000 bit/s over %d s (%d frames drawn)\n", 100 * t / hz / (ns / 1e9), s, f }'
@@ -103,9 +110,31 @@ measure_latency() {
 bench() {
     local dir="${BENCH_DIR:-build-bench}"
     cmake -S . -B "$dir" -DZRV_BENCH=ON -DZRV_TESTS=OFF >/dev/null
-    cmake --build "$dir" -j "$(nproc)" --target bench_analizatorlog >/dev/null
+    cmake --build "$dir" -j "$(nproc)" --target bench_oscyloskop bench_analizator \
+        bench_analizatorlog >/dev/null
+    "$dir/bench/bench_oscyloskop" 2>/dev/null |
+        awk '/^(processorPerFrame|paintResult)/ {printf "figures: oscilloscope %s (%s %s): %s %s CPU\n", $1, $7, $8, $4, $5}'
+    "$dir/bench/bench_analizator" --benchmark_filter='ProcessorPerFrame|PagePaint' 2>/dev/null |
+        awk '/^BM_/ {printf "figures: spectrum %s: %s %s CPU\n", $1, $4, $5}'
     "$dir/bench/bench_analizatorlog" --benchmark_filter=paintAtZoom 2>/dev/null |
         awk '/paintAtZoom/ {printf "figures: logic analyser paint %s: %s %s CPU\n", $1, $4, $5}'
+}
+
+# The truth sweep's run time, the test alone, run by ctest in the environment the suite gives it
+# (headless, its own working and configuration folders). A failing sweep is reported, not timed.
+sweep() {
+    local dir="${BENCH_DIR:-build-bench}"
+    cmake -S . -B "$dir" -DZRV_TESTS=ON >/dev/null
+    cmake --build "$dir" -j "$(nproc)" --target tst_truth >/dev/null
+    local log="$WORK/tst_truth.log" times totals rc=0
+    times="$({ TIMEFORMAT='%R %U %S'; time (cd "$dir" && ctest -R '^tst_truth$' -V >"$log" 2>&1); } 2>&1)" || rc=$?
+    totals="$(grep -Eo 'Totals: [0-9]+ passed, [0-9]+ failed, [0-9]+ skipped' "$log" | tail -n 1 || true)"
+    if ((rc != 0)) || [ -z "$totals" ]; then
+        echo "figures: truth sweep FAILED (${totals:-no totals}), log $log" >&2
+        return 1
+    fi
+    awk -v t="$times" -v s="$totals" 'BEGIN { split(t, a, " ");
+        printf "figures: truth sweep: %.2f s wall, %.2f s CPU (%s)\n", a[1], a[2] + a[3], s }'
 }
 
 status=0
@@ -119,8 +148,9 @@ for part in "${PARTS[@]}"; do
             --fault garbage --fault-every 0 --garbage-bytes 20000 || status=1
         ;;
     bench) bench ;;
+    sweep) sweep || status=1 ;;
     *)
-        echo "usage: scripts/figures.sh [cpu] [latency] [bench]" >&2
+        echo "usage: scripts/figures.sh [cpu] [latency] [bench] [sweep]" >&2
         exit 2
         ;;
     esac

@@ -136,8 +136,10 @@ int ZRVCom::Open(const QString& name, int speedCode) {
 
     *frame = Buffer{};
     thread = new Thread(port, frame.get(), this);
+    // Direct: the bytes are cut as soon as the port has them, without a second trip through the
+    // event queue for every read.
     QObject::connect(port, &QSerialPort::readyRead, thread, &Thread::onReadyRead,
-                     Qt::QueuedConnection);
+                     Qt::DirectConnection);
     // A resource error means the device is gone. A pseudo-terminal whose far end closed reports
     // read errors instead, so those count when the line has hung up; other errors (ioctls a
     // terminal does not support) are harmless.

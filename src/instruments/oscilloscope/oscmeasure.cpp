@@ -102,7 +102,7 @@ constexpr double bandOverNoise = 4.0;
 constexpr double minSamplesToRefine = 16.0;
 } // namespace
 
-Crossings scan(const double* s, int n, double step) {
+Crossings scan(const double* s, int n, double step, bool weighNoise) {
     Crossings c;
     if (n <= 0)
         return c;
@@ -146,8 +146,8 @@ Crossings scan(const double* s, int n, double step) {
                 at[k] = refinedCrossing(s, n, at[k], c.period / 4, midT, fitLow, fitHigh);
             c.period = fittedPeriod(at, c.count);
         }
-        c.aboveNoise =
-            highT - lowT >= bandOverNoise * noiseOnPeriod(s, n, c.firstAt, c.period, step);
+        c.aboveNoise = !weighNoise || highT - lowT >= bandOverNoise * noiseOnPeriod(
+                                                            s, n, c.firstAt, c.period, step);
     }
     if (c.count > 0) {
         c.firstAt = at[0];
@@ -184,7 +184,7 @@ Result measure(const int* block, int blockLen, int start, int n, int gain, int t
     if (!r.wholePeriods)
         return r;
     // The period from every sample of the frame: more periods, less noise on the figure.
-    const Crossings frame = blockLen > n ? scan(units, blockLen, factor) : c;
+    const Crossings frame = blockLen > n ? scan(units, blockLen, factor, false) : c;
     const bool same = frame.wholePeriods() && std::fabs(frame.period / c.period - 1) < 0.05;
     r.freq = OscScale::sampleRate(timeBase) / (same ? frame.period : c.period);
     return r;

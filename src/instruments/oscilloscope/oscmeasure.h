@@ -24,7 +24,8 @@ struct Crossings {
     bool wholePeriods() const { return count >= 3 && regular && aboveNoise; }
 };
 // `step`: the smallest change the samples can show (a quantisation step), in their units.
-Crossings scan(const double* s, int n, double step);
+// Without `weighNoise` the band counts as above the noise (known already, from the window).
+Crossings scan(const double* s, int n, double step, bool weighNoise = true);
 
 struct Result {
     Reading rms, avg, vpp; // volts, on the grid's scale
