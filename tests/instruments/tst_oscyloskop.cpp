@@ -7,6 +7,7 @@
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "linerig.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -60,6 +61,7 @@ private slots:
     void positionsAndScales();
     void pointerReadout_data();
     void pointerReadout();
+    void cursorReadouts();
     void readoutsNeedAFrameOfThisStart();
     void timeBaseBoxAgreesWithTheDevice_data();
     void timeBaseBoxAgreesWithTheDevice();
@@ -252,6 +254,28 @@ void TestOscyloskop::pointerReadout() {
     choose(page.widgets().tBox, OscScale::timeBaseOfItem(timeBase));
     choose(page.widgets().vBox1, gain);
     QTEST(page.pointerReadout(at), "text");
+}
+
+// Shift-clicks on the plot place the cursors; their readouts in their units: 64 px at
+// 400us/dz and 2.5V/dz, then coincident time cursors.
+void TestOscyloskop::cursorReadouts() {
+    QWidget host;
+    Oscyloskop page(&host, nullptr);
+    page.widgets().timeCursorBox->click();
+    page.widgets().voltCursorBox->click();
+    const auto shiftClick = [&](Qt::MouseButton button, QPoint at) {
+        QTest::mousePress(page.plot(), button, Qt::ShiftModifier, at - Graph::plotRect().topLeft());
+    };
+    shiftClick(Qt::LeftButton, QPoint(394, 286));
+    shiftClick(Qt::RightButton, QPoint(458, 222));
+    const auto texts = [&] {
+        return QStringList{page.widgets().cursorTimeLabel->text(),
+                           page.widgets().cursorFreqLabel->text(),
+                           page.widgets().cursorVoltLabel1->text()};
+    };
+    QTRY_COMPARE(texts(), (QStringList{"Time: 400us", "Freq: 2500Hz", "CH1 Voltage: 2500mV"}));
+    shiftClick(Qt::RightButton, QPoint(394, 350));
+    QTRY_COMPARE(texts(), (QStringList{"Time: 0.00us", "Freq: ---", "CH1 Voltage: -2500mV"}));
 }
 
 // Case of a device that sends nothing: "---", no trace, until a frame of this start; a frame
