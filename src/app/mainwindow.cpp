@@ -83,6 +83,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 MainWindow::~MainWindow() {
     if (connected && com)
         com->Close();
+    // The link goes before the pages: none may send through it while it is taken down.
+    for (Page* page : pages)
+        page->com = nullptr;
 }
 
 void MainWindow::applyTooltips() {
@@ -179,7 +182,9 @@ void MainWindow::openPort() {
         // Deferred: the port is still inside its error signal here.
         QMetaObject::invokeMethod(this, &MainWindow::deviceLost, Qt::QueuedConnection);
     });
-    connect(com->receiver(), &Thread::frameReceived, this, &MainWindow::frameArrived);
+    // Direct: a frame's body is the link's only while it is delivered.
+    connect(com->receiver(), &Thread::frameReceived, this, &MainWindow::frameArrived,
+            Qt::DirectConnection);
     com->Start();
     for (Page* page : pages)
         page->setEnabled(page != settings);

@@ -30,10 +30,12 @@ bool FrameGate::accept(const Frame& f) {
         return false;
     if (!takenSinceSent) {
         // A frame of the new settings needs its whole capture and its time on the line. The
-        // margin allows for a device clock a little fast, but never reaches half a capture: a
-        // frame that was on the line when the command went out completes within its line time.
+        // margin allows for a device clock a little fast; but a frame that was on the line when
+        // the command went out completes within its line time and the reader's latency, so
+        // that much is always waited for.
         const qint64 margin = std::min(frame.captureNs / 2, frame.totalNs() / 50);
-        if (f.lastByteNs - sentAt < frame.totalNs() - margin)
+        const qint64 least = frame.lineNs + std::max(frame.captureNs - margin, readLatencyNs);
+        if (f.lastByteNs - sentAt < least)
             return false;
     }
     takenSinceSent = true;

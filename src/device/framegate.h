@@ -24,6 +24,10 @@ class FrameGate {
 public:
     // A device that sends nothing for this long (or twice the frame time) is silent.
     static constexpr qint64 silenceFloorNs = 2000000000;
+    // What a frame's last byte may take beyond the line to reach the page (a serial adapter's
+    // packets, the event loop): a frame completing sooner after a command than its line time
+    // and this is old.
+    static constexpr qint64 readLatencyNs = 10000000;
 
     // The page started at `sentNs` (its start command and settings went out): no frame taken
     // yet. `timing` is that of a frame of the page's settings.

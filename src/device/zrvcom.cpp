@@ -35,8 +35,12 @@ int ZRVCom::pendingBytes() const {
 
 int ZRVCom::write(const char* bytes, int n) {
     // A closed or never-opened port refuses the command; that is all that happens.
-    if (isOpen())
+    // Out at once, not when the event loop next gets to it: a page dates its settings from the
+    // moment it sends them.
+    if (isOpen()) {
         port->write(bytes, n);
+        port->flush();
+    }
     return 1;
 }
 
@@ -180,11 +184,11 @@ int ZRVCom::Close() {
 void ZRVCom::absorbInput() {
     if (!thread || !isOpen())
         return;
-    // Pulls what the system holds for the port into its buffer without waiting.
-    port->waitForReadyRead(0);
+    // Pulls what the system holds for the port into its buffer without waiting; finding
+    // nothing is no error of the port's.
+    if (!port->waitForReadyRead(0))
+        port->clearError();
     thread->onReadyRead();
 }
 
-QString ZRVCom::errorText() const {
-    return port ? port->errorString() : QString();
-}
+

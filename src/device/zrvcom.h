@@ -11,7 +11,7 @@ class QSerialPort;
 class Thread;
 
 // The PC end of the device link for one opening of the port. Every command method writes its
-// bytes straight to the port and returns 1; the device never answers a command. Frames come
+// bytes to the port at once and returns 1; the device never answers a command. Frames come
 // out of receiver()'s frameReceived signal. The link reports; it writes no text for the user.
 class ZRVCom {
 public:
@@ -51,8 +51,7 @@ public:
     // Reads and delivers what has already arrived, so that frames still on the way from earlier
     // settings are taken as such before a page changes its settings.
     void absorbInput();
-    // Why the port could not be opened or went away, in the port layer's words.
-    QString errorText() const;
+
     // Received bytes not yet cut into a frame (0 when closed); never more than Thread::rxCap.
     int pendingBytes() const;
     // Called (once per opening) when the port reports that the device has gone away.

@@ -35,15 +35,25 @@ QByteArray Page::exportData(const QString&, bool* known) const {
 }
 
 void Page::stop() {
+    const bool wasRunning = gate.isRunning();
     gate.stop();
     silenceTimer->stop();
+    // No device behind the page any more: its readouts read "---".
+    if (wasRunning)
+        resultChanged();
 }
 
 bool Page::live() const {
-    return gate.hasFrame() && !gate.silent(Clock::nowNs());
+    return gate.isRunning() && gate.hasFrame() && !gate.silent(Clock::nowNs());
 }
 
 void Page::resultChanged() {
+    // The frame taken last is the one the next picture shows.
+    if (takenLength >= 0) {
+        frameLength = takenLength;
+        frameSum = takenSum;
+        takenLength = -1;
+    }
     if (showTimer->isActive())
         return;
     const qint64 since = lastShown.isValid() ? lastShown.elapsed() : showIntervalMs;
@@ -87,10 +97,10 @@ bool Page::admit(const Frame& frame) {
     if (!gate.accept(frame))
         return false;
     if (lcFrames().isDebugEnabled()) {
-        frameSum = 0;
+        takenSum = 0;
         for (int i = 0; i < frame.length; ++i)
-            frameSum += frame.data[i];
-        frameLength = frame.length;
+            takenSum += frame.data[i];
+        takenLength = frame.length;
     }
     return true;
 }

@@ -72,8 +72,8 @@ protected:
     // The page sent its start and settings, or a setting: frames from now on must come after.
     void framesStarted();
     void settingSent();
-    // True when the frame belongs to the page's current settings; the frame then counts as the
-    // one behind the next picture (for the log).
+    // True when the frame belongs to the page's current settings; once its result is shown the
+    // frame counts as the one on screen (for the log).
     bool admit(const Frame& frame);
 
     // The dialogs of the pages' waveform text files; empty when the user cancels.
@@ -93,7 +93,10 @@ private:
     QElapsedTimer lastShown;
     FrameGate gate;
     bool wasLive = false;
-    // The newest frame taken and not yet logged as drawn: its length and byte sum.
+    // The newest frame taken, and the newest one that changed the result and is not yet logged
+    // as drawn: their lengths and byte sums.
+    int takenLength = -1;
+    quint32 takenSum = 0;
     int frameLength = -1;
     quint32 frameSum = 0;
 };

@@ -170,11 +170,11 @@ void TestDevice::gate_data() {
         << qint64(100) << T{1100, 1121, 1121, 1125} << B{true, true};
     QTest::newRow("early ones are dropped until one could be new")
         << qint64(100) << T{1001, 1010, 1010, 1030, 1100, 1130} << B{false, false, true};
-    // A short capture: the margin never lets a frame through that left within its line time.
-    QTest::newRow("short capture: within the line time")
-        << qint64(1) << T{1002, 1020} << B{false};
-    QTest::newRow("short capture: after capture and line") << qint64(1) << T{1002, 1021}
-                                                           << B{true};
+    // A short capture: a frame that left within its line time and a reader's latency of the
+    // command is never taken as new.
+    QTest::newRow("short capture: within line time and latency")
+        << qint64(1) << T{1002, 1029} << B{false};
+    QTest::newRow("short capture: after them") << qint64(1) << T{1002, 1031} << B{true};
 }
 
 void TestDevice::gate() {

@@ -39,6 +39,7 @@ void TestAnalizatorLog::captureCycle() {
         logic[i] = char(i & 0xFF);
     page.takeFrame(lateFrame(logic)); // not asked for
     QVERIFY(!page.hasCapture());
+    choose(page.widgets().rateBox, 0);
     page.widgets().startButton->click();
     QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Force trig"));
     page.takeFrame(lateFrame(QByteArray(scopeFrameBytes, '\x11'))); // a scope frame
@@ -50,8 +51,9 @@ void TestAnalizatorLog::captureCycle() {
     QVERIFY(page.hasCapture());
     QCOMPARE(page.captureState(), 0);
     QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Start"));
-    // The cursor at pixel 100, zoom 4: position 50, byte 25, 25 samples of 250 ns at 4MSPS.
-    choose(page.widgets().rateBox, 0);
+    // The cursor at pixel 100, zoom 4: position 50, byte 25, 25 samples of 250 ns at 4MSPS,
+    // the rate of the capture even when the box says another since.
+    choose(page.widgets().rateBox, 13);
     page.widgets().zoomBox->setValue(4);
     QTest::mousePress(page.plot(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
     QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: 25"));

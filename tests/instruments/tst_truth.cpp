@@ -301,6 +301,9 @@ void TestTruth::logicCursor() {
         uint8_t samples[LaLogic::captureBytes];
         capture.fill(samples);
         LogicProcessor proc;
+        LogicSettings atRate;
+        atRate.rate = rate;
+        proc.setSettings(atRate);
         proc.arm();
         QVERIFY(proc.take(samples, LaLogic::captureBytes));
         for (const int zoom : {1, 3, 24}) {

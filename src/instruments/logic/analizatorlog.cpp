@@ -115,7 +115,7 @@ QStringList AnalizatorLog::exportFilters() const {
 }
 
 QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
-    const qint64 periodNs = LaLogic::samplePeriodNs(set.rate);
+    const qint64 periodNs = LaLogic::samplePeriodNs(proc.result().rate);
     const uint8_t* capture = proc.result().capture;
     *known = true;
     if (suffix == QLatin1String("sr"))
@@ -178,9 +178,12 @@ void AnalizatorLog::zoomSlot() {
 }
 
 void AnalizatorLog::startSlot() {
+    // What the user clicked: a capture that the flush below still brings in does not turn
+    // "Force trig" into a new "Start".
+    const int clicked = laState;
     flushFrames();
     proc.arm();
-    if (laState == 0) {
+    if (clicked == 0) {
         ui.startButton->setText(tr("Force trig"));
         if (com)
             com->setLAstart();
@@ -198,7 +201,7 @@ void AnalizatorLog::trigSlot() {
     flushFrames();
     for (int n = 0; n < LaLogic::channels; ++n)
         LaLogic::setCondition(set.trigger, n, ui.trigBox[n]->currentIndex());
-    // Without a port yet the record is only kept; start() sends it.
+    // Without a link the record is only kept; start() sends it.
     if (com)
         com->setLAtrig(set.trigger);
     settingSent();

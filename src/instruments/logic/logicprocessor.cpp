@@ -12,6 +12,7 @@ bool LogicProcessor::take(const uint8_t* body, int length) {
         return false;
     std::copy(body, body + LaLogic::captureBytes, res.capture);
     res.captured = true;
+    res.rate = set.rate;
     awaiting = false;
     derive();
     return true;
@@ -21,5 +22,6 @@ void LogicProcessor::derive() {
     if (!res.captured)
         return;
     res.value = LaLogic::fillSeries(res.capture, res.logicGraph, set.xPos, set.zoom, set.cursorX);
-    res.timeUs = LaLogic::cursorTime(set.xPos, set.zoom, set.cursorX, set.rate);
+    // Timed at the capture's own rate, whatever the box says since.
+    res.timeUs = LaLogic::cursorTime(set.xPos, set.zoom, set.cursorX, res.rate);
 }

@@ -21,6 +21,7 @@ struct LogicResult {
     int logicGraph[LaLogic::channels][LaLogic::positions] = {};
     int value = -1;    // the byte under the cursor, -1 past the data
     float timeUs = 0;  // the cursor's time from the start of the capture
+    int rate = LaLogic::initialRate; // the rate the capture was taken at
 };
 
 // The logic analyser without a window: captures in, traces and readouts out.

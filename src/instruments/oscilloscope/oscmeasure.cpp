@@ -104,7 +104,8 @@ constexpr double minSamplesToRefine = 16.0;
 
 Crossings scan(const double* s, int n, double step, bool weighNoise) {
     Crossings c;
-    if (n <= 0)
+    // A frame at most: the noise's fold has room for no more.
+    if (n <= 0 || n > OscScale::frameSamples)
         return c;
     const auto [lo, hi] = std::minmax_element(s, s + n);
     const double min = *lo, max = *hi;
@@ -146,13 +147,14 @@ Crossings scan(const double* s, int n, double step, bool weighNoise) {
                 at[k] = refinedCrossing(s, n, at[k], c.period / 4, midT, fitLow, fitHigh);
             c.period = fittedPeriod(at, c.count);
         }
-        c.aboveNoise = !weighNoise || highT - lowT >= bandOverNoise * noiseOnPeriod(
-                                                            s, n, c.firstAt, c.period, step);
     }
     if (c.count > 0) {
         c.firstAt = at[0];
         c.lastAt = at[c.count - 1];
     }
+    if (c.regular)
+        c.aboveNoise = !weighNoise || highT - lowT >= bandOverNoise * noiseOnPeriod(
+                                                            s, n, c.firstAt, c.period, step);
     return c;
 }
 

@@ -23,7 +23,8 @@ struct Crossings {
     // Two whole periods or more: [first, last) holds count - 1 of them.
     bool wholePeriods() const { return count >= 3 && regular && aboveNoise; }
 };
-// `step`: the smallest change the samples can show (a quantisation step), in their units.
+// `step`: the smallest change the samples can show (a quantisation step), in their units. At
+// most a frame's samples (n <= 1024).
 // Without `weighNoise` the band counts as above the noise (known already, from the window).
 Crossings scan(const double* s, int n, double step, bool weighNoise = true);
 

@@ -39,7 +39,7 @@ bool OscProcessor::process(const uint8_t* body, int length, qint64 nowNs) {
         return false;
     samplesOfFrame(body, sampleBuf);
     samplesTaken = true;
-    samplesTwoChannel = set.twoChannel;
+    samplesSet = set;
     samplesAt = nowNs;
     return step(nowNs);
 }
@@ -47,14 +47,16 @@ bool OscProcessor::process(const uint8_t* body, int length, qint64 nowNs) {
 bool OscProcessor::processSamples(const int* samples, qint64 nowNs) {
     std::copy(samples, samples + OscScale::frameSamples, sampleBuf);
     samplesTaken = true;
-    samplesTwoChannel = set.twoChannel;
+    samplesSet = set;
     samplesAt = nowNs;
     return step(nowNs);
 }
 
 bool OscProcessor::redo() {
-    // Samples of the other channel mode cannot be read as this one's.
-    if (!samplesTaken || samplesTwoChannel != set.twoChannel)
+    // Samples of another mode, time base or gain cannot be read with this one's scales.
+    if (!samplesTaken || samplesSet.twoChannel != set.twoChannel ||
+        samplesSet.timeBase != set.timeBase || samplesSet.gain1 != set.gain1 ||
+        samplesSet.gain2 != set.gain2)
         return false;
     // At the time of the samples, so that going over them again never forces "Auto".
     return step(samplesAt);

@@ -76,9 +76,11 @@ public:
     bool redo();
 
     const OscResult& result() const { return res; }
-    // The raw samples of the last frame or file (channel 2 from 512 on in two-channel mode).
+    // The raw samples of the last frame or file (channel 2 from 512 on in two-channel mode),
+    // and the settings they were taken with.
     const int* samples() const { return sampleBuf; }
     bool hasSamples() const { return samplesTaken; }
+    const OscSettings& samplesSettings() const { return samplesSet; }
 
 private:
     bool step(qint64 nowNs);
@@ -89,6 +91,6 @@ private:
     OscTrigger::State trig;
     int sampleBuf[OscScale::frameSamples] = {};
     bool samplesTaken = false;
-    bool samplesTwoChannel = false; // the mode the samples were taken in
+    OscSettings samplesSet; // the settings the samples were taken with
     qint64 samplesAt = 0;
 };

@@ -428,8 +428,10 @@ QStringList Oscyloskop::exportFilters() const {
 
 QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {
     *known = suffix == QLatin1String("csv");
-    return *known ? Csv::oscilloscope(proc.samples(), set.twoChannel, set.timeBase, set.gain1,
-                                      set.gain2)
+    // On the scales the samples were taken with, whatever the boxes say since.
+    const OscSettings& taken = proc.samplesSettings();
+    return *known ? Csv::oscilloscope(proc.samples(), taken.twoChannel, taken.timeBase,
+                                      taken.gain1, taken.gain2)
                   : QByteArray();
 }
 

@@ -165,7 +165,7 @@ QByteArray Analizator::exportData(const QString& suffix, bool* known) const {
         return {};
     const SpectrumResult& r = proc.result();
     return Csv::spectrum(r.levels, set.hold ? r.holdLevels : nullptr, plotLen,
-                         core::hertzPerBin(set.timeBase, points));
+                         core::hertzPerBin(r.timeBase, points));
 }
 
 QString Analizator::pointerReadout(QPoint p) const {

@@ -59,6 +59,7 @@ bool SpectrumProcessor::process(const uint8_t* body, int length) {
     // No line to measure against (a frame of zeros): no THD+N.
     res.thdn = std::isfinite(distortion) && distortion >= 0 ? Reading(distortion) : Reading();
     res.hasFrame = true;
+    res.timeBase = set.timeBase;
     if (set.hold)
         updateHold();
     return true;

@@ -16,6 +16,7 @@ struct SpectrumSettings {
 struct SpectrumResult {
     static constexpr int plotLen = 512;
     bool hasFrame = false; // a frame was analysed since the start
+    int timeBase = 7;      // the span the last frame was taken at
     int specGraph[plotLen] = {}; // plot values of bins -xPos .. -xPos + 511
     int holdGraph[plotLen] = {}; // their max hold
     double levels[plotLen] = {};     // dB of bins 0 .. 511
