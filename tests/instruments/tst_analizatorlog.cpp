@@ -20,6 +20,7 @@ class TestAnalizatorLog : public QObject {
     Q_OBJECT
 private slots:
     void captureCycle();
+    void processorTakesWhatWasAskedFor();
     void rememberedSettings();
     void bytesSent_data();
     void bytesSent();
@@ -61,6 +62,28 @@ void TestAnalizatorLog::captureCycle() {
     // The next frame is no capture: nothing asked for it.
     page.takeFrame(lateFrame(QByteArray(LaLogic::captureBytes, '\x01')));
     QCOMPARE(int(page.captureData()[25]), 25);
+}
+
+// The processor alone: a capture only after arm(), one per arm(), and only a whole one.
+void TestAnalizatorLog::processorTakesWhatWasAskedFor() {
+    LogicProcessor p;
+    uint8_t first[LaLogic::captureBytes], second[LaLogic::captureBytes];
+    for (int i = 0; i < LaLogic::captureBytes; ++i) {
+        first[i] = uint8_t(i);
+        second[i] = uint8_t(0xA5);
+    }
+    QVERIFY(!p.take(first, LaLogic::captureBytes)); // not asked for
+    QVERIFY(!p.result().captured);
+    p.arm();
+    QVERIFY(!p.take(first, LaLogic::captureBytes - 1)); // short: still waiting
+    QVERIFY(p.isAwaiting());
+    QVERIFY(p.take(first, LaLogic::captureBytes));
+    QVERIFY(!p.isAwaiting());
+    QVERIFY(!p.take(second, LaLogic::captureBytes)); // the one asked for came already
+    QCOMPARE(int(p.result().capture[7]), 7);
+    p.arm();
+    QVERIFY(p.take(second, LaLogic::captureBytes));
+    QCOMPARE(int(p.result().capture[7]), 0xA5);
 }
 
 void TestAnalizatorLog::rememberedSettings() {

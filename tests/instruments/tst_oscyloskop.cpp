@@ -18,6 +18,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <functional>
+#include <random>
 #include <vector>
 
 using namespace OscTrigger;
@@ -59,6 +60,7 @@ private slots:
     void modesOverTime();
     void positionsAndScales_data();
     void positionsAndScales();
+    void wanderingNoiseHasNoFrequency();
     void pointerReadout_data();
     void pointerReadout();
     void cursorReadouts();
@@ -233,6 +235,20 @@ void TestOscyloskop::positionsAndScales() {
     QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
 }
 
+// Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
+// intervals by chance; it is still noise, and has no frequency.
+void TestOscyloskop::wanderingNoiseHasNoFrequency() {
+    std::mt19937 random(646);
+    double s[384], level = 0;
+    for (double& v : s) {
+        level += ((int(random() % 2001) - 1000) / 10.0 - level) / 7;
+        v = std::round(level);
+    }
+    const OscMeasure::Crossings c = OscMeasure::scan(s, 384, 1.0);
+    QVERIFY(c.count >= 3 && c.regular);
+    QVERIFY(!c.aboveNoise && !c.wholePeriods());
+}
+
 void TestOscyloskop::pointerReadout_data() {
     QTest::addColumn<int>("timeBase");
     QTest::addColumn<int>("gain");
@@ -294,9 +310,10 @@ void TestOscyloskop::readoutsNeedAFrameOfThisStart() {
     QVERIFY(!page.processor().result().hasWindow);
     page.takeFrame(lateFrame(sine));
     QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: 937.5Hz | CH1 RMS: 2.763V"));
-    // Back after another page: no numbers of the old start.
+    // Back after another page: no numbers and no trace of the old start.
     page.stop();
     page.start();
+    QVERIFY(!page.processor().result().hasWindow);
     QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
 }
 

@@ -105,9 +105,13 @@ void AnalizatorLog::applyTooltips() {
 }
 
 FrameTiming AnalizatorLog::frameTiming() const {
-    // The shortest capture: the trigger at once, the samples after it, then the line.
-    return FrameTiming::of(samplesAfterTrigger, double(LaLogic::samplePeriodNs(set.rate)),
-                           LaLogic::captureBytes, com ? com->bitRate() : 0);
+    // The shortest capture: the trigger at once, then the samples after it. Its time on the
+    // line is left out: a capture comes once, and one taken for old would never come again,
+    // while a capture of old settings can only be on the line if it began before the command.
+    FrameTiming t = FrameTiming::of(samplesAfterTrigger,
+                                    double(LaLogic::samplePeriodNs(set.rate)), 0, 0);
+    t.lineNs = 0;
+    return t;
 }
 
 QStringList AnalizatorLog::exportFilters() const {

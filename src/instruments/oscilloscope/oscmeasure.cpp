@@ -11,7 +11,7 @@ namespace {
 // Crossings of noise come at random; those of a periodic signal one period apart, give or
 // take the sampling (at most a sample) and a fifth of a period of jitter.
 bool evenlySpaced(const double* at, int count) {
-    if (count < 3)
+    if (count < 2)
         return false;
     const double period = (at[count - 1] - at[0]) / (count - 1);
     const double allowed = std::max(1.0, 0.2 * period);
@@ -95,9 +95,10 @@ double refinedCrossing(const double* s, int n, double at, double maxHalf, double
     return std::fabs(t - at) <= half ? t : at;
 }
 
-// A signal whose hysteresis (the band between the low and high thresholds) is not well above
-// its noise crosses by chance; four times the noise's sigma leaves chance far behind.
-constexpr double bandOverNoise = 4.0;
+// A signal whose hysteresis (the band between the low and high thresholds) is not above its
+// noise crosses by chance: the band must span twice the noise's sigma. (White noise gives
+// uneven crossings anyway; noise that wanders slowly can give even ones.)
+constexpr double bandOverNoise = 2.0;
 // Below this many samples a period the line through the two samples around a crossing is best.
 constexpr double minSamplesToRefine = 16.0;
 } // namespace
