@@ -100,7 +100,7 @@ FAULTS = [
      'bool wholePeriods() const { return count >= 3 && regular && aboveNoise; }',
      'bool wholePeriods() const { return count >= 2 && regular && aboveNoise; }'),
     ('29 no noise criterion', 'src/instruments/oscilloscope/oscmeasure.cpp',
-     'constexpr double bandOverNoise = 4.0;',
+     'constexpr double bandOverNoise = 2.0;',
      'constexpr double bandOverNoise = 0.0;'),
     ('30 silence after 20 s', 'src/device/framegate.h',
      'static constexpr qint64 silenceFloorNs = 2000000000;',
