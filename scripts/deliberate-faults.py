@@ -123,6 +123,20 @@ FAULTS = [
     ('36 logic capture not asked for', 'src/instruments/logic/logicprocessor.cpp',
      'if (!awaiting || length != LaLogic::captureBytes)',
      'if (length != LaLogic::captureBytes)'),
+    ('37 a stopped picture takes frames', 'src/instruments/oscilloscope/oscyloskop.cpp',
+     'if (frame.length < scopeFrameBytes || !ui.run->state().takesFrames() || !admit(frame))',
+     'if (frame.length < scopeFrameBytes || !admit(frame))'),
+    ('38 Single forced by Auto', 'src/instruments/oscilloscope/oscprocessor.cpp',
+     'set.singleShot && edgeMode ?', 'false && edgeMode ?'),
+    ('39 Single takes a capture from before the click', 'src/instruments/spectrum/analizator.cpp',
+     '        flushFrames();\n        settingSent();\n', '        flushFrames();\n'),
+    ('40 markers in the grid colour', 'src/plot/graph.h',
+     'return QColor(255, 150, 30);', 'return QColor(20, 80, 60);'),
+    ('41 trigger mark a column early', 'src/instruments/logic/lalogic.h',
+     'twice < 0 ? -1 : (twice + 1) / 2;', 'twice < 0 ? -1 : twice / 2;'),
+    ('42 offset handle ignores zoom', 'src/instruments/logic/analizatorlog.cpp',
+     '    // The handle shows how much of the capture the plot holds.\n    ui.offsetBar->setPageStep(LaLogic::visiblePositions(set.zoom));\n',
+     ''),
 ]
 
 

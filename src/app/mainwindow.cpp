@@ -16,6 +16,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QTabBar>
 #include <QTabWidget>
 
 namespace {
@@ -37,6 +38,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     central = new QWidget(this);
     tabs = new QTabWidget(central);
     tabs->setMinimumSize(788, 0);
+    // A tab bar over the pages: no pane frame, whose edges the pages' controls would cross.
+    tabs->setDocumentMode(true);
+    tabs->tabBar()->setDrawBase(false);
     tabs->addTab(new QWidget, tr("&Oscyloskop"));
     tabs->addTab(new QWidget, tr("&Generator"));
     tabs->addTab(new QWidget, tr("&Analizator"));

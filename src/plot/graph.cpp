@@ -3,6 +3,7 @@
 #include "device/buffer.h"
 
 #include <QPen>
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -126,4 +127,26 @@ void Graph::cursorV(int x, QColor colour) {
     if (!painter)
         return;
     vLine(x + left, bottom, top, colour);
+}
+
+void Graph::zeroMarker(int y, QColor colour) {
+    if (!painter)
+        return;
+    const int row = std::clamp(centreY - y, top + 3, bottom - 3);
+    // A triangle seven pixels high at the edge, narrowing to a point eight pixels in.
+    for (int k = 0; k < 8; ++k) {
+        const int half = 3 - k / 2;
+        vLine(left + 1 + k, row - half, row + half, colour);
+    }
+}
+
+void Graph::cornerText(const QString* lines, const QColor* colours, int count) {
+    if (!painter)
+        return;
+    const int lineHeight = painter->fontMetrics().height();
+    int baseline = bottom - 6;
+    for (int i = 0; i < count; ++i, baseline -= lineHeight) {
+        painter->setPen(colours[i]);
+        painter->drawText(left + 6, baseline, lines[i]);
+    }
 }

@@ -3,6 +3,7 @@
 #include <QColor>
 #include <QPainter>
 #include <QRect>
+#include <QString>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +17,12 @@ public:
     static constexpr int left = 10, right = 778, top = 30, bottom = 542;
     static constexpr int centreX = 394, centreY = 286;
     static constexpr int division = 64;
+
+    // Trigger markers, the logic cursor, the generator's period end: apart from the green grid
+    // and axes and from every trace colour, so a marker on a grid line stays visible.
+    static QColor markerColour() { return QColor(255, 150, 30); }
+    // The scales written in the plot's corner.
+    static QColor scaleColour() { return QColor(200, 200, 200); }
 
     // The plot area, edges included, in main-window pixels.
     static QRect plotRect() { return QRect(QPoint(left, top), QPoint(right, bottom)); }
@@ -41,6 +48,11 @@ public:
     void signal2x(const int* values /* 768 */, QColor colour);
     void cursorH(int y, QColor colour);
     void cursorV(int x, QColor colour);
+    // A channel's zero level: a small arrow at the plot's left edge, `y` pixels above the centre
+    // line, pinned to the top or bottom edge when the level lies off the plot.
+    void zeroMarker(int y, QColor colour);
+    // Lines of text in the plot's lower left corner, the first one lowest, each in its colour.
+    void cornerText(const QString* lines, const QColor* colours, int count);
 
     // Alpha of a segment whose ends differ by `step` pixels: steep segments are drawn faint.
     static int slopeAlpha(int step);

@@ -2,11 +2,13 @@
 // against a literal version, THD+N on known signals, and the bytes its controls send.
 #include "frames.h"
 #include "instruments/spectrum/analizator.h"
+#include "instruments/runbuttons.h"
 #include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -114,6 +116,7 @@ private slots:
     void maxHold_data();
     void maxHold();
     void framesOfOtherSettingsAreDropped();
+    void stoppedAndSingle();
     void rememberedSettings();
     void bytesSent_data();
     void bytesSent();
@@ -244,6 +247,41 @@ void TestAnalizator::framesOfOtherSettingsAreDropped() {
     page.takeFrame(lateFrame(own));
     QCOMPARE(heldLines(page.processor()), QList<int>{100});
     QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB"));
+}
+
+// Stopped, the spectrum and its readouts stay while frames come; Single takes the next frame
+// of a capture made after the click, then stops.
+void TestAnalizator::stoppedAndSingle() {
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Analizator page(&rig.host, nullptr);
+    page.com = &rig.com;
+    page.start();
+    const auto peakBin = [&] {
+        const double* l = page.processor().result().levels;
+        return int(std::max_element(l, l + SpectrumProcessor::plotLen) - l);
+    };
+    RunButtons* run = page.widgets().run;
+    page.takeFrame(lateFrame(toneBody(40)));
+    QCOMPARE(peakBin(), 40);
+    run->runStopButton()->click();
+    page.takeFrame(lateFrame(toneBody(60)));
+    QCOMPARE(peakBin(), 40);
+    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
+    QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB")); // numbers of the frozen one
+    run->singleButton()->click();
+    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Armed"));
+    const qint64 now = Clock::nowNs();
+    page.takeFrame(frameOf(toneBody(60), now - Clock::ms, now + Clock::second)); // began before
+    QCOMPARE(peakBin(), 40);
+    page.takeFrame(lateFrame(toneBody(80)));
+    QCOMPARE(peakBin(), 80);
+    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
+    page.takeFrame(lateFrame(toneBody(100)));
+    QCOMPARE(peakBin(), 80);
+    run->runStopButton()->click();
+    page.takeFrame(lateFrame(toneBody(100)));
+    QCOMPARE(peakBin(), 100);
 }
 
 void TestAnalizator::rememberedSettings() {

@@ -22,6 +22,9 @@ private slots:
     void captureCycle();
     void processorTakesWhatWasAskedFor();
     void rememberedSettings();
+    void rulerTexts_data();
+    void rulerTexts();
+    void triggerMarkAndHandle();
     void bytesSent_data();
     void bytesSent();
 };
@@ -84,6 +87,51 @@ void TestAnalizatorLog::processorTakesWhatWasAskedFor() {
     p.arm();
     QVERIFY(p.take(second, LaLogic::captureBytes));
     QCOMPARE(int(p.result().capture[7]), 0xA5);
+}
+
+void TestAnalizatorLog::rulerTexts_data() {
+    QTest::addColumn<double>("seconds");
+    QTest::addColumn<double>("step");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("start") << 0.0 << 800e-6 << "0us";
+    QTest::newRow("whole microseconds") << 1600e-6 << 800e-6 << "1600us";
+    QTest::newRow("4 MSPS, zoom 1: 16 us a division") << 48e-6 << 16e-6 << "48us";
+    QTest::newRow("4 MSPS, zoom 24: 0.667 us") << 2.0 / 3 * 1e-6 << 2.0 / 3 * 1e-6 << "0.667us";
+    QTest::newRow("milliseconds, one decimal") << 4.8e-3 << 1.6e-3 << "4.8ms";
+    QTest::newRow("200 SPS, zoom 1: 320 ms") << 0.96 << 0.32 << "960ms";
+    QTest::newRow("seconds") << 3.2 << 1.6 << "3.2s";
+}
+
+void TestAnalizatorLog::rulerTexts() {
+    QFETCH(double, seconds);
+    QFETCH(double, step);
+    QFETCH(QString, text);
+    QCOMPARE(LaLogic::rulerText(seconds, step), text);
+}
+
+// The trigger mark stands where the traces show the trigger sample (byte 64), at every zoom
+// and offset; the offset bar's handle covers what the plot shows.
+void TestAnalizatorLog::triggerMarkAndHandle() {
+    uint8_t bytes[LaLogic::captureBytes];
+    for (int i = 0; i < LaLogic::captureBytes; ++i)
+        bytes[i] = uint8_t(i);
+    static int graph[LaLogic::channels][LaLogic::positions];
+    for (int zoom : {1, 2, 3, 7, 24}) {
+        for (int start : {0, 1, 40, 127}) {
+            const int column = LaLogic::triggerColumn(start, zoom);
+            QCOMPARE(LaLogic::fillSeries(bytes, graph, start, zoom, column),
+                     LaLogic::triggerSample);
+        }
+    }
+    AnalizatorLog page(nullptr, nullptr);
+    int last = page.widgets().offsetBar->pageStep();
+    for (int zoom : {2, 4, 24}) {
+        page.widgets().zoomBox->setValue(zoom);
+        const int step = page.widgets().offsetBar->pageStep();
+        QVERIFY2(step < last, qPrintable(QString::number(step)));
+        QCOMPARE(step, 1536 / zoom);
+        last = step;
+    }
 }
 
 void TestAnalizatorLog::rememberedSettings() {

@@ -6,15 +6,18 @@
 #include "frames.h"
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/runbuttons.h"
 #include "linerig.h"
 #include "plot/graph.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QImage>
 #include <QtTest>
 #include <algorithm>
 #include <functional>
@@ -61,6 +64,10 @@ private slots:
     void positionsAndScales_data();
     void positionsAndScales();
     void wanderingNoiseHasNoFrequency();
+    void runStopAndSingle_data();
+    void runStopAndSingle();
+    void spaceKeyRunsAndStops();
+    void markersStandApart();
     void pointerReadout_data();
     void pointerReadout();
     void cursorReadouts();
@@ -247,6 +254,134 @@ void TestOscyloskop::wanderingNoiseHasNoFrequency() {
     const OscMeasure::Crossings c = OscMeasure::scan(s, 384, 1.0);
     QVERIFY(c.count >= 3 && c.regular);
     QVERIFY(!c.aboveNoise && !c.wholePeriods());
+}
+
+// Run/Stop and Single against a stream of frames: what each frame does to the picture and the
+// state. Frames: 'a' and 'b' are sines of different amplitude crossing the level, 'f' a flat
+// line with no edge; '<' marks the next frame as begun before the last click.
+void TestOscyloskop::runStopAndSingle_data() {
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<QString>("script");   // clicks: R Run/Stop, S Single; frames a b f, < early
+    QTest::addColumn<QString>("states");   // the state after each step
+    QTest::addColumn<QString>("pictures"); // the frame on screen after each step ('-' none)
+    QTest::newRow("stop freezes, run resumes") << int(FreeRun) << "aRbRb" << "RSSRR" << "aaaab";
+    QTest::newRow("single in ---- takes the next frame") << int(FreeRun) << "aSbab"
+                                                         << "RASSS" << "aabbb";
+    QTest::newRow("single waits for an edge in Norm") << int(Norm) << "aSfbaR"
+                                                      << "RAASSR" << "aaabbb";
+    QTest::newRow("single in Auto is never forced") << int(Auto) << "aSffb" << "RAAAS"
+                                                    << "aaaab";
+    QTest::newRow("single takes no capture from before it") << int(FreeRun) << "aS<bb"
+                                                            << "RAAS" << "aaab";
+}
+
+void TestOscyloskop::runStopAndSingle() {
+    QFETCH(int, mode);
+    QFETCH(QString, script);
+    QFETCH(QString, states);
+    QFETCH(QString, pictures);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Oscyloskop page(&rig.host, nullptr);
+    page.com = &rig.com;
+    choose(page.widgets().trigModeBox, mode);
+    page.start();
+    // Amplitudes 400 and 800 counts: the picture's first plot value tells them apart.
+    const QByteArray a = sineBody(12, 400), b = sineBody(12, 800);
+    const QByteArray f = scopeBody([](int) { return -600; });
+    qint64 at = Clock::nowNs();
+    bool early = false;
+    QByteArray shown;
+    const auto stateText = [&] { return page.widgets().run->stateLabel()->text(); };
+    int step = 0;
+    for (const QChar c : script) {
+        if (c == '<') {
+            early = true;
+            continue;
+        }
+        if (c == 'R') {
+            page.widgets().run->runStopButton()->click();
+        } else if (c == 'S') {
+            page.widgets().run->singleButton()->click();
+        } else {
+            const QByteArray& body = c == 'a' ? a : c == 'b' ? b : f;
+            // Two seconds apart: Auto would have forced a window by the second frame.
+            at = std::max(at, Clock::nowNs()) + 2 * Clock::second;
+            page.takeFrame(early ? frameOf(body, Clock::nowNs() - ms, at) : frameOf(body, at - ms, at));
+            early = false;
+        }
+        const QString state = QString::fromLatin1(RunState::text(
+            states[step] == 'R' ? RunState::Run : states[step] == 'S' ? RunState::Stop
+                                                                      : RunState::Armed));
+        QVERIFY2(stateText() == state, qPrintable(QString("step %1: %2").arg(step).arg(stateText())));
+        const char want = pictures.at(step).toLatin1();
+        const OscResult& r = page.processor().result();
+        if (want == '-') {
+            QVERIFY2(!r.hasWindow, qPrintable(QString("step %1").arg(step)));
+        } else {
+            QVERIFY2(r.hasWindow, qPrintable(QString("step %1").arg(step)));
+            // The picture's peak tells the two sines apart (counts times the gain's factor).
+            const int peak = *std::max_element(r.bufGraph, r.bufGraph + OscScale::plotLen);
+            const int other = want == 'a' ? 800 : 400;
+            const int own = want == 'a' ? 400 : 800;
+            QVERIFY2(std::abs(peak * 100 / OscScale::gainFactor(0) - own) <
+                         std::abs(peak * 100 / OscScale::gainFactor(0) - other),
+                     qPrintable(QString("step %1: peak %2").arg(step).arg(peak)));
+        }
+        ++step;
+    }
+    QCOMPARE(step, states.size());
+}
+
+// Space runs and stops the page it is on; in a number field it is typing.
+void TestOscyloskop::spaceKeyRunsAndStops() {
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Oscyloskop page(&rig.host, nullptr);
+    rig.host.show();
+    rig.host.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&rig.host));
+    QLabel* state = page.widgets().run->stateLabel();
+    page.widgets().tBox->setFocus();
+    QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
+    QCOMPARE(state->text(), QStringLiteral("Stop"));
+    QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
+    QCOMPARE(state->text(), QStringLiteral("Run"));
+    page.widgets().trigLevelBox->setFocus();
+    QTest::keyClick(page.widgets().trigLevelBox, Qt::Key_Space);
+    QCOMPARE(state->text(), QStringLiteral("Run"));
+}
+
+// The trigger markers on the centre lines, the zero marks at the left edge: each in a colour
+// far from the grid's and the axes' greens.
+void TestOscyloskop::markersStandApart() {
+    LineRig rig;
+    Oscyloskop page(&rig.host, nullptr);
+    page.widgets().ch2Box->setChecked(true);
+    page.widgets().yPosBar2->setValue(-100); // channel 2's zero 100 px up
+    QImage image(Graph::plotRect().size(), QImage::Format_RGB32);
+    {
+        Graph graph(&image, Graph::plotRect().topLeft());
+        page.paintPlot(graph);
+    }
+    const auto at = [&](int x, int y) { return QColor(image.pixel(x - Graph::left, y - Graph::top)); };
+    const auto far = [](QColor a, QColor b) {
+        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                   std::abs(a.blue() - b.blue()) > 200;
+    };
+    const QColor grid(10, 110, 10), axis(10, 240, 10);
+    // Level 0 lies on the centre line, the position marker (xPos 0) on the centre column.
+    const QPoint onMarkers[] = {{Graph::centreX, Graph::top + 10}, {Graph::left + 100, Graph::centreY},
+                                {Graph::centreX, Graph::top + Graph::division}};
+    for (const QPoint p : onMarkers) {
+        QVERIFY2(far(at(p.x(), p.y()), grid) && far(at(p.x(), p.y()), axis),
+                 qPrintable(at(p.x(), p.y()).name()));
+        QCOMPARE(at(p.x(), p.y()), Graph::markerColour());
+    }
+    // Zero marks: channel 1 on the centre line, channel 2 100 px above it.
+    QCOMPARE(at(Graph::left + 2, Graph::centreY).blue(), 255);
+    QCOMPARE(at(Graph::left + 2, Graph::centreY - 100).red(), 255);
+    QCOMPARE(at(Graph::left + 2, Graph::centreY - 120), QColor(Qt::black));
 }
 
 void TestOscyloskop::pointerReadout_data() {

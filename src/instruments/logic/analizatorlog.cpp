@@ -22,14 +22,14 @@ const char* const rateNames[LaLogic::rates] = {"4MSPS",   "2MSPS",  "1MSPS",  "5
                                                "2KSPS",   "1KSPS",  "500SPS", "200SPS"};
 const char* const conditionNames[LaLogic::conditionCount] = {"X", "0", "1", "/", "\\"};
 
-// Hides the drop-down arrow, so the overlapping 20 px faces show only the condition.
-const char* const trigBoxStyle = "QComboBox::drop-down {border-width: 0px;} "
+// Hides the drop-down arrow: each 20 px face shows only its condition.
+const char* const trigBoxStyle = "QComboBox {padding-left: 6px;} "
+                                 "QComboBox::drop-down {width: 0px; border-width: 0px;} "
                                  "QComboBox::down-arrow {image: url(noimg); border-width: 0px;}";
 
 // The device sends a capture 64 samples before its trigger sample and the rest after it.
 constexpr int samplesAfterTrigger = LaLogic::captureBytes - 64;
 
-const QColor cursorColour(20, 80, 60, 255);
 
 QColor traceColour(int channel) {
     return QColor(20 + 25 * channel, 30, 240 - 25 * channel, 255);
@@ -79,7 +79,8 @@ void AnalizatorLog::buildControls() {
 
     for (int n = 0; n < LaLogic::channels; ++n) {
         QComboBox* box = new QComboBox(this);
-        box->setGeometry(560 + 20 * n, 580, 40, 20);
+        // Each shows one 20 px face: the drop-down arrow is hidden.
+        box->setGeometry(560 + 20 * n, 580, 20, 20);
         for (const char* name : conditionNames)
             box->addItem(QString::fromLatin1(name));
         box->setCurrentIndex(LaLogic::DontCare);
@@ -87,7 +88,16 @@ void AnalizatorLog::buildControls() {
         connect(box, QOverload<int>::of(&QComboBox::currentIndexChanged), this,
                 &AnalizatorLog::trigSlot);
         ui.trigBox[n] = box;
+        QLabel* caption = new QLabel(QStringLiteral("D%1").arg(n), this);
+        QFont small = caption->font();
+        small.setPointSize(7);
+        caption->setFont(small);
+        caption->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+        caption->setGeometry(560 + 20 * n, 600, 20, 12);
+        ui.trigCaption[n] = caption;
+        channelNames[n] = QStringLiteral("D%1").arg(n);
     }
+    ui.offsetBar->setPageStep(LaLogic::visiblePositions(set.zoom));
 }
 
 void AnalizatorLog::applyTooltips() {
@@ -178,6 +188,8 @@ void AnalizatorLog::xPosSlot() {
 
 void AnalizatorLog::zoomSlot() {
     set.zoom = ui.zoomBox->value();
+    // The handle shows how much of the capture the plot holds.
+    ui.offsetBar->setPageStep(LaLogic::visiblePositions(set.zoom));
     apply();
 }
 
@@ -212,8 +224,25 @@ void AnalizatorLog::trigSlot() {
     apply();
 }
 
+void AnalizatorLog::updateRuler() {
+    const LogicResult& r = proc.result();
+    const long long key = set.xPos + 4096LL * (set.zoom + 32LL * r.rate);
+    if (key == rulerKey)
+        return;
+    rulerKey = key;
+    // A division's time: its 64 columns are 64 / zoom samples.
+    const double step = 1e-9 * LaLogic::samplePeriodNs(r.rate) * Graph::division / set.zoom;
+    for (int k = 0; k < rulerMarks; ++k) {
+        // Microseconds from the start of the capture, as the cursor's time reads.
+        const double at = 1e-6 * double(LaLogic::cursorTime(set.xPos, set.zoom,
+                                                             Graph::division * k, r.rate));
+        rulerTexts[k] = LaLogic::rulerText(at, step);
+    }
+}
+
 void AnalizatorLog::showResult() {
     const LogicResult& r = proc.result();
+    updateRuler();
     if (!r.captured) {
         ui.valueLabel->setText(QStringLiteral("Value: ") + Readout::none());
         ui.timeLabel->setText(QStringLiteral("Time: ") + Readout::none());
@@ -228,9 +257,35 @@ void AnalizatorLog::paintPlot(Graph& graph) {
     graph.svWindow();
     if (!r.captured)
         return;
-    graph.cursorV(set.cursorX, cursorColour);
     for (int n = 0; n < LaLogic::channels; ++n)
         graph.signal(r.logicGraph[n], traceColour(n));
+    QPainter* p = graph.painterPtr();
+    if (!p)
+        return;
+    const QColor marker = Graph::markerColour();
+    graph.cursorV(set.cursorX, marker);
+    // The trigger sample: a flag at the top edge and a tick at the bottom, not a line that
+    // could be taken for the cursor.
+    const int trig = LaLogic::triggerColumn(set.xPos, set.zoom);
+    if (trig >= 0 && trig <= Graph::right - Graph::left) {
+        const int x = Graph::left + trig;
+        p->fillRect(QRect(x, Graph::top + 1, 1, 14), marker);
+        p->fillRect(QRect(x, Graph::bottom - 8, 1, 8), marker);
+        p->setPen(marker);
+        p->drawText(x + 3, Graph::top + 26, QStringLiteral("T"));
+    }
+    p->setPen(Graph::scaleColour());
+    for (int k = 0; k < rulerMarks; ++k)
+        p->drawText(Graph::left + Graph::division * k + 3, Graph::top + 12, rulerTexts[k]);
+    // Each channel's name at the left, on a patch of black so a trace edge cannot hide it.
+    const int nameWidth = p->fontMetrics().horizontalAdvance(QStringLiteral("D0")) + 4;
+    for (int n = 0; n < LaLogic::channels; ++n) {
+        const int mid = Graph::centreY - (LaLogic::highLevel(n) + LaLogic::lowLevel(n)) / 8;
+        const QRect box(Graph::left + 1, mid - 7, nameWidth, 14);
+        p->fillRect(box, Qt::black);
+        p->setPen(traceColour(n).lighter(160));
+        p->drawText(box, Qt::AlignCenter, channelNames[n]);
+    }
 }
 
 void AnalizatorLog::drawCursor(QMouseEvent* event) {

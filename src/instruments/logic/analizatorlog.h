@@ -25,6 +25,7 @@ public:
         QScrollBar* offsetBar;
         QPushButton* startButton;
         QComboBox* trigBox[LaLogic::channels];
+        QLabel* trigCaption[LaLogic::channels];
     };
     const Widgets& widgets() const { return ui; }
 
@@ -66,10 +67,17 @@ private:
     void buildControls();
     void applyTooltips();
     void apply();
+    void updateRuler();
 
     LogicSettings set;
     LogicProcessor proc;
     int laState = 0; // 0 idle ("Start"), 1 armed ("Force trig")
+
+    // The time ruler along the plot's top: the time at every grid line, for this view.
+    static constexpr int rulerMarks = 12;
+    QString rulerTexts[rulerMarks];
+    QString channelNames[LaLogic::channels];
+    long long rulerKey = -1;
 
     Widgets ui;
 };

@@ -1,5 +1,8 @@
 #include "instruments/logic/lalogic.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 // Sample period in ns by rate index, "4MSPS" ... "200SPS".
 const int timeTab[LaLogic::rates] = {250,   500,    1000,   2000,   5000,    10000,   20000,
@@ -57,6 +60,25 @@ float cursorTime(int xPos, int zoom, int cursorX, int rate) {
     t = t / float(z);
     t = t / 1000.0f; // ns to us
     return t;
+}
+
+QString rulerText(double seconds, double stepSeconds) {
+    double unit = 1e-6;
+    const char* name = "us";
+    if (stepSeconds >= 0.9999) {
+        unit = 1.0;
+        name = "s";
+    } else if (stepSeconds >= 0.9999e-3) {
+        unit = 1e-3;
+        name = "ms";
+    }
+    const double step = stepSeconds / unit;
+    // Whole steps need no decimals; a step of 1.6 needs one, of 0.16 two.
+    int decimals = 0;
+    for (double s = step; decimals < 3 && std::fabs(s - std::round(s)) > 1e-6 * std::max(1.0, s);
+         s *= 10)
+        ++decimals;
+    return QString::number(seconds / unit, 'f', decimals) + QString::fromLatin1(name);
 }
 
 QString timeText(float t) {

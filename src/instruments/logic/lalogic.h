@@ -47,6 +47,25 @@ int fillSeries(const uint8_t* bytes /* captureBytes */, int (*out)[positions], i
 // the cursor times the sample period of the rate.
 float cursorTime(int xPos, int zoom, int cursorX, int rate);
 
+// The capture's trigger sample (the device sends 64 samples before it) and the plot column it
+// stands at, in pixels from the plot's left edge, for the view's first position and zoom.
+constexpr int triggerSample = 64;
+// The first column that shows it (rounded up: a column shows the position its left edge
+// reads); -1 when it lies left of the view.
+inline int triggerColumn(int start, int zoom) {
+    const int twice = (2 * triggerSample - start) * (zoom < 1 ? 1 : zoom);
+    return twice < 0 ? -1 : (twice + 1) / 2;
+}
+// Display positions the plot's 768 columns show at `zoom`: what the offset bar pages by.
+inline int visiblePositions(int zoom) {
+    const int shown = 2 * 768 / (zoom < 1 ? 1 : zoom);
+    return shown < positions ? shown : positions;
+}
+
+// A time ruler's mark: `seconds` in the unit that suits marks `stepSeconds` apart (us, ms or s),
+// with the decimals that tell neighbouring marks apart: "0us", "800us", "1.6ms", "12.8ms".
+QString rulerText(double seconds, double stepSeconds);
+
 QString timeText(float t);
 QString valueText(int v);
 } // namespace LaLogic

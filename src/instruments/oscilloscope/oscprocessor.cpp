@@ -32,6 +32,7 @@ void OscProcessor::restart(qint64 nowNs) {
     trig = OscTrigger::State{};
     trig.lastTriggerNs = nowNs;
     samplesTaken = false;
+    took = false;
 }
 
 bool OscProcessor::process(const uint8_t* body, int length, qint64 nowNs) {
@@ -53,6 +54,7 @@ bool OscProcessor::processSamples(const int* samples, qint64 nowNs) {
 }
 
 bool OscProcessor::redo() {
+    took = false;
     // Samples of another mode, time base or gain cannot be read with this one's scales.
     if (!samplesTaken || samplesSet.twoChannel != set.twoChannel ||
         samplesSet.timeBase != set.timeBase || samplesSet.gain1 != set.gain1 ||
@@ -65,7 +67,10 @@ bool OscProcessor::redo() {
 bool OscProcessor::step(qint64 nowNs) {
     OscTrigger::Setup setup;
     setup.level = int(set.trigLevel());
-    setup.mode = set.trigMode;
+    // The Single button waits for an edge as "Norm" does, with the edge and filter as set.
+    const bool edgeMode = (set.trigMode & 3) != OscTrigger::FreeRun;
+    setup.mode = set.singleShot && edgeMode ? (set.trigMode & ~3) | OscTrigger::Norm
+                                            : set.trigMode;
     setup.xPos = set.xPos;
     setup.gain1 = set.gain1;
     setup.gain2 = set.gain2;
@@ -74,9 +79,10 @@ bool OscProcessor::step(qint64 nowNs) {
     const int copied =
         OscTrigger::run(trig, sampleBuf, res.bufGraph, res.bufGraph2, setup, nowNs, &start);
     const OscTrigger::Shown shown =
-        OscTrigger::shownState(set.trigMode, trig, copied, res.trigger, nowNs);
+        OscTrigger::shownState(setup.mode, trig, copied, res.trigger, nowNs);
     const bool shownChanged = shown != res.trigger;
     res.trigger = shown;
+    took = copied != 0;
     if (!copied)
         return shownChanged;
 

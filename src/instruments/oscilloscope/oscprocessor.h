@@ -23,6 +23,9 @@ struct OscSettings {
     bool voltCursors = false;
     int tCursor1 = 0, tCursor2 = 0; // time cursors, pixels from the plot's left edge
     int vCursor1 = 0, vCursor2 = 0; // voltage cursors, pixels above the centre line
+    // The Single button: one window on an edge of the trigger as set (in "----" the next
+    // frame), whatever the mode box says, and no Auto forcing.
+    bool singleShot = false;
 
     // The trigger level in the trigger's units: the box's millivolts / 38.
     float trigLevel() const { return float(trigLevelMv) / OscTrigger::millivoltsPerLevel; }
@@ -76,6 +79,8 @@ public:
     bool redo();
 
     const OscResult& result() const { return res; }
+    // The last frame, file or redo took a new window.
+    bool tookWindow() const { return took; }
     // The raw samples of the last frame or file (channel 2 from 512 on in two-channel mode),
     // and the settings they were taken with.
     const int* samples() const { return sampleBuf; }
@@ -93,4 +98,5 @@ private:
     bool samplesTaken = false;
     OscSettings samplesSet; // the settings the samples were taken with
     qint64 samplesAt = 0;
+    bool took = false;
 };

@@ -6,6 +6,7 @@
 #include "instruments/csv.h"
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/controls.h"
+#include "instruments/runbuttons.h"
 #include "instruments/status.h"
 #include "plot/graph.h"
 
@@ -37,7 +38,6 @@ constexpr int oneChannelTimeItems = int(std::size(timeItems));
 
 const QColor ch1Colour(50, 60, 255);
 const QColor ch2Colour(255, 60, 50);
-const QColor markerColour(20, 80, 60);
 const QColor cursorColour(150, 150, 0);
 
 // Fixed size as well: a readout's new text then asks for no relayout of the page.
@@ -93,6 +93,8 @@ void Oscyloskop::createControls() {
     ui.timeCursorBox = place(new QCheckBox(tr("Time"), this), 848, 320, 80, 20);
     ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), this), 848, 400, 80, 20);
     ui.saveButton = place(new QPushButton(tr("SAVE"), this), 880, 540, 100, 20);
+    // Below the cursor readouts; the rows from y 488 to 536 are kept for a measurement list.
+    ui.run = new RunButtons(this, 838, 464);
 }
 
 void Oscyloskop::createReadouts() {
@@ -136,6 +138,7 @@ void Oscyloskop::connectControls() {
     connect(ui.timeCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
     connect(ui.voltCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
     connect(ui.saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
+    connect(ui.run, &RunButtons::changed, this, &Oscyloskop::onRunChanged);
 }
 
 void Oscyloskop::applyTooltips() {
@@ -195,8 +198,11 @@ void Oscyloskop::start() {
         return;
     // Frames still on the way belong to the page that was shown before.
     flushFrames();
-    proc.restart(Clock::nowNs());
-    fileShown = false;
+    // A stopped picture stays what it was: the user froze it.
+    if (ui.run->state().takesFrames()) {
+        proc.restart(Clock::nowNs());
+        fileShown = false;
+    }
     if (set.twoChannel)
         com->osc2chStart();
     else
@@ -208,16 +214,37 @@ void Oscyloskop::start() {
 }
 
 void Oscyloskop::takeFrame(const Frame& frame) {
-    if (frame.length < scopeFrameBytes || !admit(frame))
+    // Stopped, frames keep coming and are let go: the picture and readouts stay.
+    if (frame.length < scopeFrameBytes || !ui.run->state().takesFrames() || !admit(frame))
         return;
     hasFrame = true;
     fileShown = false;
-    if (proc.process(frame.data, frame.length, frame.lastByteNs))
+    const bool changed = proc.process(frame.data, frame.length, frame.lastByteNs);
+    if (proc.tookWindow() && ui.run->state().armed()) {
+        ui.run->pictureTaken();
+        set.singleShot = false;
+        proc.setSettings(set);
+    }
+    if (changed)
         resultChanged();
 }
 
+void Oscyloskop::onRunChanged(bool single) {
+    set.singleShot = ui.run->state().armed();
+    proc.setSettings(set);
+    if (single) {
+        // The one picture is of a capture made after the click.
+        flushFrames();
+        proc.rearm();
+        settingSent();
+    }
+    resultChanged();
+}
+
 bool Oscyloskop::readoutsKnown() const {
-    return proc.result().hasWindow && (fileShown || live());
+    // A stopped picture keeps its numbers: they describe what is on screen.
+    const bool frozen = !ui.run->state().takesFrames();
+    return proc.result().hasWindow && (fileShown || frozen || live());
 }
 
 void Oscyloskop::apply(bool again) {
@@ -229,6 +256,7 @@ void Oscyloskop::apply(bool again) {
 
 void Oscyloskop::showResult() {
     showReadouts();
+    updateScaleLines();
     const OscResult& r = proc.result();
     if (r.trigger != trigShown) {
         trigShown = r.trigger;
@@ -278,8 +306,11 @@ void Oscyloskop::paintPlot(Graph& graph) {
     const OscResult& r = proc.result();
     graph.svWindow();
     if (r.levelShown)
-        graph.cursorH(r.levelRow, markerColour);
-    graph.cursorV(r.positionColumn, markerColour);
+        graph.cursorH(r.levelRow, Graph::markerColour());
+    graph.cursorV(r.positionColumn, Graph::markerColour());
+    graph.zeroMarker(set.yPos1, ch1Colour);
+    if (set.twoChannel)
+        graph.zeroMarker(set.yPos2, ch2Colour);
     if (set.timeCursors) {
         graph.cursorV(set.tCursor1, cursorColour);
         graph.cursorV(set.tCursor2, cursorColour);
@@ -288,12 +319,32 @@ void Oscyloskop::paintPlot(Graph& graph) {
         graph.cursorH(set.vCursor1, cursorColour);
         graph.cursorH(set.vCursor2, cursorColour);
     }
+    const QColor scaleColours[] = {ch2Colour, ch1Colour, Graph::scaleColour()};
+    graph.cornerText(scaleLines + (scaleLineCount == 3 ? 0 : 1),
+                     scaleColours + (scaleLineCount == 3 ? 0 : 1), scaleLineCount);
     // Before the first window of this start there is nothing to draw: no trace reads 0 V.
     if (!r.hasWindow)
         return;
     graph.signal(r.bufGraph, ch1Colour);
     if (r.twoChannel && set.twoChannel)
         graph.signal(r.bufGraph2, ch2Colour);
+}
+
+void Oscyloskop::updateScaleLines() {
+    // The scales of the picture: those its samples were taken with, which a stopped picture
+    // keeps whatever the boxes say since.
+    const OscSettings& s = proc.hasSamples() ? proc.samplesSettings() : set;
+    const int key = s.timeBase + 16 * (s.gain1 + 8 * (s.gain2 + 8 * int(s.twoChannel)));
+    if (key == scaleKey)
+        return;
+    scaleKey = key;
+    const int item = 14 - s.timeBase; // the time/div entry of the time base
+    scaleLines[2] = item >= 0 && item < oneChannelTimeItems
+                        ? QString::fromLatin1(timeItems[item])
+                        : Readout::format(OscScale::sampleTime(s.timeBase, 32)) + "s/dz";
+    scaleLines[1] = QStringLiteral("CH1 ") + QString::fromLatin1(gainItems[s.gain1]);
+    scaleLines[0] = QStringLiteral("CH2 ") + QString::fromLatin1(gainItems[s.gain2]);
+    scaleLineCount = s.twoChannel ? 3 : 2;
 }
 
 QString Oscyloskop::pointerReadout(QPoint p) const {
@@ -409,7 +460,8 @@ void Oscyloskop::trigSlot() {
     proc.rearm();
     // A re-armed "Single" waits for a new frame; the other modes show at once what the last
     // samples give with the new trigger.
-    apply((set.trigMode & 3) != OscTrigger::Single);
+    // An armed Single waits for a new frame too.
+    apply((set.trigMode & 3) != OscTrigger::Single && !ui.run->state().armed());
 }
 
 void Oscyloskop::cursorSlot() {

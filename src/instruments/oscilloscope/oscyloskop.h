@@ -12,6 +12,7 @@ class QMouseEvent;
 class QPushButton;
 class QScrollBar;
 class QSpinBox;
+class RunButtons;
 
 // The oscilloscope page: one or two traces with trigger, measurements, cursors and waveform
 // files. Its controls set an OscSettings; every frame goes through its OscProcessor, and the
@@ -52,6 +53,7 @@ public:
         QLabel* cursorTimeLabel;
         QLabel* cursorFreqLabel;
         QLabel* trigStateLabel;
+        RunButtons* run;
     };
     const Widgets& widgets() const { return ui; }
 
@@ -106,12 +108,19 @@ private:
     // The settings changed: the processor takes them, and `again` the last samples again.
     void apply(bool again);
     void showReadouts();
+    void onRunChanged(bool single);
+    void updateScaleLines();
 
     OscSettings set;
     OscProcessor proc;
     bool hasFrame = false;   // a device frame has been taken since the program started
     bool fileShown = false;  // the window comes from a loaded file, not the device
     int trigShown = -1;      // the trigger state on trigStateLabel
+
+    // The scales written on the plot, lowest line first: CH2, CH1, time per division.
+    QString scaleLines[3];
+    int scaleLineCount = 0;
+    int scaleKey = -1;
 
     Widgets ui;
 };

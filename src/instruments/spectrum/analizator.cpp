@@ -4,6 +4,7 @@
 #include "device/frame.h"
 #include "device/zrvcom.h"
 #include "instruments/controls.h"
+#include "instruments/runbuttons.h"
 #include "instruments/csv.h"
 #include "instruments/oscilloscope/oscscale.h"
 #include "instruments/readout.h"
@@ -15,6 +16,7 @@
 #include <QLabel>
 #include <QScrollBar>
 #include <QSettings>
+#include <iterator>
 
 namespace {
 
@@ -61,6 +63,9 @@ Analizator::Analizator(QWidget* parent, Status* status) : Page(parent, status) {
     ui.thdnLabel = place(new QLabel(this), 838, 120, 200, 20);
     ui.thdnLabel->setFixedSize(200, 20);
 
+    ui.run = new RunButtons(this, 838, 464);
+    connect(ui.run, &RunButtons::changed, this, &Analizator::onRunChanged);
+
     applyTooltips();
     addPlotView();
     proc.setSettings(set);
@@ -87,7 +92,9 @@ void Analizator::start() {
     if (!com)
         return;
     flushFrames();
-    proc.restart();
+    // A stopped spectrum stays what it was: the user froze it.
+    if (ui.run->state().takesFrames())
+        proc.restart();
     com->osc1chStart();
     com->setGain1(set.gain);
     com->setTimeBase(set.timeBase);
@@ -95,10 +102,26 @@ void Analizator::start() {
 }
 
 void Analizator::takeFrame(const Frame& frame) {
-    if (frame.length < scopeFrameBytes || !admit(frame))
+    // Stopped, frames keep coming and are let go: the spectrum and readouts stay.
+    if (frame.length < scopeFrameBytes || !ui.run->state().takesFrames() || !admit(frame))
         return;
-    if (proc.process(frame.data, frame.length))
+    if (proc.process(frame.data, frame.length)) {
+        ui.run->pictureTaken();
         resultChanged();
+    }
+}
+
+bool Analizator::readoutsKnown() const {
+    return proc.result().hasFrame && (live() || !ui.run->state().takesFrames());
+}
+
+void Analizator::onRunChanged(bool single) {
+    if (single) {
+        // The one spectrum is of a capture made after the click.
+        flushFrames();
+        settingSent();
+    }
+    resultChanged();
 }
 
 void Analizator::taSlot() {
@@ -136,6 +159,14 @@ void Analizator::maxHoldSlot() {
 
 void Analizator::showResult() {
     const SpectrumResult& r = proc.result();
+    // The span of the spectrum shown (a stopped one keeps its own), and the input range.
+    const int span = 14 - (r.hasFrame ? r.timeBase : set.timeBase);
+    const int key = span + 16 * set.gain;
+    if (key != scaleKey && span >= 0 && span < int(std::size(spanLabels))) {
+        scaleKey = key;
+        scaleLines[0] = QStringLiteral("Range ") + QString::fromLatin1(rangeLabels[set.gain]);
+        scaleLines[1] = QString::fromLatin1(spanLabels[span]);
+    }
     const bool known = readoutsKnown();
     ui.powerLabel->setText(QStringLiteral("Power: ") +
                            (known ? Readout::fixed(r.power, 1) + QStringLiteral("daB")
@@ -148,6 +179,8 @@ void Analizator::showResult() {
 void Analizator::paintPlot(Graph& graph) {
     const SpectrumResult& r = proc.result();
     graph.svWindow();
+    const QColor scaleColours[] = {Graph::scaleColour(), Graph::scaleColour()};
+    graph.cornerText(scaleLines, scaleColours, 2);
     if (!r.hasFrame)
         return;
     graph.signal(r.specGraph, liveColour);

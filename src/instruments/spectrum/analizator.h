@@ -6,6 +6,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class RunButtons;
 class QScrollBar;
 
 // The spectrum analyser page: one-channel acquisition, a Hamming-windowed 1024-point spectrum in
@@ -22,6 +23,7 @@ public:
         QCheckBox* holdBox;
         QLabel* powerLabel;
         QLabel* thdnLabel;
+        RunButtons* run;
     };
     const Widgets& widgets() const { return ui; }
 
@@ -43,7 +45,8 @@ public:
     const SpectrumSettings& settings() const { return set; }
     const SpectrumProcessor& processor() const { return proc; }
     // The readouts show numbers: a frame of this page's data, and no silent device.
-    bool readoutsKnown() const { return proc.result().hasFrame && live(); }
+    // A stopped spectrum keeps its numbers: they describe what is on screen.
+    bool readoutsKnown() const;
 
 protected:
     void showResult() override;
@@ -56,10 +59,15 @@ private slots:
     void maxHoldSlot();
 
 private:
+    void onRunChanged(bool single);
     void applyTooltips();
 
     SpectrumSettings set;
     SpectrumProcessor proc;
+
+    // The scales written on the plot, lowest line first: the range, the span per division.
+    QString scaleLines[2];
+    int scaleKey = -1;
 
     Widgets ui;
 };
