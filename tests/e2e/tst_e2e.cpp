@@ -2,6 +2,7 @@
 // commands it sends as the emulator decodes them, and what it shows of the emulator's known
 // signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
 #include "device/buffer.h"
+#include "device/thread.h"
 #include "device/zrvcom.h"
 #include "emulator/logiccapture.h"
 #include "emuwindow.h"
@@ -9,6 +10,7 @@
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/logic/lalogic.h"
 #include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/runbuttons.h"
 #include "instruments/spectrum/analizator.h"
 #include "linerig.h"
 #include "plot/graph.h"
@@ -16,6 +18,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QSpinBox>
 #include <QtTest>
@@ -99,12 +102,13 @@ void TestE2e::oscilloscope() {
         qPrintable(osc->widgets().vppLabel1->text() + ", " + osc->widgets().rmsLabel1->text()),
         20000);
     // The drawn trace peaks at +-1 V = +-2 divisions = 128 px around the centre row (286); its
-    // pixels are blue, the grid's green.
+    // pixels are blue, the grid's green. The columns of the scales' legend and the zero marks
+    // (the lower left corner, the left edge) are left out.
     const auto extent = [&rig] {
         const QImage screen = rig.window->grab().toImage();
         int top = 612, bottom = 0;
         for (int y = 30; y <= 542; ++y)
-            for (int x = 11; x <= 776; ++x)
+            for (int x = 120; x <= 776; ++x)
                 if (qBlue(screen.pixel(x, y)) > 100 &&
                     qBlue(screen.pixel(x, y)) > 2 * qGreen(screen.pixel(x, y)))
                     top = std::min(top, y), bottom = std::max(bottom, y);
@@ -124,6 +128,19 @@ void TestE2e::oscilloscope() {
     pressOnPlot(osc, Qt::LeftButton, Qt::NoModifier, QPoint(458, 158));
     QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
     QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
+    // Stopped, frames keep coming and the picture stays; run again, and it moves on.
+    const auto picture = [osc] {
+        const OscResult& r = osc->processor().result();
+        return QByteArray(reinterpret_cast<const char*>(r.bufGraph), sizeof r.bufGraph);
+    };
+    osc->widgets().run->runStopButton()->click();
+    const QByteArray frozen = picture();
+    QSignalSpy frames(rig.window->device()->receiver(), &Thread::frameReceived);
+    QTRY_VERIFY_WITH_TIMEOUT(frames.count() >= 3, 20000);
+    QCOMPARE(picture(), frozen);
+    QCOMPARE(osc->widgets().run->stateLabel()->text(), QStringLiteral("Stop"));
+    osc->widgets().run->runStopButton()->click();
+    QTRY_VERIFY_WITH_TIMEOUT(picture() != frozen, 20000);
 }
 
 void TestE2e::generatorLoopsBackToTheScope() {
