@@ -123,6 +123,21 @@ FAULTS = [
     ('36 logic capture not asked for', 'src/instruments/logic/logicprocessor.cpp',
      'if (!awaiting || length != LaLogic::captureBytes)',
      'if (length != LaLogic::captureBytes)'),
+    ('37 lost port never looked for', 'src/app/mainwindow.cpp',
+     '    reconnectTimer->start();',
+     '    reconnectTimer->stop();'),
+    ('38 export taken after the dialog', 'src/app/exporter.cpp',
+     '    write(taken, path);',
+     '    write(snapshot(), path);'),
+    ('39 silence never said', 'src/instruments/page.cpp',
+     '    if (owed && gate.silent(Clock::nowNs()))',
+     '    if (owed && gate.silent(Clock::nowNs()) && !owed)'),
+    ('40 table time off the marker', 'src/instruments/csv.cpp',
+     'sampleTime(timeBase, i - zeroSample)',
+     'sampleTime(timeBase, i - zeroSample + 1)'),
+    ('41 port name with # stored', 'src/app/settingsfile.cpp',
+     "return !name.isEmpty() && !name.contains(QLatin1Char('#')) &&",
+     'return !name.isEmpty() &&'),
 ]
 
 

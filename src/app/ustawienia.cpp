@@ -6,6 +6,7 @@
 #include "instruments/textfile.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -53,6 +54,7 @@ int Ustawienia::speedIndexOf(const QString& bits) {
 void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
     if (!name.isEmpty()) {
         portName = name;
+        getPorts();
         emit portChanged();
     }
     if (speedCodeForIndex(speedIndex) >= 0) {
@@ -77,6 +79,8 @@ Ustawienia::Ustawienia(QWidget* parent, Status* status) : Page(parent, status) {
     // is typed and taken with Enter.
     ui.portBox->setEditable(true);
     ui.portBox->setInsertPolicy(QComboBox::InsertAtBottom);
+    // Device paths differ by case alone (ttyS1, ttys1): a typed one never turns into a listed one.
+    ui.portBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
     connect(ui.portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
 
     ui.refreshButton = new QPushButton(tr("Refresh"), this);
