@@ -137,6 +137,21 @@ FAULTS = [
     ('42 offset handle ignores zoom', 'src/instruments/logic/analizatorlog.cpp',
      '    // The handle shows how much of the capture the plot holds.\n    ui.offsetBar->setPageStep(LaLogic::visiblePositions(set.zoom));\n',
      ''),
+    ('43 lost port never looked for', 'src/app/mainwindow.cpp',
+     '    reconnectTimer->start();',
+     '    reconnectTimer->stop();'),
+    ('44 export taken after the dialog', 'src/app/exporter.cpp',
+     '    write(taken, path);',
+     '    write(snapshot(), path);'),
+    ('45 silence never said', 'src/instruments/page.cpp',
+     '    if (owed && gate.silent(Clock::nowNs()))',
+     '    if (owed && gate.silent(Clock::nowNs()) && !owed)'),
+    ('46 table time off the marker', 'src/instruments/csv.cpp',
+     'sampleTime(timeBase, i - zeroSample)',
+     'sampleTime(timeBase, i - zeroSample + 1)'),
+    ('47 port name with # stored', 'src/app/settingsfile.cpp',
+     "return !name.isEmpty() && !name.contains(QLatin1Char('#')) &&",
+     'return !name.isEmpty() &&'),
 ]
 
 

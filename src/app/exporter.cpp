@@ -32,6 +32,8 @@ Exporter::Exporter(MainWindow* window) : QObject(window), window(window) {
     menu = new QMenu(window);
     menu->addAction(exportAction);
     menu->addAction(pictureAction);
+    menu->addSeparator();
+    menu->addAction(window->quitAction());
 }
 
 QStringList Exporter::filters() const {
@@ -47,23 +49,34 @@ bool Exporter::hasData() const {
     return window->currentPage()->hasExportData();
 }
 
-QByteArray Exporter::pageData(const QString& suffix, bool* known) const {
-    return window->currentPage()->exportData(suffix, known);
+Exporter::Snapshot Exporter::snapshot() const {
+    Snapshot taken;
+    for (const QString& filter : filters()) {
+        bool known = false;
+        const QString suffix = filterSuffix(filter);
+        const QByteArray bytes = window->currentPage()->exportData(suffix, &known);
+        if (known)
+            taken.insert(suffix, bytes);
+    }
+    return taken;
 }
 
 bool Exporter::exportData(const QString& path) {
-    const QString name = QFileInfo(path).fileName();
     if (!hasData()) {
         sayNoData();
         return false;
     }
-    bool known = false;
-    const QByteArray bytes = pageData(QFileInfo(path).suffix().toLower(), &known);
-    if (!known) {
+    return write(snapshot(), path);
+}
+
+bool Exporter::write(const Snapshot& taken, const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const auto found = taken.constFind(QFileInfo(path).suffix().toLower());
+    if (found == taken.constEnd()) {
         window->statusLine()->fail(tr("Unknown export format: %1").arg(name));
         return false;
     }
-    if (bytes.isEmpty() || !TextFile::save(path, bytes)) {
+    if (found->isEmpty() || !TextFile::save(path, *found)) {
         window->statusLine()->fail(tr("Unable to write %1").arg(name));
         return false;
     }
@@ -95,6 +108,8 @@ void Exporter::exportSlot() {
         sayNoData();
         return;
     }
+    // Before the dialog: frames go on arriving while it is open.
+    const Snapshot taken = snapshot();
     QString chosen = pageFilters.first();
     QString path = QFileDialog::getSaveFileName(window, tr("Export data"), QString(),
                                                 pageFilters.join(QStringLiteral(";;")), &chosen);
@@ -102,7 +117,7 @@ void Exporter::exportSlot() {
         return;
     if (QFileInfo(path).suffix().isEmpty())
         path += QLatin1Char('.') + filterSuffix(chosen);
-    exportData(path);
+    write(taken, path);
 }
 
 void Exporter::pictureSlot() {

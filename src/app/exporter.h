@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QObject>
 #include <QStringList>
 
@@ -23,6 +24,12 @@ public:
     // file, when there is nothing to export yet, the suffix names no format of the page, or the
     // file cannot be written (an existing one is then left as it was).
     bool exportData(const QString& path);
+    // The current page's data in every format it offers, by suffix, as it is now: what a
+    // later write puts in the file, however long the file dialog stays open.
+    using Snapshot = QHash<QString, QByteArray>;
+    Snapshot snapshot() const;
+    // Writes the snapshot's data for `path`'s suffix, with the status texts of exportData.
+    bool write(const Snapshot& taken, const QString& path);
     // Writes a PNG of the window as shown.
     bool savePicture(const QString& path);
     // The context menu of the plot at a global position.
@@ -36,7 +43,6 @@ private slots:
     void pictureSlot();
 
 private:
-    QByteArray pageData(const QString& suffix, bool* known) const;
     bool hasData() const;
     void sayNoData();
 

@@ -13,11 +13,14 @@
 #include "instruments/spectrum/analizator.h"
 #include "instruments/status.h"
 
+#include <QAction>
 #include <QCloseEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QPushButton>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTimer>
 
 namespace {
 // From past the last tab to the window's right edge (px); texts are right-aligned, so a short one
@@ -81,7 +84,16 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     Remembered::restore(*this);
     applyTooltips();
     updateTitle();
+    // The window's close path, so the port is released and the settings kept (closeEvent).
+    quit = new QAction(tr("Quit"), this);
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    addAction(quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
     exports = new Exporter(this);
+
+    reconnectTimer = new QTimer(this);
+    reconnectTimer->setInterval(reconnectPollMs);
+    connect(reconnectTimer, &QTimer::timeout, this, &MainWindow::tryReconnect);
 }
 
 MainWindow::~MainWindow() {
@@ -151,10 +163,15 @@ void MainWindow::frameArrived(const Frame& frame) {
 }
 
 void MainWindow::comSlot() {
-    if (connected)
+    if (isReconnecting()) {
+        // The user gives up on the lost device: the port stays closed.
+        stopReconnecting();
+        statusText->show(QStringLiteral("closed"));
+    } else if (connected) {
         closePort();
-    else
+    } else {
         openPort();
+    }
 }
 
 void MainWindow::closePort() {
@@ -177,7 +194,8 @@ void MainWindow::openPort() {
 
     openedPort = settings->getPortName();
     if (!com->Open(openedPort, settings->getPortSpeed())) {
-        statusText->show(QStringLiteral("Unable to open"));
+        if (!quietOpen)
+            statusText->show(QStringLiteral("Unable to open"));
         connected = false;
         return;
     }
@@ -204,6 +222,34 @@ void MainWindow::deviceLost() {
         return;
     closePort();
     statusText->fail(QStringLiteral("Device lost: ") + openedPort);
+    // The port is still the one wanted: its button closes it for good, and the settings page
+    // stays locked, so the port that comes back is this one.
+    portButton->setText(tr("Close port"));
+    settings->setEnabled(false);
+    reconnectTimer->start();
+}
+
+bool MainWindow::isReconnecting() const {
+    return reconnectTimer->isActive();
+}
+
+void MainWindow::stopReconnecting() {
+    reconnectTimer->stop();
+    portButton->setText(tr("Open port"));
+    settings->setEnabled(true);
+}
+
+void MainWindow::tryReconnect() {
+    // A vanished device node or a dangling link reads as absent; no opening is tried then.
+    if (!QFileInfo::exists(openedPort))
+        return;
+    quietOpen = true;
+    openPort();
+    quietOpen = false;
+    if (!connected)
+        return;
+    reconnectTimer->stop();
+    statusText->show(QStringLiteral("Reconnected: ") + openedPort);
 }
 
 void MainWindow::updateTitle() {
@@ -218,6 +264,7 @@ void MainWindow::updateTitle() {
 void MainWindow::closeEvent(QCloseEvent* event) {
     // Every way out (the window's close button, a signal) ends here: port released, page
     // settings kept for the next start.
+    reconnectTimer->stop();
     if (connected)
         closePort();
     Remembered::save(*this);

@@ -4,8 +4,10 @@
 #include <array>
 #include <memory>
 
+class QAction;
 class QLabel;
 class QPushButton;
+class QTimer;
 class QTabWidget;
 class Oscyloskop;
 class Generator;
@@ -46,6 +48,12 @@ public:
     Page* currentPage() const { return pages[size_t(currentDevice)]; }
     ZRVCom* device() const { return com.get(); }
     bool isConnected() const { return connected; }
+    // The device went away and the window waits for its port to come back.
+    bool isReconnecting() const;
+    // "Quit" (Ctrl+Q): closes the window as its close button does.
+    QAction* quitAction() const { return quit; }
+    // How often the path of a lost port is looked at (ms).
+    static constexpr int reconnectPollMs = 500;
     Exporter* exporter() const { return exports; }
 
 protected:
@@ -61,6 +69,8 @@ private:
     void openPort();
     void closePort();
     void deviceLost();
+    void tryReconnect();
+    void stopReconnecting();
     void frameArrived(const Frame& frame);
     void showStatus(const QString& text);
     void updateTitle();
@@ -80,6 +90,10 @@ private:
     Ustawienia* settings;
     std::unique_ptr<ZRVCom> com;
     Exporter* exports;
+    QAction* quit;
+    QTimer* reconnectTimer;
+    // A reconnect attempt: a failed opening leaves "Device lost" on the status line.
+    bool quietOpen = false;
     int currentDevice = OscPage;
     bool connected = false;
     QString openedPort; // the port of the current (or last) opening

@@ -5,6 +5,7 @@
 #include <QIODevice>
 #include <QStandardPaths>
 #include <QTextStream>
+#include <algorithm>
 
 bool SettingsFile::parse(QIODevice* device, Stored* out) {
     const QByteArray head = device->read(maxWordBytes);
@@ -21,6 +22,11 @@ bool SettingsFile::parse(QIODevice* device, Stored* out) {
     out->portSpeed = word.section(QLatin1Char('#'), 2, 2).toInt();
     out->speedIndex = word.section(QLatin1Char('#'), 3, 3).toInt();
     return true;
+}
+
+bool SettingsFile::canHoldPort(const QString& name) {
+    return !name.isEmpty() && !name.contains(QLatin1Char('#')) &&
+           std::none_of(name.begin(), name.end(), [](QChar c) { return c.isSpace(); });
 }
 
 QByteArray SettingsFile::line(const Stored& fields) {

@@ -26,6 +26,9 @@ public:
     // Reads the first word (at most maxWordBytes bytes, UTF-8) from `device`. False, leaving
     // `out` alone, when the word holds no "#".
     static bool parse(QIODevice* device, Stored* out);
+    // Whether the line can hold `name` as its port: not empty, no "#" (the field separator) and
+    // no white space (the reader takes the first word only).
+    static bool canHoldPort(const QString& name);
     // The line stored for these fields.
     static QByteArray line(const Stored& fields);
 

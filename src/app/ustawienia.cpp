@@ -6,8 +6,10 @@
 #include "instruments/textfile.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
 #include <QPushButton>
 #include <QSerialPortInfo>
 #include <iterator>
@@ -52,6 +54,7 @@ int Ustawienia::speedIndexOf(const QString& bits) {
 void Ustawienia::useForThisRun(const QString& name, int speedIndex) {
     if (!name.isEmpty()) {
         portName = name;
+        getPorts();
         emit portChanged();
     }
     if (speedCodeForIndex(speedIndex) >= 0) {
@@ -72,15 +75,31 @@ Ustawienia::Ustawienia(QWidget* parent, Status* status) : Page(parent, status) {
     ui.portBox->setObjectName(QStringLiteral("RS232 PORT"));
     ui.portBox->setGeometry(100, 130, 200, 30);
     ui.portBox->clear();
+    // A path the enumerator does not list (a pseudo-terminal, a link, /dev/serial/by-id/...)
+    // is typed and taken with Enter.
+    ui.portBox->setEditable(true);
+    ui.portBox->setInsertPolicy(QComboBox::InsertAtBottom);
+    // Device paths differ by case alone (ttyS1, ttys1): a typed one never turns into a listed one.
+    ui.portBox->completer()->setCaseSensitivity(Qt::CaseSensitive);
     connect(ui.portBox, QOverload<int>::of(&QComboBox::activated), this, &Ustawienia::rsNameSlot);
 
     ui.refreshButton = new QPushButton(tr("Refresh"), this);
     ui.refreshButton->setGeometry(320, 130, 80, 30);
     connect(ui.refreshButton, &QPushButton::clicked, this, &Ustawienia::refreshSlot);
 
+    // Captions in the free strip left of the boxes, level with them.
+    ui.speedLabel = new QLabel(tr("Speed"), this);
+    ui.speedLabel->setGeometry(20, 100, 72, 20);
+    ui.portLabel = new QLabel(tr("Port"), this);
+    ui.portLabel->setGeometry(20, 130, 72, 30);
+    for (QLabel* caption : {ui.speedLabel, ui.portLabel})
+        caption->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    ui.speedLabel->setBuddy(ui.speedBox);
+    ui.portLabel->setBuddy(ui.portBox);
+
     Controls::tips({
         {ui.speedBox, "Line speed, in bit/s"},
-        {ui.portBox, "Serial port of the device"},
+        {ui.portBox, "Serial port of the device; another path can be typed, then Enter"},
         {ui.refreshButton, "Look for serial ports again"},
     });
     readSettings();
@@ -112,12 +131,18 @@ void Ustawienia::writeSettings() {
 }
 
 void Ustawienia::getPorts() {
-    const QStringList paths = portLister();
+    QStringList paths = portLister();
+    // The port in use is always there to pick, listed or not.
+    if (!paths.contains(portName))
+        paths << portName;
     ui.portBox->clear();
     for (const QString& path : paths)
         ui.portBox->addItem(path + QLatin1String(enumeratorSuffix));
-    const int stored = paths.indexOf(portName);
-    ui.portBox->setCurrentIndex(stored >= 0 ? stored : paths.size() - 1);
+    ui.portBox->setCurrentIndex(paths.indexOf(portName));
+}
+
+QString Ustawienia::refusedText(const QString& name) {
+    return QStringLiteral("Port name cannot hold # or spaces: ") + name;
 }
 
 void Ustawienia::rsSpeedSlot() {
@@ -126,11 +151,21 @@ void Ustawienia::rsSpeedSlot() {
 }
 
 void Ustawienia::rsNameSlot() {
-    // Entries read "<device path> /dev"; the path itself may hold blanks.
-    QString entry = ui.portBox->currentText();
-    entry.chop(int(qstrlen(enumeratorSuffix)));
+    // Listed entries read "<device path> /dev"; a typed one is the path alone.
+    QString entry = ui.portBox->currentText().trimmed();
+    if (entry.endsWith(QLatin1String(enumeratorSuffix)))
+        entry.chop(int(qstrlen(enumeratorSuffix)));
+    if (!SettingsFile::canHoldPort(entry)) {
+        if (status)
+            status->fail(refusedText(entry));
+        // The list goes back to the port in use; the file keeps it.
+        getPorts();
+        return;
+    }
     portName = entry;
     writeSettings();
+    // A typed path stands in the list as the listed ones do.
+    getPorts();
     emit portChanged();
 }
 

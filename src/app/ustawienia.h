@@ -7,6 +7,7 @@
 #include <functional>
 
 class QComboBox;
+class QLabel;
 class QPushButton;
 
 // The settings page: serial port and line speed, kept in settings.txt (see SettingsFile).
@@ -18,6 +19,8 @@ public:
         QComboBox* speedBox;
         QComboBox* portBox;
         QPushButton* refreshButton;
+        QLabel* speedLabel;
+        QLabel* portLabel;
     };
     const Widgets& widgets() const { return ui; }
 
@@ -41,6 +44,8 @@ public:
     // Port and speed entry for this run only (an empty name or index -1 keeps the stored one);
     // the file is not written.
     void useForThisRun(const QString& name, int speedIndex);
+    // The status text for a port name the settings line cannot hold.
+    static QString refusedText(const QString& name);
     // Device paths of the serial ports; replaceable so tests need no real ports.
     static std::function<QStringList()> portLister;
 

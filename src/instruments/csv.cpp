@@ -18,7 +18,7 @@ void toVolts(const int* raw, int n, int g, double* out) {
 } // namespace
 
 QByteArray Csv::oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,
-                             int gain2) {
+                             int gain2, int zeroSample) {
     const int n = twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
     double ch1[OscScale::frameSamples];
     double ch2[OscScale::frameSamples / 2];
@@ -28,7 +28,7 @@ QByteArray Csv::oscilloscope(const int* samples, bool twoChannel, int timeBase, 
     QByteArray text = twoChannel ? "time_s,ch1_V,ch2_V\n" : "time_s,ch1_V\n";
     text.reserve(n * 32);
     for (int i = 0; i < n; ++i) {
-        text += number(OscScale::sampleTime(timeBase, i)) + ',' + number(ch1[i]);
+        text += number(OscScale::sampleTime(timeBase, i - zeroSample)) + ',' + number(ch1[i]);
         if (twoChannel)
             text += ',' + number(ch2[i]);
         text += '\n';

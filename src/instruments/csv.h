@@ -10,9 +10,10 @@ public:
     // The export dialog's filter for these tables.
     static QString filter() { return QStringLiteral("CSV table (*.csv)"); }
     // The last frame's raw samples (1024 of channel 1, or 512 of channel 1 then 512 of channel 2):
-    // time_s, ch1_V[, ch2_V], volts on the scale of the page's readouts.
+    // time_s, ch1_V[, ch2_V], volts on the scale of the page's readouts. Time 0 is the sample
+    // `zeroSample` of each channel (the trigger point), earlier samples negative.
     static QByteArray oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,
-                                   int gain2);
+                                   int gain2, int zeroSample);
     // One row per bin: frequency_Hz, level_dB[, hold_dB when `held` is given].
     static QByteArray spectrum(const double* levels, const double* held, int bins,
                                double hertzPerBin);

@@ -38,6 +38,8 @@ void Page::stop() {
     const bool wasRunning = gate.isRunning();
     gate.stop();
     silenceTimer->stop();
+    // Whatever shows next (another page's name, "closed") replaces the silence text.
+    noDataShown = false;
     // No device behind the page any more: its readouts read "---".
     if (wasRunning)
         resultChanged();
@@ -75,6 +77,28 @@ void Page::watchSilence() {
     // Only a change is shown: the readouts turn to "---" once, and back with the next frame.
     if (live() != wasLive)
         resultChanged();
+    const bool owed = gate.isRunning() && expectsFrames();
+    if (owed && gate.silent(Clock::nowNs()))
+        sayNoData();
+    else if (!owed)
+        unsayNoData();
+}
+
+void Page::sayNoData() {
+    if (noDataShown || !status)
+        return;
+    noDataShown = true;
+    beforeNoData = status->text();
+    status->fail(noDataText());
+}
+
+void Page::unsayNoData() {
+    if (!noDataShown)
+        return;
+    noDataShown = false;
+    // Only the silence text is taken back: a newer message stays.
+    if (status->text() == noDataText())
+        status->show(beforeNoData);
 }
 
 void Page::flushFrames() {
@@ -96,6 +120,7 @@ void Page::settingSent() {
 bool Page::admit(const Frame& frame) {
     if (!gate.accept(frame))
         return false;
+    unsayNoData();
     if (lcFrames().isDebugEnabled()) {
         takenSum = 0;
         for (int i = 0; i < frame.length; ++i)

@@ -58,6 +58,9 @@ public:
     bool live() const;
     const FrameGate& frames() const { return gate; }
 
+    // What the status line says while a page that expects frames gets none.
+    static QString noDataText() { return QStringLiteral("No data from the device"); }
+
 protected:
     void addPlotView();
     // The result changed: show it now, or once showIntervalMs have passed since the last time.
@@ -66,6 +69,9 @@ protected:
     virtual void showResult() {}
     // The frame time of the page's current settings (pages that take frames).
     virtual FrameTiming frameTiming() const { return {}; }
+    // Whether the device owes the running page a frame now; a page whose frames come only on an
+    // event of the signal (a capture waiting for its trigger) says no while it waits.
+    virtual bool expectsFrames() const { return true; }
 
     // Before a setting that goes to the device changes: what has arrived belongs to the old one.
     void flushFrames();
@@ -85,6 +91,8 @@ protected:
 private:
     void showNow();
     void watchSilence();
+    void sayNoData();
+    void unsayNoData();
     void plotPainted() override;
 
     PlotView* view = nullptr;
@@ -93,6 +101,9 @@ private:
     QElapsedTimer lastShown;
     FrameGate gate;
     bool wasLive = false;
+    // "No data from the device" is on the status line, put there over `beforeNoData`.
+    bool noDataShown = false;
+    QString beforeNoData;
     // The newest frame taken, and the newest one that changed the result and is not yet logged
     // as drawn: their lengths and byte sums.
     int takenLength = -1;

@@ -233,8 +233,8 @@ void TestE2e::logicCaptureOnEachEdge() {
              QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
 }
 
-// The device vanishes part-way through a frame: the window closes the port, and once the device
-// is back it opens again and shows frames; the user closes it.
+// The device vanishes part-way through a frame: the window closes the port and waits for it;
+// "Close port" ends the wait, so the device that comes back is left alone until "Open port".
 void TestE2e::unplugAndOpenAgain() {
     EmuWindow rig(MainWindow::OscPage,
                   {"--fault", "vanish", "--fault-every", "30", "--vanish-ms", "300"});
@@ -243,11 +243,14 @@ void TestE2e::unplugAndOpenAgain() {
     QTRY_VERIFY_WITH_TIMEOUT(!w.isConnected(), 20000);
     QTRY_COMPARE(w.status()->toolTip(),
                  QStringLiteral("Device lost: ") + emuLinkPath(QStringLiteral("emu-link")));
+    QVERIFY(!w.device()->isOpen() && w.isReconnecting());
+    w.portToggle()->click(); // "Close port": no more waiting
+    QVERIFY(!w.isReconnecting());
     QCOMPARE(w.portToggle()->text(), QStringLiteral("Open port"));
-    QVERIFY(!w.device()->isOpen());
     QTRY_VERIFY_WITH_TIMEOUT(
         (rig.emu->collect(), !rig.emu->trace().filter(QRegularExpression("^back ")).isEmpty()),
         20000);
+    QVERIFY(!w.isConnected() && !w.device()->isOpen());
     w.portToggle()->click();
     QVERIFY(w.isConnected());
     QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));

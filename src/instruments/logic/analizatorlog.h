@@ -55,6 +55,8 @@ public:
 protected:
     void showResult() override;
     FrameTiming frameTiming() const override;
+    // Only a forced capture is owed; an armed one waits for its trigger as long as it takes.
+    bool expectsFrames() const override { return proc.isAwaiting() && laState == 0; }
 
 private slots:
     void tlSlot();

@@ -482,8 +482,11 @@ QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {
     *known = suffix == QLatin1String("csv");
     // On the scales the samples were taken with, whatever the boxes say since.
     const OscSettings& taken = proc.samplesSettings();
+    // Time 0 under the trigger position marker: the window's start plus its pre-trigger part.
+    const int atMarker =
+        proc.result().windowStart + proc.settings().xPos + OscTrigger::centrePre;
     return *known ? Csv::oscilloscope(proc.samples(), taken.twoChannel, taken.timeBase,
-                                      taken.gain1, taken.gain2)
+                                      taken.gain1, taken.gain2, atMarker)
                   : QByteArray();
 }
 
