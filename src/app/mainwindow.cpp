@@ -191,6 +191,7 @@ void MainWindow::openPort() {
     connected = true;
     portButton->setText(tr("Close port"));
     updateTitle();
+    gen->sendSettings();
     openNewDevice();
 }
 
