@@ -2,7 +2,8 @@
 
 // Arbitrary text as a generator table file, read back through readGenFile and compared with a
 // plain reading of the same rule: 512 blank-separated words, each a signed decimal saturated to
-// int or else 0, an optional UTF-8 byte-order mark first, zeros after the last word.
+// int or else 0, an optional UTF-8 byte-order mark first, zeros after the last word; a file that
+// is not UTF-8 text, holds a NUL or has no number among its first 512 words is refused.
 #include "instruments/generator/genfile.h"
 #include "wave_input.h"
 
@@ -31,10 +32,21 @@ inline int wordValue(const QByteArray& word) {
     return int(std::clamp(negative ? -v : v, (long long)INT_MIN, (long long)INT_MAX));
 }
 
-inline void expected(QByteArray text, int* wave) {
-    std::fill(wave, wave + 512, 0);
+inline bool isNumberWord(const QByteArray& word) {
+    const int from = word[0] == '+' || word[0] == '-' ? 1 : 0;
+    return from < word.size() && std::all_of(word.begin() + from, word.end(),
+                                             [](char c) { return c >= '0' && c <= '9'; });
+}
+
+// False when the file is no table.
+inline bool expected(QByteArray text, int* wave) {
     if (text.startsWith("\xEF\xBB\xBF"))
         text.remove(0, 3);
+    // Decoding drops a leading mark, so the round trip is checked without it.
+    if (text.contains('\0') || QString::fromUtf8(text).toUtf8() != text)
+        return false;
+    bool number = false;
+    std::fill(wave, wave + 512, 0);
     int count = 0, i = 0;
     while (count < 512 && i < text.size()) {
         while (i < text.size() && wavefuzz::isBlank(text[i]))
@@ -42,9 +54,12 @@ inline void expected(QByteArray text, int* wave) {
         const int from = i;
         while (i < text.size() && !wavefuzz::isBlank(text[i]))
             ++i;
-        if (i > from)
+        if (i > from) {
+            number = number || isNumberWord(text.mid(from, i - from));
             wave[count++] = wordValue(text.mid(from, i - from));
+        }
     }
+    return number;
 }
 
 inline QString check(const QByteArray& input) {
@@ -54,9 +69,17 @@ inline QString check(const QByteArray& input) {
         return QStringLiteral("cannot write the scratch file ") + path;
     int got[512], want[512];
     std::fill(got, got + 512, 12345);
-    if (!core::readGenFile(path, got))
+    const bool table = expected(text, want);
+    const core::GenRead read = core::readGenFile(path, got);
+    if (!table) {
+        if (read != core::GenRead::NotTable)
+            return QStringLiteral("a file that is no table taken");
+        if (std::count(got, got + 512, 12345) != 512)
+            return QStringLiteral("a refused file changed the table");
+        return QString();
+    }
+    if (read != core::GenRead::Ok)
         return QStringLiteral("readable file refused");
-    expected(text, want);
     for (int k = 0; k < 512; ++k) {
         if (got[k] != want[k])
             return QStringLiteral("entry %1 is %2, not %3").arg(k).arg(got[k]).arg(want[k]);

@@ -213,6 +213,7 @@ void MainWindow::openPort() {
     connected = true;
     portButton->setText(tr("Close port"));
     updateTitle();
+    gen->sendSettings();
     openNewDevice();
 }
 

@@ -7,6 +7,7 @@
 #include "instruments/status.h"
 
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QTimer>
 
 namespace {
@@ -143,5 +144,10 @@ QString Page::askOpenTextFile() {
 }
 
 QString Page::askSaveTextFile() {
-    return QFileDialog::getSaveFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    QString name =
+        QFileDialog::getSaveFileName(this, tr("Save file"), QString(), tr("Text files (*.txt)"));
+    // The filter promises .txt, and the open dialog shows only those.
+    if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty())
+        name += name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt");
+    return name;
 }

@@ -2,6 +2,7 @@
 
 #include <QIODevice>
 #include <QSaveFile>
+#include <algorithm>
 
 namespace TextFile {
 
@@ -16,6 +17,51 @@ bool save(const QString& path, const QByteArray& bytes) {
         return false;
     }
     return file.commit();
+}
+
+bool isText(QIODevice& device, qint64 maxBytes) {
+    // Continuation bytes still due, and the range of the next one (narrower than 80..BF right
+    // after a lead byte, so that overlong forms, surrogates and code points past U+10FFFF fail).
+    int due = 0;
+    unsigned char low = 0x80, high = 0xBF;
+    char chunk[4096];
+    for (qint64 scanned = 0; scanned < maxBytes;) {
+        const qint64 got = device.read(chunk, std::min<qint64>(sizeof chunk, maxBytes - scanned));
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return due == 0;
+        scanned += got;
+        for (qint64 i = 0; i < got; ++i) {
+            const auto c = static_cast<unsigned char>(chunk[i]);
+            if (due > 0) {
+                if (c < low || c > high)
+                    return false;
+                --due;
+                low = 0x80;
+                high = 0xBF;
+                continue;
+            }
+            if (c == 0)
+                return false;
+            if (c < 0x80)
+                continue;
+            if (c >= 0xC2 && c <= 0xDF) {
+                due = 1;
+            } else if (c >= 0xE0 && c <= 0xEF) {
+                due = 2;
+                low = c == 0xE0 ? 0xA0 : 0x80;
+                high = c == 0xED ? 0x9F : 0xBF;
+            } else if (c >= 0xF0 && c <= 0xF4) {
+                due = 3;
+                low = c == 0xF0 ? 0x90 : 0x80;
+                high = c == 0xF4 ? 0x8F : 0xBF;
+            } else {
+                return false;
+            }
+        }
+    }
+    return true;
 }
 
 namespace {

@@ -12,6 +12,10 @@ namespace TextFile {
 // leaves an existing file as it was. False when nothing was written.
 bool save(const QString& path, const QByteArray& bytes);
 
+// Whether the next `maxBytes` bytes of `device` (or all to its end) are text: valid UTF-8
+// without a NUL byte. A sequence cut off by the limit counts as valid.
+bool isText(QIODevice& device, qint64 maxBytes);
+
 // Signed decimal integers separated by white space, pulled out in small chunks so that never
 // more than one chunk is in memory. Magnitudes saturate far beyond any range a caller clamps to.
 class IntegerReader {

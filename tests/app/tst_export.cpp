@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
+#include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/spectrum/analizator.h"
@@ -12,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QtTest>
 #include <csignal>
@@ -55,6 +57,8 @@ private:
         window->tabBar()->setCurrentIndex(page);
         (page ? window->anPage()->widgets().holdBox : window->oscPage()->widgets().ch2Box)
             ->setChecked(option);
+        // Sent as the port opens: channel 1 a sine of 1 V (1008 Hz, the nearest the table plays).
+        window->genPage()->widgets().gainBox->setValue(1000);
         window->portToggle()->click();
     }
     QTemporaryDir dir;
@@ -108,7 +112,7 @@ void TestExport::instrumentCsv_data() {
     QTest::newRow("spectrum, hold") << 2 << true << QByteArray("frequency_Hz,level_dB,hold_dB");
 }
 
-// Channel 1 carries a 1 kHz sine of 1 V, channel 2 a 500 Hz square of 0 .. 1 V.
+// Channel 1 carries the generator page's 1 kHz sine of 1 V, channel 2 a 500 Hz square of 0 .. 1 V.
 void TestExport::instrumentCsv() {
     QFETCH(int, page);
     QFETCH(bool, option);

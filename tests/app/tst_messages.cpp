@@ -184,7 +184,10 @@ private slots:
         run(again);
         QVERIFY(defaults.size() == 4 && changed.size() == 4 && again.size() == 4);
         for (int page = 0; page < 4; ++page) {
-            QVERIFY2(changed[page] != defaults[page], "the changes went out");
+            // The generator's settings go out as the port opens (with the oscilloscope's), and
+            // its start only switches the mode and repeats the frequency.
+            QVERIFY2(changed[page] != defaults[page] || page == MainWindow::GenPage,
+                     "the changes went out");
             QCOMPARE(again[page], restored ? changed[page] : defaults[page]);
         }
     }

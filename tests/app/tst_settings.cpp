@@ -136,7 +136,7 @@ void TestSettings::unreadableFiles() {
     std::fill(std::begin(table), std::end(table), 9);
     QCOMPARE(OscFile::load(settingsName, samples, 1024), 0);
     QCOMPARE(std::count(std::begin(samples), std::end(samples), 0), 1024L);
-    QVERIFY(!core::readGenFile(settingsName, table));
+    QVERIFY(core::readGenFile(settingsName, table) != core::GenRead::Ok);
     QCOMPARE(std::count(std::begin(table), std::end(table), 9), 512L);
 }
 

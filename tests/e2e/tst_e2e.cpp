@@ -93,9 +93,10 @@ void TestE2e::oscilloscope() {
     Oscyloskop* osc = rig.window->oscPage();
     choose(osc->widgets().vBox1, 2); // 500mV/dz: the 2 V sine spans four divisions
     QTRY_VERIFY_WITH_TIMEOUT(rig.emu->traced("setGain1 2"), 10000);
-    // Whole periods: RMS of the sine 1 V / sqrt(2), its average 0.
+    // Whole periods: RMS of the sine 1 V / sqrt(2), its average 0. The generator page's 1 kHz,
+    // sent as the port opened, is 512 points at a divider of 62: 32 MHz / 31744.
     QTRY_VERIFY2_WITH_TIMEOUT(
-        near(readout(osc->widgets().freqLabel1), 1000.0, 0.005) &&
+        near(readout(osc->widgets().freqLabel1), 32e6 / (62 * 512), 0.005) &&
             near(readout(osc->widgets().vppLabel1), 2.0) &&
             near(readout(osc->widgets().rmsLabel1), 0.7071) &&
             std::fabs(readout(osc->widgets().avgLabel1)) < 0.02,

@@ -3,15 +3,21 @@
 // binary in two 7/5-bit halves, each shifted up by one).
 #include "instruments/generator/generator.h"
 #include "instruments/generator/gensynth.h"
+#include "instruments/status.h"
 #include "linerig.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
 #include <QSpinBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 
@@ -25,6 +31,30 @@ QVector<int> decodeTable(const QByteArray& bytes) {
         table << ((uint8_t(bytes[i]) >> 1) | (uint8_t(bytes[i + 1]) >> 1) << 7) - 2048;
     return table;
 }
+
+// The bytes sent with each table upload's 1024 bytes left out after its "K".
+QByteArray withoutTables(QByteArray bytes) {
+    for (int at = bytes.indexOf('K'); at >= 0; at = bytes.indexOf('K', at + 1))
+        bytes.remove(at + 1, 1024);
+    return bytes;
+}
+
+// The last frequency command's points per period (its last three nibbles), -1 without one.
+int pointsSent(const QByteArray& bytes) {
+    const int m = bytes.lastIndexOf('M');
+    if (m < 0 || bytes.size() < m + 8)
+        return -1;
+    int points = 0;
+    for (int i = m + 5; i < m + 8; ++i)
+        points = points * 16 + (uint8_t(bytes[i]) - '0') / 2;
+    return points;
+}
+
+void writeFile(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(bytes), bytes.size());
+}
 } // namespace
 
 class TestGenerator : public QObject {
@@ -35,6 +65,16 @@ private slots:
     void bytesSent_data();
     void bytesSent();
     void rememberedSettings();
+    void typedValues_data();
+    void typedValues();
+    void coarseNote_data();
+    void coarseNote();
+    void functionWithoutExpression_data();
+    void functionWithoutExpression();
+    void refusedFiles_data();
+    void refusedFiles();
+    void saveAddsSuffix_data();
+    void saveAddsSuffix();
 };
 
 // Every remembered setting under its key; put back, the page plays the same table.
@@ -133,6 +173,15 @@ void TestGenerator::bytesSent_data() {
         g.start();
         choose(g.widgets().typeBox, gen::Triangle);
     });
+    // Set before the port opened; sent as a whole, the mode left as it is.
+    row("sendSettings: 3000 Hz triangle", "M004028HK", -2048, [](Generator& g, QWidget&) {
+        ZRVCom* const com = g.com;
+        g.com = nullptr;
+        g.widgets().freqBox->setValue(3000);
+        choose(g.widgets().typeBox, gen::Triangle);
+        g.com = com;
+        g.sendSettings();
+    });
 }
 
 void TestGenerator::bytesSent() {
@@ -147,11 +196,216 @@ void TestGenerator::bytesSent() {
     const int k = got.lastIndexOf('K');
     QVERIFY(k >= 0 && got.size() >= k + 1 + 1024);
     const QVector<int> sentTable = decodeTable(got.mid(k + 1, 1024));
-    for (int at = got.indexOf('K'); at >= 0; at = got.indexOf('K', at + 1))
-        got.remove(at + 1, 1024);
-    QTEST(got, "bytes");
+    QTEST(withoutTables(got), "bytes");
     QCOMPARE(sentTable, QVector<int>(table, table + 512));
     QTEST(sentTable.value(0), "first");
+}
+
+enum Finish { Enter, EnterTwice, LeaveBox, ArrowUp };
+
+// A typed value goes to the device once, when complete; one out of range is limited, and the
+// status line says to what.
+void TestGenerator::typedValues_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<int>("finish");
+    QTest::addColumn<char>("command"); // M: frequency, K: table
+    QTest::addColumn<int>("value");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("2500, Enter") << "freqBox"
+                                 << "2500" << int(Enter) << 'M' << 2500 << "";
+    QTest::newRow("2500, Enter twice") << "freqBox"
+                                       << "2500" << int(EnterTwice) << 'M' << 2500 << "";
+    QTest::newRow("2500, leaving the box") << "freqBox"
+                                           << "2500" << int(LeaveBox) << 'M' << 2500 << "";
+    QTest::newRow("arrow up") << "freqBox"
+                              << "" << int(ArrowUp) << 'M' << 1001 << "";
+    QTest::newRow("600000 Hz") << "freqBox"
+                               << "600000" << int(Enter) << 'M' << 500000
+                               << "Frequency limited to 500000 Hz";
+    QTest::newRow("0 Hz") << "freqBox"
+                          << "0" << int(LeaveBox) << 'M' << 1 << "Frequency limited to 1 Hz";
+    QTest::newRow("5000 mV") << "gainBox"
+                             << "5000" << int(EnterTwice) << 'K' << 3000
+                             << "Amplitude limited to 3000 mV";
+    QTest::newRow("duty 0 %") << "dutyBox"
+                              << "0" << int(Enter) << 'K' << 1 << "Duty cycle limited to 1 %";
+}
+
+void TestGenerator::typedValues() {
+    QFETCH(QString, box);
+    QFETCH(QString, keys);
+    QFETCH(int, finish);
+    QFETCH(char, command);
+    QFETCH(int, value);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Status status;
+    Generator page(&rig.host, &status);
+    page.com = &rig.com;
+    // Duty only shapes the square and the triangle.
+    choose(page.widgets().typeBox, gen::Square);
+    page.start();
+    rig.sent();
+    auto* spin = page.findChild<QSpinBox*>(box);
+    QVERIFY(spin);
+    spin->selectAll();
+    QTest::keyClicks(spin, keys);
+    if (finish == LeaveBox) {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(spin, &out);
+    } else {
+        for (int k = 0; k < (finish == EnterTwice ? 2 : 1); ++k)
+            QTest::keyClick(spin, finish == ArrowUp ? Qt::Key_Up : Qt::Key_Return);
+    }
+    const QByteArray got = withoutTables(rig.sent());
+    QCOMPARE(got.count(command), 1);
+    QCOMPARE(spin->value(), value);
+    if (command == 'M') {
+        QCOMPARE(page.freq, value);
+        QCOMPARE(pointsSent(got), page.tableLength());
+    }
+    QTEST(status.text(), "status");
+}
+
+// Below 16 table points per period a note beside the frequency box says how many the device
+// plays, in space no other control uses.
+void TestGenerator::coarseNote_data() {
+    QTest::addColumn<int>("hz");
+    QTest::addColumn<bool>("shown");
+    QTest::newRow("2 kHz") << 2000 << false;
+    QTest::newRow("62500 Hz: 16 points") << 62500 << false;
+    QTest::newRow("62501 Hz: 14 points") << 62501 << true;
+    QTest::newRow("500 kHz") << 500000 << true;
+}
+
+void TestGenerator::coarseNote() {
+    QFETCH(int, hz);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Generator page(&rig.host, nullptr);
+    page.com = &rig.com;
+    rig.host.show();
+    page.widgets().freqBox->setValue(hz);
+    const int points = pointsSent(rig.sent());
+    QVERIFY(points > 0);
+    const QLabel* note = page.findChild<QLabel*>("coarseLabel");
+    QVERIFY(note);
+    QTEST(note->isVisible(), "shown");
+    QCOMPARE(note->isVisible(), points < 16);
+    if (points < 16)
+        QCOMPARE(note->text(), QString("%1 points per period").arg(points));
+    QVERIFY(!note->geometry().intersects(page.plot()->geometry()));
+    for (const QWidget* other : page.findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        QVERIFY2(other == note || !note->geometry().intersects(other->geometry()),
+                 qPrintable(other->objectName()));
+}
+
+// Nothing generated: the function type has no table, and no key, button or call sends one.
+void TestGenerator::functionWithoutExpression_data() {
+    QTest::addColumn<QString>("text");
+    QTest::newRow("empty") << "";
+    QTest::newRow("blank") << "   ";
+    QTest::newRow("rejected") << "x+*2";
+}
+
+void TestGenerator::functionWithoutExpression() {
+    QFETCH(QString, text);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Generator page(&rig.host, nullptr);
+    page.com = &rig.com;
+    const Generator::Widgets& u = page.widgets();
+    u.exprEdit->setPlainText(text);
+    choose(u.typeBox, gen::Function);
+    u.generateButton->click();
+    QTest::keyClick(u.exprEdit, Qt::Key_Return);
+    u.xToBox->setValue(2.0);
+    page.sendSettings();
+    QCOMPARE(rig.sent(), QByteArray());
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    QCOMPARE(store.value("gen/expression").toString(), QString());
+}
+
+// Not text: refused by name, nothing sent, the table as it was. Text in UTF-8 is read.
+void TestGenerator::refusedFiles_data() {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<bool>("refused");
+    QTest::newRow("a NUL byte") << QByteArray("100\n200\n\0\n300\n", 14) << true;
+    QTest::newRow("invalid UTF-8") << QByteArray("100 200 \xff\xfe 300\n") << true;
+    QTest::newRow("overlong UTF-8") << QByteArray("100 \xc0\xaf 300\n") << true;
+    QTest::newRow("cut UTF-8 at the end") << QByteArray("100 300 \xe2\x82") << true;
+    QTest::newRow("UTF-8 text") << QByteArray("100 \xc3\xa9 300 \xe2\x82\xac\n") << false;
+}
+
+void TestGenerator::refusedFiles() {
+    QFETCH(QByteArray, bytes);
+    QFETCH(bool, refused);
+    LineRig rig;
+    QVERIFY(rig.opened);
+    Status status;
+    Generator page(&rig.host, &status);
+    page.com = &rig.com;
+    page.start();
+    rig.sent();
+    QTemporaryDir dir;
+    const QString path = dir.filePath("wave.txt");
+    writeFile(path, bytes);
+    const QVector<int> before(page.masterTable(), page.masterTable() + 512);
+    QCOMPARE(page.loadFile(path), !refused);
+    const QVector<int> after(page.masterTable(), page.masterTable() + 512);
+    if (refused) {
+        QCOMPARE(status.text(), QString("Not a waveform file: wave.txt"));
+        QCOMPARE(rig.sent(), QByteArray());
+        QCOMPARE(after, before);
+        QCOMPARE(page.waveType(), int(gen::Sine));
+    } else {
+        QCOMPARE(after.mid(0, 4), (QVector<int>{100, 0, 300, 0}));
+        QVERIFY(rig.sent().contains('K'));
+    }
+}
+
+// SAVE names the file as its filter says, so OPEN lists it.
+void TestGenerator::saveAddsSuffix_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no suffix") << "wave"
+                               << "wave.txt";
+    QTest::newRow(".txt") << "wave.txt"
+                          << "wave.txt";
+    QTest::newRow("another suffix") << "wave.dat"
+                                    << "wave.dat";
+}
+
+void TestGenerator::saveAddsSuffix() {
+    QFETCH(QString, typed);
+    QTemporaryDir dir;
+    QWidget host;
+    Generator page(&host, nullptr);
+    bool answered = false;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, &answer, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* dialog = qobject_cast<QFileDialog*>(w);
+            if (dialog && dialog->isVisible()) {
+                answer.stop();
+                // Typed as a user types a whole path into the name box.
+                auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+                answered = name != nullptr;
+                if (name)
+                    name->setText(dir.filePath(typed));
+                static_cast<QDialog*>(dialog)->done(answered ? QDialog::Accepted
+                                                             : QDialog::Rejected);
+            }
+        }
+    });
+    answer.start(20);
+    page.widgets().saveButton->click();
+    QVERIFY(answered);
+    QFETCH(QString, written);
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
 }
 
 QTEST_MAIN(TestGenerator)

@@ -7,8 +7,10 @@
 #ifdef ZRV_EMU_PATH
 #include "app/mainwindow.h"
 #include "device/zrvcom.h"
+#include "instruments/generator/generator.h"
 
 #include <QPushButton>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <algorithm>
 
@@ -21,6 +23,9 @@ struct EmuWindow {
         window = std::make_unique<MainWindow>();
         window->show();
         window->tabBar()->setCurrentIndex(page);
+        // The generator's settings go out as the port opens: channel 1 keeps the 1 V sine the
+        // device plays from power-up (1001 mV: a table peak of 1639, 1000 mV truncates to 1637).
+        window->genPage()->widgets().gainBox->setValue(1001);
         window->portToggle()->click();
     }
     bool ready() const { return emu && window && window->isConnected(); }

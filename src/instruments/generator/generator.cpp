@@ -5,6 +5,7 @@
 #include "instruments/generator/genfile.h"
 #include "instruments/generator/mmlwidget.h"
 #include "instruments/instrumentlog.h"
+#include "instruments/limitedspinbox.h"
 #include "instruments/readout.h"
 #include "instruments/status.h"
 #include "plot/graph.h"
@@ -53,24 +54,30 @@ Generator::Generator(QWidget* parent, Status* status) : Page(parent, status) {
 }
 
 QSpinBox* Generator::spinBox(const char* name, QRect geometry, int min, int max, int value,
-                             const QString& suffix) {
-    auto* box = place(new QSpinBox(this), name, geometry);
+                             const QString& suffix, const QString& quantity) {
+    auto* box = place(new LimitedSpinBox(this), name, geometry);
     box->setRange(min, max);
     box->setValue(value);
     box->setSuffix(suffix);
+    connect(box, &LimitedSpinBox::limited, this, [this, box, quantity](int limit) {
+        if (status)
+            status->show(quantity + QStringLiteral(" limited to ") + box->prefix() +
+                         QString::number(limit) +
+                         (box->suffix().isEmpty() ? QString() : QLatin1Char(' ') + box->suffix()));
+    });
     return box;
 }
 
 // Frequency, amplitude, shape, duty and offset along the bottom of the window.
 void Generator::createSignalControls() {
     ui.freqBox = spinBox("freqBox", {100, 580, 110, 20}, gen::minFreq, gen::maxFreq, 1000,
-                         QStringLiteral("Hz"));
+                         QStringLiteral("Hz"), tr("Frequency"));
     connect(ui.freqBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fSlot);
-    ui.mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString());
+    ui.mulBox = spinBox("mulBox", {215, 580, 85, 20}, 0, 5, 0, QString(), tr("Frequency step"));
     ui.mulBox->setPrefix(QStringLiteral("x10^"));
     connect(ui.mulBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::fMulSlot);
-    ui.gainBox =
-        spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain, QStringLiteral("mV"));
+    ui.gainBox = spinBox("gainBox", {340, 580, 100, 20}, 0, 3000, gen::unityGain,
+                         QStringLiteral("mV"), tr("Amplitude"));
     connect(ui.gainBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::gSlot);
 
     ui.typeBox = place(new QComboBox(this), "typeBox", {480, 580, 110, 20});
@@ -80,13 +87,18 @@ void Generator::createSignalControls() {
                           QStringLiteral("function")});
     connect(ui.typeBox, QOverload<int>::of(&QComboBox::activated), this, &Generator::typeSlot);
 
-    ui.dutyBox = spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"));
+    ui.dutyBox =
+        spinBox("dutyBox", {600, 580, 60, 20}, 1, 99, 50, QStringLiteral("%"), tr("Duty cycle"));
     connect(ui.dutyBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::dSlot);
-    ui.offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"));
+    ui.offsetBox = spinBox("offsetBox", {700, 580, 100, 20}, -1200, 1200, 0, QStringLiteral("mV"),
+                           tr("Offset"));
     connect(ui.offsetBox, QOverload<int>::of(&QSpinBox::valueChanged), this, &Generator::oSlot);
 
     ui.freqLabel =
         place(new QLabel(QStringLiteral("Freq: 0Hz"), this), "freqLabel", {838, 100, 200, 20});
+    // Between the plot's bottom edge and the frequency box.
+    ui.coarseLabel = place(new QLabel(this), "coarseLabel", {100, 556, 200, 20});
+    ui.coarseLabel->hide();
 }
 
 // The expression editor, its x range and the formula view, on the right.
@@ -104,6 +116,8 @@ void Generator::createExpressionControls() {
                      {from ? 838 : 918, 360, 80, 20});
         (*box)->setRange(-1000000, 1000000);
         (*box)->setValue(from ? 0.0 : 1.0);
+        // Each typed x generates the expression anew: only a finished one counts.
+        (*box)->setKeyboardTracking(false);
         connect(*box, QOverload<double>::of(&QDoubleSpinBox::valueChanged), this,
                 &Generator::xFuncSlot);
     }
@@ -134,6 +148,8 @@ void Generator::applyTooltips() {
         {ui.dutyBox, "Duty cycle of square and triangle, in %"},
         {ui.offsetBox, "DC offset, in mV"},
         {ui.freqLabel, "Frequency the device actually plays, in Hz"},
+        {ui.coarseLabel, "Few table points per period at this frequency: the output is a coarse "
+                         "staircase of the waveform"},
         {ui.xLabel, "XE: the range of x over one period of the expression"},
         {ui.xFromBox, "x at the start of the period"},
         {ui.xToBox, "x at the end of the period"},
@@ -201,7 +217,13 @@ void Generator::bufChange(int tabs, int type, int gain, int duty, int dcShift) {
         gen::shiftArbitrary(wave, dcShift);
         break;
     case gen::Function:
-        // Evaluated before resampling, so that the one upload carries the current expression.
+        // Evaluated before resampling, so that the one upload carries the current expression;
+        // with none generated yet there is no table to play, and nothing is sent.
+        if (generatedExpression.isEmpty()) {
+            last = Params{tabs, type, gain, d, dcShift};
+            tablesChanged();
+            return;
+        }
         refreshBuff();
         break;
     default:
@@ -246,16 +268,33 @@ void Generator::fMulSlot() {
     ui.freqBox->setSingleStep(step);
 }
 
-void Generator::fSlot() {
+void Generator::planFreq() {
     freq = ui.freqBox->value();
     const gen::FreqPlan plan = gen::planFrequency(freq);
     tabs = plan.tabs;
     divider = plan.divider;
     ui.freqLabel->setText(QStringLiteral("Freq: ") + QString::number(plan.achieved) +
                           QStringLiteral("Hz"));
+    ui.coarseLabel->setVisible(tabs < coarsePoints);
+    ui.coarseLabel->setText(QString::number(tabs) + QStringLiteral(" points per period"));
     if (com)
         com->setFreq(divider, tabs);
+}
+
+void Generator::fSlot() {
+    planFreq();
     bufChange(tabs, type, gain, duty, dcShift);
+}
+
+void Generator::sendSettings() {
+    // Nothing generated yet: the function type has no table of its own to play.
+    if (type == gen::Function && generatedExpression.isEmpty())
+        return;
+    last = Params{};
+    planFreq();
+    // A drawn or loaded table already holds its offset (bufChange would add it once more).
+    const bool arbitrary = type == gen::Arbitrary;
+    bufChange(tabs, type, gain, arbitrary ? 50 : duty, arbitrary ? 0 : dcShift);
 }
 
 void Generator::typeSlot() {
@@ -356,6 +395,7 @@ void Generator::drawFunc() {
     ui.mmlScroll->setToolTip(tr("The expression being generated"));
 
     calc.infixToRPN(reinterpret_cast<const unsigned char*>(infix), rpn);
+    generatedExpression = text;
     qCDebug(lcGen).noquote().nospace() << "RPN: " << reinterpret_cast<const char*>(rpn);
 
     bufChange(tabs, gen::Function, gain, 50, dcShift);
@@ -387,16 +427,14 @@ bool Generator::loadFile(const QString& path) {
     // Read into the master table only once the file is known to open: a mistyped name must not
     // replace what the device is playing with silence.
     int table[gen::tableSize];
-    bool number = false;
-    if (!core::readGenFile(path, table, &number)) {
+    const core::GenRead read = core::readGenFile(path, table);
+    if (read != core::GenRead::Ok) {
+        // A picture, a binary or text without a number is no table: nothing changes.
         if (status)
-            status->fail(QStringLiteral("Unable to read ") + QFileInfo(path).fileName());
-        return false;
-    }
-    // A picture or a binary holds no number at all: not a table, so nothing changes.
-    if (!number) {
-        if (status)
-            status->fail(QStringLiteral("Not a waveform file: ") + QFileInfo(path).fileName());
+            status->fail((read == core::GenRead::CannotOpen
+                              ? QStringLiteral("Unable to read ")
+                              : QStringLiteral("Not a waveform file: ")) +
+                         QFileInfo(path).fileName());
         return false;
     }
     std::copy(table, table + gen::tableSize, wave);
@@ -446,7 +484,7 @@ void Generator::saveSettings(QSettings& s) const {
         s.setValue(QLatin1String(key), (ui.*box)->value());
     s.setValue(QStringLiteral("gen/xFrom"), ui.xFromBox->value());
     s.setValue(QStringLiteral("gen/xTo"), ui.xToBox->value());
-    s.setValue(QStringLiteral("gen/expression"), ui.exprEdit->toPlainText());
+    s.setValue(QStringLiteral("gen/expression"), generatedExpression);
 }
 
 void Generator::restoreSettings(const QSettings& s) {

@@ -31,6 +31,7 @@ public:
         QPushButton* openButton;
         QPushButton* saveButton;
         QLabel* freqLabel;
+        QLabel* coarseLabel;
         QLabel* xLabel;
         QPlainTextEdit* exprEdit;
         QPushButton* generateButton;
@@ -44,6 +45,10 @@ public:
     Generator(QWidget* parent, Status* status);
 
     void start() override;
+    // Sends the frequency and the table the page shows, without switching the device to the
+    // generator (it obeys these in any mode); nothing for the function type before anything was
+    // generated.
+    void sendSettings();
     void paintPlot(Graph& graph) override;
     void plotMove(QMouseEvent* event) override { drawArb(event); }
     void plotRelease(QMouseEvent*) override { drawArbRelease(); }
@@ -60,7 +65,8 @@ public:
     void refreshBuff();
 
     // Generator files. Loading makes the table the arbitrary shape and uploads it; a file that
-    // cannot be opened changes and sends nothing. Both return false when the file failed.
+    // cannot be opened, is not text or holds no number changes and sends nothing. Both return
+    // false when the file failed.
     bool loadFile(const QString& path);
     bool saveFile(const QString& path) const;
 
@@ -73,6 +79,8 @@ public:
     // Requested frequency in Hz, read by the pointer readout; the frequency box's initial value
     // until the page first applies its frequency.
     int freq = 1000;
+    // Below this many table points per period the page notes that the output is coarse.
+    static constexpr int coarsePoints = 16;
 
 protected:
     // Ends a stroke of the arbitrary shape too, should the page go while the button is down.
@@ -92,11 +100,13 @@ private slots:
     void saveSlot();
 
 private:
+    // Plans the frequency box's value, shows it and sends it.
+    void planFreq();
     void createSignalControls();
     void createExpressionControls();
     void createFileControls();
     QSpinBox* spinBox(const char* name, QRect geometry, int min, int max, int value,
-                      const QString& suffix);
+                      const QString& suffix, const QString& quantity);
     void applyTooltips();
     bool canGenerate();
     void drawFunc();
@@ -106,6 +116,9 @@ private:
     void tablesChanged();
 
     Scriptcalc calc;
+    // The expression last generated: the one the table holds and the one remembered; empty
+    // before the first.
+    QString generatedExpression;
     int tabs = gen::tableSize;
     int divider = 200;
     int type = gen::Sine;

@@ -26,10 +26,14 @@ bool writeGenFile(const QString& path, const int* wave) {
     return TextFile::save(path, text);
 }
 
-bool readGenFile(const QString& path, int* wave, bool* anyNumber) {
+GenRead readGenFile(const QString& path, int* wave) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return false;
+        return GenRead::CannotOpen;
+    if (!TextFile::isText(file, maxScanBytes))
+        return GenRead::NotTable;
+    if (!file.seek(0))
+        return GenRead::CannotOpen;
     TextFile::IntegerReader::Options options;
     options.policy = TextFile::IntegerReader::TextAsZero;
     options.maxScanBytes = maxScanBytes;
@@ -42,10 +46,10 @@ bool readGenFile(const QString& path, int* wave, bool* anyNumber) {
         number = number || reader.wasNumber();
         values[count] = int(std::clamp<qint64>(value, INT_MIN, INT_MAX));
     }
-    if (anyNumber)
-        *anyNumber = number;
+    if (!number)
+        return GenRead::NotTable;
     std::copy(values, values + gen::tableSize, wave);
-    return true;
+    return GenRead::Ok;
 }
 
 } // namespace core
