@@ -27,8 +27,7 @@
 namespace {
 // One period of wt in the expression's table: 2 pi to five decimals, as the tables always had.
 constexpr double wtPeriod = 6.28318;
-// Preview colours: end of the master period, master table, played table.
-const QColor periodColour(20, 80, 60);
+// Preview colours: master table, played table (the end of the period is a marker).
 const QColor masterColour(100, 100, 20);
 const QColor outputColour(20, 30, 240);
 
@@ -256,7 +255,7 @@ void Generator::refreshBuff() {
 
 void Generator::paintPlot(Graph& graph) {
     graph.svWindow();
-    graph.cursorV(gen::tableSize, periodColour);
+    graph.cursorV(gen::tableSize, Graph::markerColour());
     graph.signal2x(masterPlot, masterColour);
     graph.signal2x(outputPlot, outputColour);
 }
