@@ -79,7 +79,10 @@ PIDS+=($!)
 await test -L "$LINK"
 printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
 
-xs_start_zrv "$RUN" QT_SCALE_FACTOR="$SCALE"
+# A configuration folder of its own, emptied: every run starts from the pages' first settings,
+# whatever an earlier run (or the user's zrv.conf) remembers.
+rm -rf "$RUN/config"
+xs_start_zrv "$RUN" QT_SCALE_FACTOR="$SCALE" XDG_CONFIG_HOME="$RUN/config"
 sleep 1
 
 click() { # x y in logical window pixels
