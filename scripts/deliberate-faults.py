@@ -152,6 +152,12 @@ FAULTS = [
     ('47 port name with # stored', 'src/app/settingsfile.cpp',
      "return !name.isEmpty() && !name.contains(QLatin1Char('#')) &&",
      'return !name.isEmpty() &&'),
+    ('48 typed digits sent one by one', 'src/instruments/limitedspinbox.cpp',
+     '    setKeyboardTracking(false);\n', ''),
+    ('49 a NUL byte read as text', 'src/instruments/textfile.cpp',
+     '            if (c == 0)\n                return false;\n', ''),
+    ('50 SAVE keeps a name without .txt', 'src/instruments/page.cpp',
+     'if (!name.isEmpty() && QFileInfo(name).suffix().isEmpty())', 'if (false)'),
 ]
 
 
