@@ -95,6 +95,14 @@ void EmulatorLoop::writePending() {
     }
     if (written < pending.size())
         return; // the rest is still on the line
+    if (options.trace && pendingFrames > 0) {
+        // A line per whole frame out, so that a recording can be checked frame by frame.
+        uint32_t sum = 0;
+        for (size_t i = 1; i + 1 < frame.size(); ++i)
+            sum += frame[i];
+        for (int k = 1; k <= pendingFrames; ++k)
+            trace("frame " + std::to_string(counts.frames + k) + " sum " + std::to_string(sum));
+    }
     counts.frames += pendingFrames;
     pendingFrames = 0;
     pending.clear();

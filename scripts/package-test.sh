@@ -7,7 +7,7 @@ bash scripts/bootstrap.sh
 
 BUILD=${BUILD_DIR:-build-pkg}
 cmake -S . -B "$BUILD" -DZRV_TESTS=OFF -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr >/dev/null
-cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-emu manpages
+cmake --build "$BUILD" -j "$(nproc)" --target zrv zrv-cli zrv-emu manpages
 (cd "$BUILD" && cpack -G DEB >/dev/null)
 deb=$(ls "$BUILD"/zrv_*.deb | head -n1)
 echo "package: $deb"
@@ -15,11 +15,12 @@ echo "package: $deb"
 fail() { echo "package-test: $*" >&2; exit 1; }
 
 contents=$(dpkg-deb -c "$deb")
-for path in ./usr/bin/zrv ./usr/bin/zrv-emu ./usr/share/applications/org.zrv.zrv.desktop \
+for path in ./usr/bin/zrv ./usr/bin/zrv-cli ./usr/bin/zrv-emu ./usr/share/applications/org.zrv.zrv.desktop \
             ./usr/share/metainfo/org.zrv.zrv.metainfo.xml \
             ./usr/share/icons/hicolor/scalable/apps/zrv.svg \
             ./usr/share/icons/hicolor/48x48/apps/zrv.png \
-            ./usr/share/man/man1/zrv.1.gz ./usr/share/man/man1/zrv-emu.1.gz; do
+            ./usr/share/man/man1/zrv.1.gz ./usr/share/man/man1/zrv-emu.1.gz \
+            ./usr/share/man/man1/zrv-cli.1.gz; do
     grep -q " $path\$" <<<"$contents" || fail "missing $path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -43,6 +44,10 @@ status=$?
 set -e
 settings=$(cat "$work/config/zrv/settings.txt" 2>/dev/null || true)
 zrv --version >/dev/null || fail "installed zrv --version failed"
+# The installed zrv-cli finds the installed zrv-emu beside it, with no display at all.
+lines=$(cd "$work" && XDG_CONFIG_HOME="$work/config" env -u DISPLAY zrv-cli --emulator scope --frames 2) ||
+    fail "installed zrv-cli --emulator scope failed"
+grep -q '"freq_Hz"' <<<"$lines" || fail "installed zrv-cli gave no readouts: $lines"
 man -w zrv >/dev/null 2>&1 || [ -f /usr/share/man/man1/zrv.1.gz ] || fail "no man page for zrv"
 apt-get remove -y -qq zrv >/dev/null
 rm -rf "$work"

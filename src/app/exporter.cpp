@@ -25,13 +25,20 @@ Exporter::Exporter(MainWindow* window) : QObject(window), window(window) {
     exportAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_E));
     pictureAction = new QAction(tr("Save picture…"), window);
     pictureAction->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+    recordAction = new QAction(tr("Record…"), window);
+    recordAction->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
     window->addAction(exportAction);
     window->addAction(pictureAction);
+    window->addAction(recordAction);
     connect(exportAction, &QAction::triggered, this, &Exporter::exportSlot);
     connect(pictureAction, &QAction::triggered, this, &Exporter::pictureSlot);
+    connect(recordAction, &QAction::triggered, this, &Exporter::recordSlot);
     menu = new QMenu(window);
     menu->addAction(exportAction);
     menu->addAction(pictureAction);
+    menu->addAction(recordAction);
+    // A page may end its recording by itself (a change of mode): the menu asks each time.
+    connect(menu, &QMenu::aboutToShow, this, &Exporter::showRecordState);
     menu->addSeparator();
     menu->addAction(window->quitAction());
 }
@@ -102,6 +109,49 @@ void Exporter::showMenu(const QPoint& globalPos) {
     menu->popup(globalPos);
 }
 
+QString Exporter::askFile(const QString& title, const QStringList& pageFilters) {
+    QString chosen = pageFilters.first();
+    QString path = QFileDialog::getSaveFileName(window, title, QString(),
+                                                pageFilters.join(QStringLiteral(";;")), &chosen);
+    // A name typed without a suffix gets the chosen filter's.
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
+        path += QLatin1Char('.') + filterSuffix(chosen);
+    return path;
+}
+
+bool Exporter::startRecording(const QString& path) {
+    const bool started = window->currentPage()->startRecording(path);
+    showRecordState();
+    return started;
+}
+
+void Exporter::stopRecording() {
+    window->currentPage()->stopRecording();
+    showRecordState();
+}
+
+void Exporter::showRecordState() {
+    recordAction->setText(window->currentPage()->isRecording() ? tr("Stop recording")
+                                                               : tr("Record…"));
+}
+
+void Exporter::recordSlot() {
+    Page* page = window->currentPage();
+    if (page->isRecording()) {
+        stopRecording();
+        return;
+    }
+    const QStringList pageFilters = page->recordFilters();
+    if (pageFilters.isEmpty()) {
+        window->statusLine()->show(tr("This page has nothing to record"));
+        return;
+    }
+    const QString path = askFile(tr("Record"), pageFilters);
+    // The page may have changed while the dialog was open.
+    if (!path.isEmpty() && window->currentPage() == page)
+        startRecording(path);
+}
+
 void Exporter::exportSlot() {
     const QStringList pageFilters = filters();
     if (!hasData()) {
@@ -110,14 +160,9 @@ void Exporter::exportSlot() {
     }
     // Before the dialog: frames go on arriving while it is open.
     const Snapshot taken = snapshot();
-    QString chosen = pageFilters.first();
-    QString path = QFileDialog::getSaveFileName(window, tr("Export data"), QString(),
-                                                pageFilters.join(QStringLiteral(";;")), &chosen);
-    if (path.isEmpty())
-        return;
-    if (QFileInfo(path).suffix().isEmpty())
-        path += QLatin1Char('.') + filterSuffix(chosen);
-    write(taken, path);
+    const QString path = askFile(tr("Export data"), pageFilters);
+    if (!path.isEmpty())
+        write(taken, path);
 }
 
 void Exporter::pictureSlot() {

@@ -11,8 +11,9 @@ class QPoint;
 
 // Takes the measurements out of the program: the current page's data ("Export data…", Ctrl+E)
 // as CSV, sigrok session or VCD by the file name's suffix, and a PNG of the window ("Save
-// picture…", Ctrl+Shift+E). Both are also in the plot's context menu. Every outcome is told in
-// the status line.
+// picture…", Ctrl+Shift+E), and every frame of the current page into a file as it comes
+// ("Record…", Ctrl+R, which stops a running recording). All are also in the plot's context
+// menu. Every outcome is told in the status line.
 class Exporter : public QObject {
     Q_OBJECT
 public:
@@ -34,17 +35,25 @@ public:
     bool savePicture(const QString& path);
     // The context menu of the plot at a global position.
     void showMenu(const QPoint& globalPos);
+    // Starts recording the current page's frames into `path`, or stops the running recording.
+    bool startRecording(const QString& path);
+    void stopRecording();
 
     QAction* exportAction;
     QAction* pictureAction;
+    QAction* recordAction;
 
 private slots:
     void exportSlot();
     void pictureSlot();
+    void recordSlot();
 
 private:
     bool hasData() const;
     void sayNoData();
+    void showRecordState();
+    // The save dialog over the page's filters; empty when cancelled.
+    QString askFile(const QString& title, const QStringList& pageFilters);
 
     MainWindow* window;
     QMenu* menu;

@@ -141,6 +141,8 @@ void MainWindow::tabSlot() {
     if (index < 0 || index >= pageCount)
         return;
     statusText->show(QString::fromLatin1(pageNames[index]));
+    // A recording holds one page's frames; its end is told over the page name.
+    exports->stopRecording();
     closeRecentDevice();
     currentDevice = index;
     openNewDevice();
@@ -167,8 +169,10 @@ void MainWindow::comSlot() {
         // The user gives up on the lost device: the port stays closed.
         stopReconnecting();
         statusText->show(QStringLiteral("closed"));
+        exports->stopRecording();
     } else if (connected) {
         closePort();
+        exports->stopRecording();
     } else {
         openPort();
     }
@@ -222,6 +226,8 @@ void MainWindow::deviceLost() {
     if (!connected)
         return;
     closePort();
+    // The recording stays open and goes on with the port that comes back.
+    currentPage()->recordingGap();
     statusText->fail(QStringLiteral("Device lost: ") + openedPort);
     // The port is still the one wanted: its button closes it for good, and the settings page
     // stays locked, so the port that comes back is this one.
@@ -266,6 +272,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // Every way out (the window's close button, a signal) ends here: port released, page
     // settings kept for the next start.
     reconnectTimer->stop();
+    exports->stopRecording();
     if (connected)
         closePort();
     Remembered::save(*this);

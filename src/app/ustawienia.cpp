@@ -1,6 +1,7 @@
 #include "app/ustawienia.h"
 
 #include "app/settingsfile.h"
+#include "device/serialspeed.h"
 #include "instruments/controls.h"
 #include "instruments/status.h"
 #include "instruments/textfile.h"
@@ -15,11 +16,7 @@
 #include <iterator>
 
 namespace {
-const char* const speedEntries[] = {"19200",  "38400",  "57600",   "115200",  "230400",
-                                    "460800", "921600", "1152000", "1500000", "2500000"};
-// Speed code of each entry; the last three are this program's codes for the fast rates.
-const int portBaud[] = {14, 15, 17, 19, 21, 23, 24, 25, 26, 22};
-static_assert(std::size(speedEntries) == std::size(portBaud), "one code per speed entry");
+const auto& speedEntries = SerialSpeed::entryNames;
 
 // Every port is listed with the enumerator's name for the device folder.
 const char* const enumeratorSuffix = " /dev";
@@ -37,7 +34,7 @@ std::function<QStringList()> Ustawienia::portLister = enumeratePorts;
 QString Ustawienia::filePath = QString::fromLatin1(SettingsFile::fileName);
 
 int Ustawienia::speedCodeForIndex(int index) {
-    return index >= 0 && index < int(std::size(portBaud)) ? portBaud[index] : -1;
+    return SerialSpeed::codeForEntry(index);
 }
 
 QStringList Ustawienia::speedNames() {

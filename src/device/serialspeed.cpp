@@ -12,9 +12,16 @@ constexpr qint32 baudTable[] = {
     1800,  2400,   4800,   9600,   14400,   19200,  38400,  56000,   57600,
     76800, 115200, 128000, 230400, 2500000, 460800, 921600, 1152000, 1500000,
 };
+// Speed code of each entry; the last three are this program's codes for the fast rates.
+constexpr int entryCodes[] = {14, 15, 17, 19, 21, 23, 24, 25, 26, 22};
+static_assert(std::size(entryCodes) == SerialSpeed::entryCount, "one code per speed entry");
 } // namespace
 
 namespace SerialSpeed {
+
+int codeForEntry(int index) {
+    return index >= 0 && index < entryCount ? entryCodes[index] : -1;
+}
 
 bool isKnownCode(int code) {
     return code >= 0 && code < int(std::size(baudTable));

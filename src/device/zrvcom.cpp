@@ -5,7 +5,9 @@
 #include "device/serialspeed.h"
 #include "device/thread.h"
 
+#include <QElapsedTimer>
 #include <QSerialPort>
+#include <algorithm>
 #include <poll.h>
 
 namespace {
@@ -192,3 +194,13 @@ void ZRVCom::absorbInput() {
 }
 
 
+
+bool ZRVCom::drainOutput(int ms) {
+    if (!isOpen())
+        return false;
+    QElapsedTimer clock;
+    clock.start();
+    while (port->bytesToWrite() > 0 && clock.elapsed() < ms)
+        port->waitForBytesWritten(int(std::max<qint64>(1, ms - clock.elapsed())));
+    return port->bytesToWrite() == 0;
+}

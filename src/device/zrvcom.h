@@ -51,6 +51,8 @@ public:
     // Reads and delivers what has already arrived, so that frames still on the way from earlier
     // settings are taken as such before a page changes its settings.
     void absorbInput();
+    // Waits up to `ms` for the commands written to leave the port; false when some are left.
+    bool drainOutput(int ms);
 
     // Received bytes not yet cut into a frame (0 when closed); never more than Thread::rxCap.
     int pendingBytes() const;

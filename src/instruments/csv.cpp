@@ -8,23 +8,24 @@ QByteArray number(double v) {
     return QByteArray::number(v, 'g', 10);
 }
 
-// Volts of n raw samples at gain g: the gain correction to plot units, then the grid's scale.
-void toVolts(const int* raw, int n, int g, double* out) {
+} // namespace
+
+// The gain correction to plot units, then the grid's scale.
+void Csv::volts(const int* raw, int n, int g, double* out) {
     int units[OscScale::frameSamples];
     OscTrigger::copySignal(raw, units, n, OscScale::gainFactor(g));
     for (int i = 0; i < n; ++i)
         out[i] = OscScale::volts(g, units[i]);
 }
-} // namespace
 
 QByteArray Csv::oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,
                              int gain2, int zeroSample) {
     const int n = twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
     double ch1[OscScale::frameSamples];
     double ch2[OscScale::frameSamples / 2];
-    toVolts(samples, n, gain1, ch1);
+    volts(samples, n, gain1, ch1);
     if (twoChannel)
-        toVolts(samples + n, n, gain2, ch2);
+        volts(samples + n, n, gain2, ch2);
     QByteArray text = twoChannel ? "time_s,ch1_V,ch2_V\n" : "time_s,ch1_V\n";
     text.reserve(n * 32);
     for (int i = 0; i < n; ++i) {

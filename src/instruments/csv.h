@@ -14,6 +14,8 @@ public:
     // `zeroSample` of each channel (the trigger point), earlier samples negative.
     static QByteArray oscilloscope(const int* samples, bool twoChannel, int timeBase, int gain1,
                                    int gain2, int zeroSample);
+    // Volts of `n` raw samples at gain index `gain`, on the scale of the page's readouts.
+    static void volts(const int* raw, int n, int gain, double* out);
     // One row per bin: frequency_Hz, level_dB[, hold_dB when `held` is given].
     static QByteArray spectrum(const double* levels, const double* held, int bins,
                                double hertzPerBin);

@@ -151,3 +151,34 @@ QString Page::askSaveTextFile() {
         name += name.endsWith(QLatin1Char('.')) ? QStringLiteral("txt") : QStringLiteral(".txt");
     return name;
 }
+
+bool Page::startRecording(const QString& path) {
+    stopRecording();
+    if (!openRecording(recording, path)) {
+        if (status)
+            status->unableToSave(path);
+        return false;
+    }
+    lastCounted.invalidate();
+    recorded();
+    return true;
+}
+
+void Page::stopRecording() {
+    if (!recording.isOpen())
+        return;
+    recording.finish();
+    if (status)
+        status->show(QStringLiteral("Recorded %1 frames to %2")
+                         .arg(recording.frames())
+                         .arg(recording.path()));
+}
+
+void Page::recorded() {
+    if (!status || (lastCounted.isValid() && lastCounted.elapsed() < 250))
+        return;
+    lastCounted.start();
+    status->show(QStringLiteral("Recording: %1 frames to %2")
+                     .arg(recording.frames())
+                     .arg(recording.path()));
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/framegate.h"
+#include "instruments/recording.h"
 #include "plot/plotview.h"
 
 #include <QByteArray>
@@ -49,6 +50,18 @@ public:
     virtual bool hasExportData() const { return false; }
     virtual QByteArray exportData(const QString& suffix, bool* known) const;
 
+    // Recording ("Record…", Ctrl+R): the file dialog's filters, none on a page that cannot
+    // record. From startRecording on, every frame the page takes goes to the file as it comes,
+    // even while its picture is stopped, until stopRecording. False, with the reason on the
+    // status line, when the file cannot be written.
+    virtual QStringList recordFilters() const { return {}; }
+    bool startRecording(const QString& path);
+    void stopRecording();
+    bool isRecording() const { return recording.isOpen(); }
+    // The device was lost: the recording notes the gap and goes on once the page restarts.
+    void recordingGap() { recording.noteGap(); }
+    quint64 recordedFrames() const { return recording.frames(); }
+
     // The plot area, or null on a page without one.
     PlotView* plot() const { return view; }
     void paintPlot(Graph&) override {}
@@ -82,6 +95,12 @@ protected:
     // frame counts as the one on screen (for the log).
     bool admit(const Frame& frame);
 
+    // Opens the recording for the page's frames (kind, mode) at `path`.
+    virtual bool openRecording(Recording&, const QString&) { return false; }
+    // A frame went into the recording: the status line's count follows, a few times a second.
+    void recorded();
+    Recording recording;
+
     // The dialogs of the pages' waveform text files; empty when the user cancels.
     QString askOpenTextFile();
     QString askSaveTextFile();
@@ -99,6 +118,7 @@ private:
     QTimer* showTimer;
     QTimer* silenceTimer;
     QElapsedTimer lastShown;
+    QElapsedTimer lastCounted; // the recording's count on the status line
     FrameGate gate;
     bool wasLive = false;
     // "No data from the device" is on the status line, put there over `beforeNoData`.

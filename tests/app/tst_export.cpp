@@ -4,9 +4,11 @@
 #include "app/mainwindow.h"
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
+#include "recordedframes.h"
 #include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
+#include "instruments/runbuttons.h"
 #include "instruments/spectrum/analizator.h"
 #include "instruments/status.h"
 
@@ -46,6 +48,8 @@ private slots:
     void instrumentCsv();
     void program_data();
     void program();
+    void recordingKeepsEveryFrame();
+    void recordingGoesOnAfterAVanish();
 
 private:
     // A window on `page` opened to the emulator; `option` checks channel 2 or Max hold first.
@@ -60,6 +64,21 @@ private:
         // Sent as the port opens: channel 1 a sine of 1 V (1008 Hz, the nearest the table plays).
         window->genPage()->widgets().gainBox->setValue(1000);
         window->portToggle()->click();
+    }
+    // The oscilloscope at 2.5V/dz on an emulator started with `arguments`, recording into `path`.
+    void recordOn(const QStringList& arguments, const QString& path) {
+        emu = startEmuSession(emuLinkPath(QStringLiteral("record-link")), arguments);
+        QVERIFY(emu);
+        window = std::make_unique<MainWindow>();
+        window->show();
+        window->tabBar()->setCurrentIndex(MainWindow::OscPage);
+        QComboBox* volts = window->oscPage()->widgets().vBox1;
+        volts->setCurrentIndex(0);
+        volts->activated(0);
+        window->portToggle()->click();
+        QVERIFY(window->isConnected());
+        QVERIFY(window->exporter()->startRecording(path));
+        QVERIFY(window->statusLine()->text().startsWith(QStringLiteral("Recording: 0 frames to ")));
     }
     QTemporaryDir dir;
     std::unique_ptr<EmuProcess> emu;
@@ -204,5 +223,55 @@ void TestExport::program() {
             (zrv.exitCode() == status && zrv.readAllStandardError().contains(text.toUtf8())));
 }
 
+
+// Every frame of the page's settings goes into the file once, in order, also while the picture
+// is stopped: the file's frames are the last ones the emulator sent (the earlier ones belong to
+// the settings before the page's own). Leaving the page ends the recording.
+void TestExport::recordingKeepsEveryFrame() {
+    const QString path = dir.filePath(QStringLiteral("window.csv"));
+    recordOn({QStringLiteral("--trace"), QStringLiteral("--frames"), QStringLiteral("16")}, path);
+    Oscyloskop* osc = window->oscPage();
+    QTRY_VERIFY_WITH_TIMEOUT(osc->recordedFrames() >= 3, 20000);
+    osc->widgets().run->runStopButton()->click();
+    QVERIFY(!osc->widgets().run->state().takesFrames());
+    QTRY_VERIFY_WITH_TIMEOUT((emu->collect(), !emu->trace().filter(QStringLiteral("silent ")).isEmpty()),
+                             30000);
+    const QList<quint32> sent = tracedSums(*emu);
+    QCOMPARE(sent.size(), 16);
+    // The last frame is on its way to the page once the emulator says it fell silent.
+    QTRY_VERIFY_WITH_TIMEOUT(osc->recordedFrames() > 3 && osc->recordedFrames() <= 16 &&
+                                 frameSums(fileText(path), nullptr).size() ==
+                                     int(osc->recordedFrames()) &&
+                                 frameSums(fileText(path), nullptr) ==
+                                     sent.mid(sent.size() - int(osc->recordedFrames())),
+                             10000);
+    const quint64 frames = osc->recordedFrames();
+    window->tabBar()->setCurrentIndex(MainWindow::AnPage);
+    QVERIFY(!osc->isRecording());
+    QCOMPARE(window->statusLine()->text(),
+             QStringLiteral("Recorded %1 frames to %2").arg(frames).arg(path));
+    QVERIFY(fileText(path).startsWith("frame,time_s,ch1_V\n"));
+}
+
+// The device vanishes and comes back: the window reconnects and the same file goes on, with a
+// note where the gap is. Closing the port ends the recording.
+void TestExport::recordingGoesOnAfterAVanish() {
+    const QString path = dir.filePath(QStringLiteral("gap.csv"));
+    recordOn({QStringLiteral("--fault"), QStringLiteral("vanish"), QStringLiteral("--fault-every"),
+              QStringLiteral("6"), QStringLiteral("--vanish-ms"), QStringLiteral("700")},
+             path);
+    Oscyloskop* osc = window->oscPage();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isReconnecting(), 30000);
+    QVERIFY(osc->isRecording());
+    const quint64 before = osc->recordedFrames();
+    QTRY_VERIFY_WITH_TIMEOUT(window->isConnected() && osc->recordedFrames() >= before + 2, 30000);
+    window->portToggle()->click();
+    QVERIFY(!osc->isRecording());
+    QStringList notes;
+    const QList<quint32> frames = frameSums(fileText(path), &notes);
+    QCOMPARE(quint64(frames.size()), osc->recordedFrames());
+    QVERIFY(!notes.isEmpty());
+    QCOMPARE(notes.first(), QStringLiteral("# device lost after frame %1").arg(before));
+}
 QTEST_MAIN(TestExport)
 #include "tst_export.moc"

@@ -4,6 +4,7 @@
 #include "device/zrvcom.h"
 #include "instruments/controls.h"
 #include "instruments/instrumentlog.h"
+#include "instruments/labels.h"
 #include "instruments/logic/laexport.h"
 #include "instruments/readout.h"
 #include "plot/graph.h"
@@ -17,9 +18,8 @@
 #include <QSpinBox>
 
 namespace {
-const char* const rateNames[LaLogic::rates] = {"4MSPS",   "2MSPS",  "1MSPS",  "500KSPS", "200KSPS",
-                                               "100KSPS", "50KSPS", "20KSPS", "10KSPS",  "5KSPS",
-                                               "2KSPS",   "1KSPS",  "500SPS", "200SPS"};
+const auto& rateNames = Labels::rate;
+static_assert(std::size(Labels::rate) == LaLogic::rates, "a label per rate");
 const char* const conditionNames[LaLogic::conditionCount] = {"X", "0", "1", "/", "\\"};
 
 // Hides the drop-down arrow: each 20 px face shows only its condition.
@@ -28,7 +28,6 @@ const char* const trigBoxStyle = "QComboBox {padding-left: 6px;} "
                                  "QComboBox::down-arrow {image: url(noimg); border-width: 0px;}";
 
 // The device sends a capture 64 samples before its trigger sample and the rest after it.
-constexpr int samplesAfterTrigger = LaLogic::captureBytes - 64;
 
 
 QColor traceColour(int channel) {
@@ -115,13 +114,15 @@ void AnalizatorLog::applyTooltips() {
 }
 
 FrameTiming AnalizatorLog::frameTiming() const {
-    // The shortest capture: the trigger at once, then the samples after it. Its time on the
-    // line is left out: a capture comes once, and one taken for old would never come again,
-    // while a capture of old settings can only be on the line if it began before the command.
-    FrameTiming t = FrameTiming::of(samplesAfterTrigger,
-                                    double(LaLogic::samplePeriodNs(set.rate)), 0, 0);
-    t.lineNs = 0;
-    return t;
+    return LogicProcessor::captureTiming(set.rate);
+}
+
+QStringList AnalizatorLog::recordFilters() const {
+    return {QStringLiteral("Value change dump (*.vcd)"), QStringLiteral("CSV table (*.csv)")};
+}
+
+bool AnalizatorLog::openRecording(Recording& r, const QString& path) {
+    return r.open(path, Recording::Kind::Logic, false, LaLogic::samplePeriodNs(set.rate));
 }
 
 QStringList AnalizatorLog::exportFilters() const {
@@ -156,6 +157,10 @@ void AnalizatorLog::takeFrame(const Frame& frame) {
         return;
     if (!proc.take(frame.data, frame.length))
         return;
+    if (isRecording()) {
+        recording.logicCapture(proc.result().capture, LaLogic::captureBytes);
+        recorded();
+    }
     qCDebug(lcLa) << QString::number(frame.data[0]) << QString::number(frame.data[1])
                   << QString::number(frame.data[2]);
     // The captured frame has arrived: the capture cycle is over.
@@ -174,6 +179,9 @@ void AnalizatorLog::tlSlot() {
     if (index < 0)
         return;
     flushFrames();
+    // A recording's sample period is the one it began with.
+    if (index != set.rate)
+        stopRecording();
     set.rate = index;
     if (com)
         com->setLAtimebase(set.rate);

@@ -39,6 +39,7 @@ public:
     void saveSettings(QSettings& store) const override;
     void restoreSettings(const QSettings& store) override;
     QStringList exportFilters() const override;
+    QStringList recordFilters() const override;
     bool hasExportData() const override { return proc.result().captured; }
     QByteArray exportData(const QString& suffix, bool* known) const override;
 
@@ -64,6 +65,9 @@ private slots:
     void zoomSlot();
     void startSlot();
     void trigSlot();
+
+protected:
+    bool openRecording(Recording& r, const QString& path) override;
 
 private:
     void buildControls();

@@ -92,26 +92,63 @@ QByteArray LaExport::sigrokSession(const uint8_t* samples, int count, qint64 sam
     return bytes;
 }
 
-QByteArray LaExport::vcd(const uint8_t* samples, int count, qint64 periodNs) {
+QByteArray LaExport::vcdHeader(qint64 periodNs, qint64* step, const QByteArray& comment) {
     const auto unit = timeUnit(periodNs);
-    const qint64 step = periodNs / unit.first;
+    *step = periodNs / unit.first;
     QByteArray text = "$timescale " + unit.second + " $end\n$scope module zrv $end\n";
     // Wire n is named D<n> and has the identifier character '!' + n.
     for (int n = 0; n < probes; ++n)
         text += "$var wire 1 " + QByteArray(1, char('!' + n)) + " D" + QByteArray::number(n) +
                 " $end\n";
-    text += "$upscope $end\n$enddefinitions $end\n";
-    int previous = -1;
+    text += "$upscope $end\n";
+    // Only here: a comment among the value changes ends sigrok's reading of the file.
+    if (!comment.isEmpty())
+        text += "$comment " + comment + " $end\n";
+    return text + "$enddefinitions $end\n";
+}
+
+void LaExport::vcdSection(QByteArray& text, const char* keyword, int value, qint64 time) {
+    text += '#' + QByteArray::number(time) + '\n' + keyword + '\n';
+    for (int n = 0; n < probes; ++n)
+        text += (value < 0 ? QByteArray("x") : QByteArray::number(value >> n & 1)) +
+                char('!' + n) + '\n';
+    text += "$end\n";
+}
+
+void LaExport::vcdChanges(QByteArray& text, const uint8_t* samples, int count, qint64 step,
+                          qint64 firstTime, int* previous) {
     for (int i = 0; i < count; ++i) {
         const int now = samples[i];
-        if (now == previous)
+        if (now == *previous)
             continue;
-        text += '#' + QByteArray::number(i * step) + '\n';
+        text += '#' + QByteArray::number(firstTime + i * step) + '\n';
         for (int n = 0; n < probes; ++n)
-            if (previous < 0 || ((now ^ previous) >> n & 1))
+            if (*previous < 0 || ((now ^ *previous) >> n & 1))
                 text += QByteArray::number(now >> n & 1) + char('!' + n) + '\n';
-        previous = now;
+        *previous = now;
     }
+}
+
+QByteArray LaExport::vcd(const uint8_t* samples, int count, qint64 periodNs) {
+    qint64 step = 1;
+    QByteArray text = vcdHeader(periodNs, &step);
+    int previous = -1;
+    vcdChanges(text, samples, count, step, 0, &previous);
     // The end of the last sample, so viewers show its full length.
     return text + '#' + QByteArray::number(count * step) + '\n';
+}
+
+QByteArray LaExport::csvHeader() {
+    return "sample,time_s,D0,D1,D2,D3,D4,D5,D6,D7\n";
+}
+
+void LaExport::csvRows(QByteArray& text, const uint8_t* samples, int count, qint64 periodNs,
+                       int zeroSample, const QByteArray& prefix) {
+    for (int i = 0; i < count; ++i) {
+        text += prefix + QByteArray::number(i) + ',' +
+                QByteArray::number(double(i - zeroSample) * double(periodNs) * 1e-9, 'g', 10);
+        for (int n = 0; n < probes; ++n)
+            text += samples[i] >> n & 1 ? ",1" : ",0";
+        text += '\n';
+    }
 }

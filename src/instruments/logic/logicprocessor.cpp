@@ -25,3 +25,10 @@ void LogicProcessor::derive() {
     // Timed at the capture's own rate, whatever the box says since.
     res.timeUs = LaLogic::cursorTime(set.xPos, set.zoom, set.cursorX, res.rate);
 }
+
+FrameTiming LogicProcessor::captureTiming(int rate) {
+    FrameTiming t = FrameTiming::of(LaLogic::captureBytes - LaLogic::triggerSample,
+                                    double(LaLogic::samplePeriodNs(rate)), 0, 0);
+    t.lineNs = 0;
+    return t;
+}

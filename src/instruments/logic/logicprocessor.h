@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/framegate.h"
 #include "device/trigger.h"
 #include "instruments/logic/lalogic.h"
 
@@ -39,6 +40,12 @@ public:
     bool take(const uint8_t* body, int length);
 
     const LogicResult& result() const { return res; }
+
+    // The shortest capture at `rate`: the trigger at once, then the samples after it. Its time
+    // on the line is left out: a capture comes once, and one taken for old would never come
+    // again, while a capture of old settings can only be on the line if it began before the
+    // command.
+    static FrameTiming captureTiming(int rate);
 
 private:
     void derive();

@@ -103,3 +103,10 @@ bool OscProcessor::step(qint64 nowNs) {
     }
     return true;
 }
+
+FrameTiming OscProcessor::frameTiming(const OscSettings& settings, int bitRate) {
+    const int samples =
+        settings.twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
+    const double periodNs = OscScale::sampleTime(settings.timeBase, 1.0) * 1e9;
+    return FrameTiming::of(samples, periodNs, scopeFrameBytes, bitRate);
+}

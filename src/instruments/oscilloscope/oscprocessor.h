@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/framegate.h"
 #include "instruments/oscilloscope/oscmeasure.h"
 #include "instruments/oscilloscope/oscscale.h"
 #include "instruments/oscilloscope/osctrigger.h"
@@ -79,6 +80,8 @@ public:
     bool redo();
 
     const OscResult& result() const { return res; }
+    // How long a frame of `settings` takes at `bitRate` bit/s, for the frame gate.
+    static FrameTiming frameTiming(const OscSettings& settings, int bitRate);
     // The last frame, file or redo took a new window.
     bool tookWindow() const { return took; }
     // The raw samples of the last frame or file (channel 2 from 512 on in two-channel mode),

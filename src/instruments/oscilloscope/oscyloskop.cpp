@@ -4,6 +4,7 @@
 #include "device/frame.h"
 #include "device/zrvcom.h"
 #include "instruments/csv.h"
+#include "instruments/labels.h"
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/controls.h"
 #include "instruments/runbuttons.h"
@@ -22,19 +23,12 @@
 
 namespace {
 
-// The time/div box as at start: time-base 14 - i at entry i.
-const char* const timeItems[] = {"100ms/dz", "40ms/dz", "20ms/dz",  "10ms/dz",  "4ms/dz",
-                                 "2ms/dz",   "1ms/dz",  "400us/dz", "200us/dz", "100us/dz",
-                                 "40us/dz",  "20us/dz", "16us/dz"};
-const char* const gainItems[] = {"2.5V/dz",  "1V/dz",   "500mV/dz", "250mV/dz",
-                                 "100mV/dz", "50mV/dz", "25mV/dz"};
 const char* const modeItems[] = {"----", "Norm", "Auto", "Single"};
 const char* const edgeItems[] = {"Fall", "Ris"};
 const char* const bandItems[] = {"LF", "HF"};
 
-// Two channels offer no time-base below 4: the first 11 entries.
-constexpr int twoChannelTimeItems = 11;
-constexpr int oneChannelTimeItems = int(std::size(timeItems));
+constexpr int twoChannelTimeItems = Labels::twoChannelTimeDivs;
+constexpr int oneChannelTimeItems = int(std::size(Labels::timeDiv));
 
 const QColor ch1Colour(50, 60, 255);
 const QColor ch2Colour(255, 60, 50);
@@ -69,10 +63,10 @@ Oscyloskop::Oscyloskop(QWidget* parent, Status* status) : Page(parent, status) {
 }
 
 void Oscyloskop::createControls() {
-    ui.tBox = place(comboBox(this, timeItems), 100, 580, 110, 20);
+    ui.tBox = place(comboBox(this, Labels::timeDiv), 100, 580, 110, 20);
     ui.tBox->setCurrentIndex(OscScale::timeBaseOfItem(set.timeBase));
-    ui.vBox1 = place(comboBox(this, gainItems), 250, 580, 110, 20);
-    ui.vBox2 = place(comboBox(this, gainItems), 400, 580, 110, 20);
+    ui.vBox1 = place(comboBox(this, Labels::voltDiv), 250, 580, 110, 20);
+    ui.vBox2 = place(comboBox(this, Labels::voltDiv), 400, 580, 110, 20);
 
     ui.xPosBar = place(new QScrollBar(Qt::Horizontal, this), 0, 552, 788, 20);
     ui.xPosBar->setRange(-192, 192);
@@ -188,9 +182,7 @@ void Oscyloskop::applyTooltips() {
 }
 
 FrameTiming Oscyloskop::frameTiming() const {
-    const int samples = set.twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
-    const double periodNs = OscScale::sampleTime(set.timeBase, 1.0) * 1e9;
-    return FrameTiming::of(samples, periodNs, scopeFrameBytes, com ? com->bitRate() : 0);
+    return OscProcessor::frameTiming(set, com ? com->bitRate() : 0);
 }
 
 void Oscyloskop::start() {
@@ -214,12 +206,27 @@ void Oscyloskop::start() {
 }
 
 void Oscyloskop::takeFrame(const Frame& frame) {
-    // Stopped, frames keep coming and are let go: the picture and readouts stay.
-    if (frame.length < scopeFrameBytes || !ui.run->state().takesFrames() || !admit(frame))
+    // Stopped, frames keep coming and are let go (a recording still keeps them): the picture
+    // and readouts stay.
+    const bool running = ui.run->state().takesFrames();
+    if (frame.length < scopeFrameBytes || (!running && !isRecording()) || !admit(frame))
         return;
+    if (!running) {
+        int raw[OscScale::frameSamples];
+        samplesOfFrame(frame.data, raw);
+        recording.scopeFrame(raw, set, proc.result().windowStart + set.xPos + OscTrigger::centrePre);
+        recorded();
+        return;
+    }
     hasFrame = true;
     fileShown = false;
     const bool changed = proc.process(frame.data, frame.length, frame.lastByteNs);
+    if (isRecording()) {
+        // Time 0 under the trigger position marker, as the export has it.
+        recording.scopeFrame(proc.samples(), proc.samplesSettings(),
+                             proc.result().windowStart + set.xPos + OscTrigger::centrePre);
+        recorded();
+    }
     if (proc.tookWindow() && ui.run->state().armed()) {
         ui.run->pictureTaken();
         set.singleShot = false;
@@ -340,10 +347,10 @@ void Oscyloskop::updateScaleLines() {
     scaleKey = key;
     const int item = 14 - s.timeBase; // the time/div entry of the time base
     scaleLines[2] = item >= 0 && item < oneChannelTimeItems
-                        ? QString::fromLatin1(timeItems[item])
+                        ? QString::fromLatin1(Labels::timeDiv[item])
                         : Readout::format(OscScale::sampleTime(s.timeBase, 32)) + "s/dz";
-    scaleLines[1] = QStringLiteral("CH1 ") + QString::fromLatin1(gainItems[s.gain1]);
-    scaleLines[0] = QStringLiteral("CH2 ") + QString::fromLatin1(gainItems[s.gain2]);
+    scaleLines[1] = QStringLiteral("CH1 ") + QString::fromLatin1(Labels::voltDiv[s.gain1]);
+    scaleLines[0] = QStringLiteral("CH2 ") + QString::fromLatin1(Labels::voltDiv[s.gain2]);
     scaleLineCount = s.twoChannel ? 3 : 2;
 }
 
@@ -418,8 +425,11 @@ void Oscyloskop::yPosSlot() {
 void Oscyloskop::channel2Slot() {
     const bool two = ui.ch2Box->isChecked();
     const bool changed = two != set.twoChannel;
-    if (changed)
+    if (changed) {
         flushFrames();
+        // The recording's columns are those of the mode it began in.
+        stopRecording();
+    }
     set.twoChannel = two;
     for (QWidget* w : {static_cast<QWidget*>(ui.vBox2), static_cast<QWidget*>(ui.yPosBar2),
                        static_cast<QWidget*>(ui.rmsLabel2), static_cast<QWidget*>(ui.avgLabel2),
@@ -438,7 +448,7 @@ void Oscyloskop::channel2Slot() {
     } else {
         ui.tBox->setMaxCount(oneChannelTimeItems);
         for (int i = ui.tBox->count(); i < oneChannelTimeItems; ++i)
-            ui.tBox->addItem(QString::fromLatin1(timeItems[i]));
+            ui.tBox->addItem(QString::fromLatin1(Labels::timeDiv[i]));
     }
     const int shownBase = OscScale::timeBaseOfItem(ui.tBox->currentIndex());
     if (shownBase != set.timeBase) {
@@ -476,6 +486,14 @@ void Oscyloskop::cursorSlot() {
 
 QStringList Oscyloskop::exportFilters() const {
     return {Csv::filter()};
+}
+
+QStringList Oscyloskop::recordFilters() const {
+    return {Csv::filter()};
+}
+
+bool Oscyloskop::openRecording(Recording& r, const QString& path) {
+    return r.open(path, Recording::Kind::Scope, set.twoChannel);
 }
 
 QByteArray Oscyloskop::exportData(const QString& suffix, bool* known) const {

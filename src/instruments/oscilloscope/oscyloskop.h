@@ -68,6 +68,7 @@ public:
     void saveSettings(QSettings& store) const override;
     void restoreSettings(const QSettings& store) override;
     QStringList exportFilters() const override;
+    QStringList recordFilters() const override;
     bool hasExportData() const override { return hasFrame; }
     QByteArray exportData(const QString& suffix, bool* known) const override;
 
@@ -95,6 +96,9 @@ public slots:
     void cursorSlot();
     void openSlot();
     void saveSlot();
+
+protected:
+    bool openRecording(Recording& r, const QString& path) override;
 
 protected:
     void showResult() override;

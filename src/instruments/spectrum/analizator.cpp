@@ -6,6 +6,7 @@
 #include "instruments/controls.h"
 #include "instruments/runbuttons.h"
 #include "instruments/csv.h"
+#include "instruments/labels.h"
 #include "instruments/oscilloscope/oscscale.h"
 #include "instruments/readout.h"
 #include "instruments/spectrum/spectrum.h"
@@ -20,11 +21,9 @@
 
 namespace {
 
-// Frequency per division of each span entry; the device is set to 32 samples per division.
-const char* const spanLabels[13] = {"10Hz/dz",  "25Hz/dz",  "50Hz/dz",   "100Hz/dz", "250Hz/dz",
-                                    "500Hz/dz", "1kHz/dz",  "2.5kHz/dz", "5kHz/dz",  "10kHz/dz",
-                                    "25kHz/dz", "50kHz/dz", "62.5kHz/dz"};
-const char* const rangeLabels[7] = {"500mV", "250mV", "125mV", "62.5mV", "31mV", "15.6mV", "7.8mV"};
+// The span box: the device is set to 32 samples per division.
+const auto& spanLabels = Labels::span;
+const auto& rangeLabels = Labels::range;
 
 constexpr int initialSpan = 7; // 2.5 kHz per division, time base 7
 
@@ -84,8 +83,7 @@ void Analizator::applyTooltips() {
 }
 
 FrameTiming Analizator::frameTiming() const {
-    const double periodNs = OscScale::sampleTime(set.timeBase, 1.0) * 1e9;
-    return FrameTiming::of(points, periodNs, scopeFrameBytes, com ? com->bitRate() : 0);
+    return SpectrumProcessor::frameTiming(set.timeBase, com ? com->bitRate() : 0);
 }
 
 void Analizator::start() {
@@ -102,13 +100,39 @@ void Analizator::start() {
 }
 
 void Analizator::takeFrame(const Frame& frame) {
-    // Stopped, frames keep coming and are let go: the spectrum and readouts stay.
-    if (frame.length < scopeFrameBytes || !ui.run->state().takesFrames() || !admit(frame))
+    // Stopped, frames keep coming and are let go (a recording still keeps them): the spectrum
+    // and readouts stay.
+    const bool running = ui.run->state().takesFrames();
+    if (frame.length < scopeFrameBytes || (!running && !isRecording()) || !admit(frame))
+        return;
+    if (isRecording()) {
+        // A processor of its own: the recording goes on while the picture is stopped.
+        if (recorder->settings().timeBase != set.timeBase || recorder->settings().gain != set.gain)
+            recorder->setSettings(set);
+        if (recorder->process(frame.data, frame.length)) {
+            recording.spectrumFrame(recorder->result().levels, plotLen,
+                                    core::hertzPerBin(set.timeBase, points));
+            recorded();
+        }
+    }
+    if (!running)
         return;
     if (proc.process(frame.data, frame.length)) {
         ui.run->pictureTaken();
         resultChanged();
     }
+}
+
+QStringList Analizator::recordFilters() const {
+    return {Csv::filter()};
+}
+
+bool Analizator::openRecording(Recording& r, const QString& path) {
+    if (!recorder)
+        recorder = std::make_unique<SpectrumProcessor>();
+    recorder->setSettings(set);
+    recorder->restart();
+    return r.open(path, Recording::Kind::Spectrum);
 }
 
 bool Analizator::readoutsKnown() const {

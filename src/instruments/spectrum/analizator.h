@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "instruments/page.h"
 #include "instruments/spectrum/spectrumprocessor.h"
 
@@ -39,6 +41,7 @@ public:
     void saveSettings(QSettings& store) const override;
     void restoreSettings(const QSettings& store) override;
     QStringList exportFilters() const override;
+    QStringList recordFilters() const override;
     bool hasExportData() const override { return proc.result().hasFrame; }
     QByteArray exportData(const QString& suffix, bool* known) const override;
 
@@ -58,12 +61,16 @@ private slots:
     void xPosSlot();
     void maxHoldSlot();
 
+protected:
+    bool openRecording(Recording& r, const QString& path) override;
+
 private:
     void onRunChanged(bool single);
     void applyTooltips();
 
     SpectrumSettings set;
     SpectrumProcessor proc;
+    std::unique_ptr<SpectrumProcessor> recorder; // made for the first recording
 
     // The scales written on the plot, lowest line first: the range, the span per division.
     QString scaleLines[2];

@@ -1,5 +1,7 @@
 #include "instruments/spectrum/spectrumprocessor.h"
 
+#include "instruments/oscilloscope/oscscale.h"
+
 #include "device/buffer.h"
 #include "instruments/spectrum/spectrum.h"
 
@@ -107,4 +109,9 @@ void SpectrumProcessor::adjustGraph(int* plot, const double* levels, int offset)
         else
             plot[i] = int(v);
     }
+}
+
+FrameTiming SpectrumProcessor::frameTiming(int timeBase, int bitRate) {
+    const double periodNs = OscScale::sampleTime(timeBase, 1.0) * 1e9;
+    return FrameTiming::of(points, periodNs, scopeFrameBytes, bitRate);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/framegate.h"
 #include "instruments/readout.h"
 
 #include <cstdint>
@@ -47,6 +48,8 @@ public:
     bool process(const uint8_t* body, int length);
 
     const SpectrumResult& result() const { return res; }
+    // How long a frame at `timeBase` takes at `bitRate` bit/s, for the frame gate.
+    static FrameTiming frameTiming(int timeBase, int bitRate);
 
     // Window, transform, power and levels in place: afterwards re holds the power of each bin
     // and im its level in dB, both in natural order. Returns the total power of bins

@@ -1,0 +1,350 @@
+// zrv-cli as a script runs it: the real binary against zrv-emu on a pseudo-terminal, its lines
+// and files checked against the emulator's own account (its ideal source, its trace of every
+// frame and command) and against sigrok-cli.
+#include "emulator/logicpattern.h"
+#include "emuprocess.h"
+#include "recordedframes.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QtTest>
+#include <cmath>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QByteArray out, err;
+};
+
+// Starts zrv-cli on `link` (or with no port when `link` is empty).
+void startCli(QProcess& cli, const QString& link, const QStringList& args) {
+    // Files of an earlier run must not pass for this one's.
+    for (int i = 0; i + 1 < args.size(); ++i)
+        if (args[i] == QLatin1String("-o"))
+            QFile::remove(args[i + 1]);
+    QStringList all;
+    if (!link.isEmpty())
+        all << QStringLiteral("--port") << link << QStringLiteral("--speed")
+            << QStringLiteral("921600");
+    cli.start(QStringLiteral(ZRV_CLI_PATH), all + args);
+    // A signal sent before the program runs would reach the forked test instead.
+    QVERIFY(cli.waitForStarted(10000));
+}
+
+Run finish(QProcess& cli, int timeoutMs = 30000) {
+    Run r;
+    const bool ended = cli.waitForFinished(timeoutMs);
+    r.out = cli.readAllStandardOutput();
+    r.err = cli.readAllStandardError();
+    r.status = ended && cli.exitStatus() == QProcess::NormalExit ? cli.exitCode() : -1;
+    return r;
+}
+
+Run cliRun(const QString& link, const QStringList& args) {
+    QProcess cli;
+    startCli(cli, link, args);
+    return finish(cli);
+}
+
+} // namespace
+
+class TstCli : public QObject {
+    Q_OBJECT
+private slots:
+    void usageErrors_data();
+    void usageErrors();
+    void portThatCannotOpen();
+    void scopeReadsTheKnownSine();
+    void silentDeviceTimesOut();
+    void recordKeepsEveryFrameOnceInOrder();
+    void recordNotesAVanishAndGoesOn();
+    void recordingStoppedBySigtermIsWhole();
+    void logicCaptureReadBySigrok();
+    void logicRecordingReadBySigrok();
+    void generatePlaysWhatItPrints();
+    void emulatorOfItsOwn();
+};
+
+void TstCli::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const auto row = [](const char* name, const QString& args, const char* says) {
+        QTest::newRow(name) << args.split(QLatin1Char(' ')) << QString::fromLatin1(says);
+    };
+    row("no command", QStringLiteral("--timeout 3"), "no command");
+    row("unknown command", QStringLiteral("measure"), "no command 'measure'");
+    row("time base not in the box", QStringLiteral("scope --time-div 3us"), "is none of");
+    row("fast base with two channels", QStringLiteral("scope --channels 2 --time-div 16us"),
+        "is none of");
+    row("three gains", QStringLiteral("scope --volt-div 1V,1V,1V"), "one or two");
+    row("trigger mode", QStringLiteral("scope --trigger sometimes"), "--trigger");
+    row("format", QStringLiteral("scope --format xml"), "--format");
+    row("logic without a file", QStringLiteral("logic --force"), "-o FILE");
+    row("logic file kind", QStringLiteral("logic -o capture.txt"), ".sr");
+    row("logic channel", QStringLiteral("logic --trigger D8=rise -o x.vcd"), "D8=rise");
+    row("record what", QStringLiteral("record --seconds 3"), "scope, spectrum or logic");
+    row("record both ends", QStringLiteral("record scope --seconds 2 --frames 3 -o r.csv"),
+        "exclude");
+    row("speed", QStringLiteral("--speed 1234 scope"), "--speed 1234");
+    row("frequency", QStringLiteral("generate sine --freq 0"), "--freq");
+    row("two sources", QStringLiteral("generate sine --expression sin(wt)"), "one of");
+    row("bad expression", QStringLiteral("generate --expression sin((wt"), "cannot be read");
+}
+
+// Refused before any port is opened: the usage status, not the port's.
+void TstCli::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const Run r = cliRun(QStringLiteral("/nonexistent/port"), args);
+    QCOMPARE(r.status, 2);
+    QVERIFY2(QString::fromUtf8(r.err).contains(says), r.err.constData());
+    QVERIFY(r.out.isEmpty());
+}
+
+void TstCli::portThatCannotOpen() {
+    const Run r = cliRun(QStringLiteral("/nonexistent/port"), {QStringLiteral("scope")});
+    QCOMPARE(r.status, 3);
+    QVERIFY(r.err.contains("/nonexistent/port"));
+}
+
+void TstCli::scopeReadsTheKnownSine() {
+    const QString link = emuLinkPath(QStringLiteral("sine"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--ch1"), QStringLiteral("sine:1000:1.5")});
+    QVERIFY(emu);
+    // A run before leaves the device streaming another time base: what of it is still on the
+    // line or being captured must not pass for this run's frames.
+    QCOMPARE(cliRun(link, {QStringLiteral("scope"), QStringLiteral("--time-div"),
+                           QStringLiteral("40us")})
+                 .status,
+             0);
+    const Run r = cliRun(link, {QStringLiteral("scope"), QStringLiteral("--frames"),
+                                QStringLiteral("3"), QStringLiteral("--time-div"),
+                                QStringLiteral("1ms"), QStringLiteral("--volt-div"),
+                                QStringLiteral("1V")});
+    QCOMPARE(r.status, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 3);
+    double lastTime = 0;
+    for (int i = 0; i < 3; ++i) {
+        const QJsonObject o = QJsonDocument::fromJson(lines[i]).object();
+        QCOMPARE(o.value(QStringLiteral("frame")).toInt(), i + 1);
+        QCOMPARE(o.value(QStringLiteral("channels")).toInt(), 1);
+        QVERIFY(!o.contains(QStringLiteral("ch2")));
+        const double t = o.value(QStringLiteral("time_s")).toDouble();
+        QVERIFY2(t > lastTime && t < 10, lines[i].constData());
+        lastTime = t;
+        const QJsonObject ch1 = o.value(QStringLiteral("ch1")).toObject();
+        QVERIFY2(qAbs(ch1.value(QStringLiteral("freq_Hz")).toDouble() - 1000) < 5,
+                 lines[i].constData());
+        QVERIFY2(qAbs(ch1.value(QStringLiteral("vpp_V")).toDouble() - 3.0) < 0.06,
+                 lines[i].constData());
+        QVERIFY2(qAbs(ch1.value(QStringLiteral("rms_V")).toDouble() - 1.5 / std::sqrt(2.0)) <
+                     0.011,
+                 lines[i].constData());
+        QVERIFY2(qAbs(ch1.value(QStringLiteral("avg_V")).toDouble()) < 0.02,
+                 lines[i].constData());
+    }
+}
+
+void TstCli::silentDeviceTimesOut() {
+    const QString link = emuLinkPath(QStringLiteral("silent"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--frames"), QStringLiteral("2")});
+    QVERIFY(emu);
+    const Run late = cliRun(link, {QStringLiteral("--timeout"), QStringLiteral("1"),
+                                   QStringLiteral("scope"), QStringLiteral("--frames"),
+                                   QStringLiteral("5")});
+    QCOMPARE(late.status, 4);
+    QCOMPARE(late.out.count('\n'), 2); // the two frames that came are measured
+    QVERIFY(late.err.contains("No data from the device"));
+}
+
+void TstCli::recordKeepsEveryFrameOnceInOrder() {
+    const QString link = emuLinkPath(QStringLiteral("record"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--trace"), QStringLiteral("--frames"),
+                                      QStringLiteral("25")});
+    QVERIFY(emu);
+    QProcess cli;
+    startCli(cli, link, {QStringLiteral("record"), QStringLiteral("scope"), QStringLiteral("-o"),
+                         QStringLiteral("record.csv")});
+    QTRY_VERIFY_WITH_TIMEOUT(emu->collect() && !emu->trace().filter(QStringLiteral("silent ")).isEmpty(),
+                             20000);
+    // All 25 have left the emulator; the recording stops when asked to.
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("record.csv")).size() > 25 * 1024 * 10,
+                             10000);
+    cli.terminate();
+    const Run r = finish(cli);
+    QCOMPARE(r.status, 0);
+    QFile file(QStringLiteral("record.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList notes;
+    const QByteArray csv = file.readAll();
+    QVERIFY(csv.startsWith("frame,time_s,ch1_V\n"));
+    const QList<quint32> recorded = frameSums(csv, &notes);
+    const QList<quint32> sent = tracedSums(*emu);
+    QCOMPARE(sent.size(), 25);
+    QCOMPARE(recorded, sent);
+    QVERIFY(notes.isEmpty());
+    QVERIFY2(r.err.contains("frames received 25, written 25, bytes dropped 0"), r.err.constData());
+}
+
+void TstCli::recordNotesAVanishAndGoesOn() {
+    const QString link = emuLinkPath(QStringLiteral("vanish"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--fault"), QStringLiteral("vanish"),
+                                      QStringLiteral("--fault-every"), QStringLiteral("8"),
+                                      QStringLiteral("--vanish-ms"), QStringLiteral("700")});
+    QVERIFY(emu);
+    const Run r = cliRun(link, {QStringLiteral("record"), QStringLiteral("scope"),
+                                QStringLiteral("--frames"), QStringLiteral("12"),
+                                QStringLiteral("-o"), QStringLiteral("vanish.csv")});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("Reconnected: " + link.toUtf8()), r.err.constData());
+    QFile file(QStringLiteral("vanish.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QStringList notes;
+    const QList<quint32> frames = frameSums(file.readAll(), &notes);
+    QCOMPARE(frames.size(), 12);
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].startsWith(QStringLiteral("# device lost after frame ")), qPrintable(notes[0]));
+}
+
+void TstCli::recordingStoppedBySigtermIsWhole() {
+    const QString link = emuLinkPath(QStringLiteral("sigterm"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600")});
+    QVERIFY(emu);
+    QProcess cli;
+    startCli(cli, link, {QStringLiteral("record"), QStringLiteral("logic"),
+                         QStringLiteral("--force"), QStringLiteral("-o"),
+                         QStringLiteral("logic.csv")});
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("logic.csv")).size() > 3 * 1024 * 20,
+                             20000);
+    cli.terminate();
+    QCOMPARE(finish(cli).status, 0);
+    QFile file(QStringLiteral("logic.csv"));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QCOMPARE(lines.first(), QByteArray("frame,sample,time_s,D0,D1,D2,D3,D4,D5,D6,D7"));
+    QCOMPARE(lines.last(), QByteArray()); // ends with a whole row
+    QCOMPARE((lines.size() - 2) % 1024, 0); // whole captures only
+    for (int i = 1; i < lines.size() - 1; ++i) {
+        const QList<QByteArray> f = lines[i].split(',');
+        QCOMPARE(f.size(), 11);
+        QCOMPARE(f[1].toInt(), (i - 1) % 1024);
+        QCOMPARE(f[0].toInt(), (i - 1) / 1024 + 1);
+    }
+}
+
+void TstCli::logicCaptureReadBySigrok() {
+    const QString link = emuLinkPath(QStringLiteral("logic"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600")});
+    QVERIFY(emu);
+    const Run r = cliRun(link, {QStringLiteral("logic"), QStringLiteral("--rate"),
+                                QStringLiteral("500KSPS"), QStringLiteral("--force"),
+                                QStringLiteral("-o"), QStringLiteral("capture.sr")});
+    QCOMPARE(r.status, 0);
+    QProcess sigrok;
+    sigrok.start(QStringLiteral("sigrok-cli"),
+                 {QStringLiteral("-i"), QStringLiteral("capture.sr"), QStringLiteral("-O"),
+                  QStringLiteral("csv")});
+    QVERIFY(sigrok.waitForFinished(20000));
+    QCOMPARE(sigrok.exitCode(), 0);
+    const QString text = QString::fromUtf8(sigrok.readAllStandardOutput());
+    QVERIFY2(text.contains(QStringLiteral("500 kHz")), qPrintable(text.left(400)));
+    const QStringList rows = text.split(QLatin1Char('\n'), Qt::SkipEmptyParts)
+                                 .filter(QRegularExpression(QStringLiteral("^[01](,[01]){7}$")));
+    QCOMPARE(rows.size(), 1024);
+}
+
+// Four captures with a vanished device between the second and the third: sigrok-cli reads
+// every sample of all four, and each capture is a stretch of the emulator's logic pattern.
+void TstCli::logicRecordingReadBySigrok() {
+    const QString link = emuLinkPath(QStringLiteral("logic-record"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--fault"), QStringLiteral("vanish"),
+                                      QStringLiteral("--fault-every"), QStringLiteral("2"),
+                                      QStringLiteral("--vanish-ms"), QStringLiteral("500")});
+    QVERIFY(emu);
+    const Run r = cliRun(link, {QStringLiteral("record"), QStringLiteral("logic"),
+                                QStringLiteral("--rate"), QStringLiteral("500KSPS"),
+                                QStringLiteral("--force"), QStringLiteral("--frames"),
+                                QStringLiteral("4"), QStringLiteral("-o"),
+                                QStringLiteral("record.vcd")});
+    QCOMPARE(r.status, 0);
+    QVERIFY2(r.err.contains("Reconnected: "), r.err.constData());
+    QProcess sigrok;
+    sigrok.start(QStringLiteral("sigrok-cli"),
+                 {QStringLiteral("-i"), QStringLiteral("record.vcd"), QStringLiteral("-O"),
+                  QStringLiteral("csv")});
+    QVERIFY(sigrok.waitForFinished(20000));
+    QCOMPARE(sigrok.exitCode(), 0);
+    QVector<int> rows; // sigrok's samples at its rate, 1 us: two per sample of 2 us
+    for (const QByteArray& line : sigrok.readAllStandardOutput().split('\n')) {
+        if (!QRegularExpression(QStringLiteral("^[01](,[01]){7}$")).match(QString::fromLatin1(line)).hasMatch())
+            continue;
+        int v = 0;
+        for (int n = 0; n < 8; ++n)
+            v |= (line[2 * n] - '0') << n;
+        rows << v;
+    }
+    QCOMPARE(rows.size(), 4 * 1024 * 2);
+    for (int c = 0; c < 4; ++c) {
+        const int first = rows[c * 2048];
+        bool found = false; // where in the pattern the capture began
+        for (int k = 0; k < emu::LogicPattern::period && !found; ++k) {
+            if (emu::LogicPattern::sample(k) != first)
+                continue;
+            found = true;
+            for (int i = 0; i < 2048 && found; ++i)
+                found = rows[c * 2048 + i] == emu::LogicPattern::sample(k + i / 2);
+        }
+        QVERIFY2(found, qPrintable(QStringLiteral("capture %1").arg(c + 1)));
+    }
+}
+
+void TstCli::generatePlaysWhatItPrints() {
+    const QString link = emuLinkPath(QStringLiteral("generate"));
+    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
+                                      QStringLiteral("--trace")});
+    QVERIFY(emu);
+    const Run r = cliRun(link, {QStringLiteral("generate"), QStringLiteral("square"),
+                                QStringLiteral("--freq"), QStringLiteral("30000"),
+                                QStringLiteral("--amplitude"), QStringLiteral("1000")});
+    QCOMPARE(r.status, 0);
+    const QJsonObject o = QJsonDocument::fromJson(r.out).object();
+    QRegularExpressionMatch setFreq;
+    QTRY_VERIFY((emu->collect(), !emu->trace().filter(QStringLiteral("sendGenChannel")).isEmpty()));
+    for (const QString& line : emu->trace())
+        if (const auto m = QRegularExpression(QStringLiteral("^setFreq (\\d+) (\\d+)$")).match(line);
+            m.hasMatch())
+            setFreq = m;
+    QVERIFY(setFreq.hasMatch());
+    const int divider = setFreq.captured(1).toInt(), tabs = setFreq.captured(2).toInt();
+    // What the table player makes of the settings that reached it: 32 MHz / (divider x points).
+    QCOMPARE(o.value(QStringLiteral("freq_Hz")).toInt(), 32000000 / (divider * tabs));
+    QCOMPARE(o.value(QStringLiteral("points_per_period")).toInt(), tabs);
+    QVERIFY(qAbs(o.value(QStringLiteral("freq_Hz")).toInt() - 30000) < 600); // 32 points: 30303 Hz
+    // 1000 of 1250 mV: the square's table peak scaled to 80 %.
+    QVERIFY(emu->trace().filter(QRegularExpression(QStringLiteral("^sendGenChannel .* max 1637$"))).size() == 1);
+}
+
+void TstCli::emulatorOfItsOwn() {
+    const Run r = cliRun(QString(), {QStringLiteral("--emulator"), QStringLiteral("--speed"),
+                                     QStringLiteral("921600"), QStringLiteral("spectrum"),
+                                     QStringLiteral("--frames"), QStringLiteral("2")});
+    QCOMPARE(r.status, 0);
+    const QList<QByteArray> lines = r.out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 2);
+    // The emulator's generator plays its 1008 Hz sine.
+    const QJsonObject o = QJsonDocument::fromJson(lines[1]).object();
+    QVERIFY2(qAbs(o.value(QStringLiteral("peak_Hz")).toDouble() - 1008) < 40, lines[1].constData());
+    QVERIFY(o.value(QStringLiteral("thdn_percent")).isDouble());
+}
+
+QTEST_GUILESS_MAIN(TstCli)
+#include "tst_cli.moc"
