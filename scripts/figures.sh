@@ -8,18 +8,22 @@
 #            20 000 random bytes before every frame (a noisy line)
 #   bench    the processors per frame and the pages' paints (builds build-bench, -DZRV_BENCH=ON)
 #   sweep    the run time of the readouts' truth sweep (tst_truth, built in build-bench too)
+#   cli      zrv-cli without a window: `record scope` at 2 500 000 bit/s (frames the emulator
+#            sent whole against frames written, and its CPU share) and `scope` JSON lines at
+#            921 600 bit/s (CPU share), each for CLI_SECONDS (default 20)
 # The emulator prints the moment the last byte left and that frame's byte sum (--frames); zrv
 # logs the sum of every frame it draws (category zrv.frames) with Qt's %{time boot}, the same
 # monotonic clock. zrv and zrv-emu are built in BUILD_DIR (default build); zrv runs with a
 # configuration folder of its own, so the pages start from their first settings.
-#   usage: scripts/figures.sh [cpu] [latency] [bench] [sweep]     (default: all four)
+#   usage: scripts/figures.sh [cpu] [latency] [bench] [sweep] [cli]     (default: all five)
 set -euo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$ROOT"
 
 PARTS=("$@")
-((${#PARTS[@]})) || PARTS=(cpu latency bench sweep)
+((${#PARTS[@]})) || PARTS=(cpu latency bench sweep cli)
 CPU_SECONDS="${CPU_SECONDS:-20}"
+CLI_SECONDS="${CLI_SECONDS:-20}"
 STREAM_SECONDS=8
 
 XS_NAME=figures
@@ -137,6 +141,27 @@ sweep() {
         printf "figures: truth sweep: %.2f s wall, %.2f s CPU (%s)\n", a[1], a[2] + a[3], s }'
 }
 
+# cli_run BAUD LABEL ZRV_CLI_ARGS...: zrv-cli on a fresh emulator for CLI_SECONDS, ended by
+# SIGINT as a script would; prints its CPU share and the frames the emulator sent whole.
+cli_run() {
+    local baud="$1" label="$2" times sent summary
+    shift 2
+    rm -f "$LINK"
+    "$BUILD/emulator/zrv-emu" --link "$LINK" --baud "$baud" --trace >"$WORK/zrv-emu.log" 2>&1 &
+    EMU_PID=$!
+    await test -L "$LINK"
+    times="$({ TIMEFORMAT='%R %U %S'; time (timeout -s INT "$CLI_SECONDS" \
+        "$BUILD/src/zrv-cli" --port "$LINK" --speed "$baud" "$@" >"$WORK/zrv-cli.out" \
+        2>"$WORK/zrv-cli.err" || true); } 2>&1)"
+    sent=$(grep -c '^frame ' "$WORK/zrv-emu.log" || true)
+    kill "$EMU_PID" 2>/dev/null || true
+    wait "$EMU_PID" 2>/dev/null || true
+    summary="$(grep -o 'frames received.*' "$WORK/zrv-cli.err" || echo "$(wc -l <"$WORK/zrv-cli.out") lines out")"
+    awk -v t="$times" -v l="$label" -v s="$sent" -v m="$summary" 'BEGIN { split(t, a, " ");
+        printf "figures: cli %s: %.1f%% of one core over %.1f s; emulator sent %d whole frames; %s\n",
+            l, 100 * (a[2] + a[3]) / a[1], a[1], s, m }'
+}
+
 status=0
 for part in "${PARTS[@]}"; do
     case "$part" in
@@ -149,8 +174,13 @@ for part in "${PARTS[@]}"; do
         ;;
     bench) bench ;;
     sweep) sweep || status=1 ;;
+    cli)
+        cli_run 2500000 "record scope at 2500000 bit/s" record scope -o "$WORK/record.csv"
+        cli_run 921600 "scope JSON at 921600 bit/s" scope --frames 0
+        cli_run 2500000 "scope JSON at 2500000 bit/s" scope --frames 0
+        ;;
     *)
-        echo "usage: scripts/figures.sh [cpu] [latency] [bench] [sweep]" >&2
+        echo "usage: scripts/figures.sh [cpu] [latency] [bench] [sweep] [cli]" >&2
         exit 2
         ;;
     esac

@@ -265,7 +265,8 @@ Trigger triggerOf(const QString& text) {
 
 bool parseLogic(const QStringList& args, bool record, LogicJob& job) {
     CommandParser c(record ? QStringLiteral("record logic") : QStringLiteral("logic"),
-                    record ? "Records every logic capture, one after another, as .vcd or .csv."
+                    record ? "Records every logic capture, one after another, as .vcd or .csv "
+                             "(.sr is written whole when the recording ends)."
                            : "Takes one logic capture and writes it as .sr, .vcd or .csv by the "
                              "file's suffix.");
     c.parser.addOptions(
@@ -286,9 +287,7 @@ bool parseLogic(const QStringList& args, bool record, LogicJob& job) {
     if (record)
         job.extent = extentOf(p, record);
     job.output = outputOf(p, true,
-                          record ? QStringList{QStringLiteral("vcd"), QStringLiteral("csv")}
-                                 : QStringList{QStringLiteral("sr"), QStringLiteral("vcd"),
-                                               QStringLiteral("csv")});
+                          {QStringLiteral("sr"), QStringLiteral("vcd"), QStringLiteral("csv")});
     return true;
 }
 

@@ -38,7 +38,8 @@ template <typename F> bool waitFor(F done, int ms) {
     while (!done()) {
         if (Clock::nowNs() >= until || Session::stopAsked)
             return false;
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        // Blocks until an event; the tick wakes it at least every 20 ms.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }
@@ -223,7 +224,9 @@ int Session::run(const std::function<Take(const Frame&)>& take) {
             say(QStringLiteral("No data from the device"));
             return NoFrame;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        // Blocks until an event (not the overload with a time, which returns at once when
+        // none is pending and so spins); the tick wakes it at least every 100 ms.
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return Done;
 }

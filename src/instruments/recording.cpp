@@ -29,6 +29,7 @@ bool Recording::open(const QString& path, Kind k, bool twoChannel, qint64 period
     suffix = QFileInfo(path).suffix().toLower();
     count = 0;
     written = 0;
+    captures.clear();
     file.setFileName(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered))
         return false;
@@ -49,7 +50,7 @@ bool Recording::open(const QString& path, Kind k, bool twoChannel, qint64 period
                                       " samples one after another, each from its own trigger "
                                       "and begun by $dumpvars; $dumpoff where the device was "
                                       "lost"));
-        else
+        else if (suffix != QLatin1String("sr"))
             appendBytes(text, "frame," + LaExport::csvHeader());
         break;
     }
@@ -104,6 +105,10 @@ void Recording::spectrumFrame(const double* levels, int bins, double hertzPerBin
 void Recording::logicCapture(const uint8_t* samples, int n) {
     ++count;
     captureLen = n;
+    if (suffix == QLatin1String("sr")) {
+        captures.insert(captures.end(), samples, samples + n);
+        return;
+    }
     QByteArray part;
     if (suffix == QLatin1String("vcd")) {
         // One capture after another on one time line, each begun by every wire's value.
@@ -120,7 +125,8 @@ void Recording::logicCapture(const uint8_t* samples, int n) {
 }
 
 void Recording::noteGap() {
-    if (!file.isOpen())
+    // A session file has no place for a note: its captures simply run on.
+    if (!file.isOpen() || suffix == QLatin1String("sr"))
         return;
     if (kind == Kind::Logic && suffix == QLatin1String("vcd")) {
         // Every wire unknown where the next capture begins; a comment would end sigrok's reading.
@@ -138,7 +144,10 @@ void Recording::noteGap() {
 void Recording::finish() {
     if (!file.isOpen())
         return;
-    if (kind == Kind::Logic && suffix == QLatin1String("vcd") && count > 0) {
+    if (kind == Kind::Logic && suffix == QLatin1String("sr") && count > 0) {
+        appendBytes(text, LaExport::sigrokSession(captures.data(), int(captures.size()),
+                                                  1000000000LL / periodNs));
+    } else if (kind == Kind::Logic && suffix == QLatin1String("vcd") && count > 0) {
         text = "#";
         appendInteger(text, count * quint64(captureLen) * quint64(vcdStep));
         text += '\n';

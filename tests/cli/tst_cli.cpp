@@ -63,6 +63,7 @@ private slots:
     void recordNotesAVanishAndGoesOn();
     void recordingStoppedBySigtermIsWhole();
     void logicCaptureReadBySigrok();
+    void logicRecordingReadBySigrok_data();
     void logicRecordingReadBySigrok();
     void generatePlaysWhatItPrints();
     void emulatorOfItsOwn();
@@ -261,9 +262,19 @@ void TstCli::logicCaptureReadBySigrok() {
     QCOMPARE(rows.size(), 1024);
 }
 
-// Four captures with a vanished device between the second and the third: sigrok-cli reads
-// every sample of all four, and each capture is a stretch of the emulator's logic pattern.
+void TstCli::logicRecordingReadBySigrok_data() {
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<int>("rowsPerSample"); // sigrok's rate: the VCD's time unit is 1 us
+    QTest::newRow("vcd") << QStringLiteral("record.vcd") << 2;
+    QTest::newRow("sr") << QStringLiteral("record.sr") << 1;
+}
+
+// Four captures of 2 us samples with a vanished device between the second and the third:
+// sigrok-cli reads every sample of all four, and each capture is a stretch of the emulator's
+// logic pattern.
 void TstCli::logicRecordingReadBySigrok() {
+    QFETCH(QString, file);
+    QFETCH(int, rowsPerSample);
     const QString link = emuLinkPath(QStringLiteral("logic-record"));
     auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
                                       QStringLiteral("--fault"), QStringLiteral("vanish"),
@@ -273,17 +284,16 @@ void TstCli::logicRecordingReadBySigrok() {
     const Run r = cliRun(link, {QStringLiteral("record"), QStringLiteral("logic"),
                                 QStringLiteral("--rate"), QStringLiteral("500KSPS"),
                                 QStringLiteral("--force"), QStringLiteral("--frames"),
-                                QStringLiteral("4"), QStringLiteral("-o"),
-                                QStringLiteral("record.vcd")});
+                                QStringLiteral("4"), QStringLiteral("-o"), file});
     QCOMPARE(r.status, 0);
     QVERIFY2(r.err.contains("Reconnected: "), r.err.constData());
     QProcess sigrok;
     sigrok.start(QStringLiteral("sigrok-cli"),
-                 {QStringLiteral("-i"), QStringLiteral("record.vcd"), QStringLiteral("-O"),
+                 {QStringLiteral("-i"), file, QStringLiteral("-O"),
                   QStringLiteral("csv")});
     QVERIFY(sigrok.waitForFinished(20000));
     QCOMPARE(sigrok.exitCode(), 0);
-    QVector<int> rows; // sigrok's samples at its rate, 1 us: two per sample of 2 us
+    QVector<int> rows; // sigrok's samples at its rate
     for (const QByteArray& line : sigrok.readAllStandardOutput().split('\n')) {
         if (!QRegularExpression(QStringLiteral("^[01](,[01]){7}$")).match(QString::fromLatin1(line)).hasMatch())
             continue;
@@ -292,16 +302,18 @@ void TstCli::logicRecordingReadBySigrok() {
             v |= (line[2 * n] - '0') << n;
         rows << v;
     }
-    QCOMPARE(rows.size(), 4 * 1024 * 2);
+    const int perCapture = 1024 * rowsPerSample;
+    QCOMPARE(rows.size(), 4 * perCapture);
     for (int c = 0; c < 4; ++c) {
-        const int first = rows[c * 2048];
+        const int first = rows[c * perCapture];
         bool found = false; // where in the pattern the capture began
         for (int k = 0; k < emu::LogicPattern::period && !found; ++k) {
             if (emu::LogicPattern::sample(k) != first)
                 continue;
             found = true;
-            for (int i = 0; i < 2048 && found; ++i)
-                found = rows[c * 2048 + i] == emu::LogicPattern::sample(k + i / 2);
+            for (int i = 0; i < perCapture && found; ++i)
+                found = rows[c * perCapture + i] ==
+                        emu::LogicPattern::sample(k + i / rowsPerSample);
         }
         QVERIFY2(found, qPrintable(QStringLiteral("capture %1").arg(c + 1)));
     }

@@ -118,7 +118,8 @@ FrameTiming AnalizatorLog::frameTiming() const {
 }
 
 QStringList AnalizatorLog::recordFilters() const {
-    return {QStringLiteral("Value change dump (*.vcd)"), QStringLiteral("CSV table (*.csv)")};
+    return {QStringLiteral("Value change dump (*.vcd)"), QStringLiteral("CSV table (*.csv)"),
+            QStringLiteral("sigrok session, written at the end (*.sr)")};
 }
 
 bool AnalizatorLog::openRecording(Recording& r, const QString& path) {
