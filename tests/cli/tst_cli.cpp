@@ -49,6 +49,11 @@ Run cliRun(const QString& link, const QStringList& args) {
     return finish(cli);
 }
 
+// "a b c" -> {"a", "b", "c"}: the arguments as a shell would pass them.
+QStringList words(const char* line) {
+    return QString::fromLatin1(line).split(QLatin1Char(' '));
+}
+
 } // namespace
 
 class TstCli : public QObject {
@@ -113,19 +118,12 @@ void TstCli::portThatCannotOpen() {
 
 void TstCli::scopeReadsTheKnownSine() {
     const QString link = emuLinkPath(QStringLiteral("sine"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--ch1"), QStringLiteral("sine:1000:1.5")});
+    auto emu = startEmuSession(link, words("--baud 921600 --ch1 sine:1000:1.5"));
     QVERIFY(emu);
     // A run before leaves the device streaming another time base: what of it is still on the
     // line or being captured must not pass for this run's frames.
-    QCOMPARE(cliRun(link, {QStringLiteral("scope"), QStringLiteral("--time-div"),
-                           QStringLiteral("40us")})
-                 .status,
-             0);
-    const Run r = cliRun(link, {QStringLiteral("scope"), QStringLiteral("--frames"),
-                                QStringLiteral("3"), QStringLiteral("--time-div"),
-                                QStringLiteral("1ms"), QStringLiteral("--volt-div"),
-                                QStringLiteral("1V")});
+    QCOMPARE(cliRun(link, words("scope --time-div 40us")).status, 0);
+    const Run r = cliRun(link, words("scope --frames 3 --time-div 1ms --volt-div 1V"));
     QCOMPARE(r.status, 0);
     const QList<QByteArray> lines = r.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 3);
@@ -139,26 +137,25 @@ void TstCli::scopeReadsTheKnownSine() {
         QVERIFY2(t > lastTime && t < 10, lines[i].constData());
         lastTime = t;
         const QJsonObject ch1 = o.value(QStringLiteral("ch1")).toObject();
-        QVERIFY2(qAbs(ch1.value(QStringLiteral("freq_Hz")).toDouble() - 1000) < 5,
-                 lines[i].constData());
-        QVERIFY2(qAbs(ch1.value(QStringLiteral("vpp_V")).toDouble() - 3.0) < 0.06,
-                 lines[i].constData());
-        QVERIFY2(qAbs(ch1.value(QStringLiteral("rms_V")).toDouble() - 1.5 / std::sqrt(2.0)) <
-                     0.011,
-                 lines[i].constData());
-        QVERIFY2(qAbs(ch1.value(QStringLiteral("avg_V")).toDouble()) < 0.02,
-                 lines[i].constData());
+        // The source's truth: 1 kHz, 1.5 V peak, no offset.
+        const struct {
+            const char* name;
+            double truth, within;
+        } truths[] = {{"freq_Hz", 1000, 5},
+                      {"vpp_V", 3.0, 0.06},
+                      {"rms_V", 1.5 / std::sqrt(2.0), 0.011},
+                      {"avg_V", 0, 0.02}};
+        for (const auto& t : truths)
+            QVERIFY2(qAbs(ch1.value(QLatin1String(t.name)).toDouble() - t.truth) < t.within,
+                     lines[i].constData());
     }
 }
 
 void TstCli::silentDeviceTimesOut() {
     const QString link = emuLinkPath(QStringLiteral("silent"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--frames"), QStringLiteral("2")});
+    auto emu = startEmuSession(link, words("--baud 921600 --frames 2"));
     QVERIFY(emu);
-    const Run late = cliRun(link, {QStringLiteral("--timeout"), QStringLiteral("1"),
-                                   QStringLiteral("scope"), QStringLiteral("--frames"),
-                                   QStringLiteral("5")});
+    const Run late = cliRun(link, words("--timeout 1 scope --frames 5"));
     QCOMPARE(late.status, 4);
     QCOMPARE(late.out.count('\n'), 2); // the two frames that came are measured
     QVERIFY(late.err.contains("No data from the device"));
@@ -166,15 +163,12 @@ void TstCli::silentDeviceTimesOut() {
 
 void TstCli::recordKeepsEveryFrameOnceInOrder() {
     const QString link = emuLinkPath(QStringLiteral("record"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--trace"), QStringLiteral("--frames"),
-                                      QStringLiteral("25")});
+    auto emu = startEmuSession(link, words("--baud 921600 --trace --frames 25"));
     QVERIFY(emu);
     QProcess cli;
-    startCli(cli, link, {QStringLiteral("record"), QStringLiteral("scope"), QStringLiteral("-o"),
-                         QStringLiteral("record.csv")});
-    QTRY_VERIFY_WITH_TIMEOUT(emu->collect() && !emu->trace().filter(QStringLiteral("silent ")).isEmpty(),
-                             20000);
+    startCli(cli, link, words("record scope -o record.csv"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        emu->collect() && !emu->trace().filter(QStringLiteral("silent ")).isEmpty(), 20000);
     // All 25 have left the emulator; the recording stops when asked to.
     QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("record.csv")).size() > 25 * 1024 * 10,
                              10000);
@@ -196,14 +190,10 @@ void TstCli::recordKeepsEveryFrameOnceInOrder() {
 
 void TstCli::recordNotesAVanishAndGoesOn() {
     const QString link = emuLinkPath(QStringLiteral("vanish"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--fault"), QStringLiteral("vanish"),
-                                      QStringLiteral("--fault-every"), QStringLiteral("8"),
-                                      QStringLiteral("--vanish-ms"), QStringLiteral("700")});
+    auto emu = startEmuSession(
+        link, words("--baud 921600 --fault vanish --fault-every 8 --vanish-ms 700"));
     QVERIFY(emu);
-    const Run r = cliRun(link, {QStringLiteral("record"), QStringLiteral("scope"),
-                                QStringLiteral("--frames"), QStringLiteral("12"),
-                                QStringLiteral("-o"), QStringLiteral("vanish.csv")});
+    const Run r = cliRun(link, words("record scope --frames 12 -o vanish.csv"));
     QCOMPARE(r.status, 0);
     QVERIFY2(r.err.contains("Reconnected: " + link.toUtf8()), r.err.constData());
     QFile file(QStringLiteral("vanish.csv"));
@@ -212,26 +202,24 @@ void TstCli::recordNotesAVanishAndGoesOn() {
     const QList<quint32> frames = frameSums(file.readAll(), &notes);
     QCOMPARE(frames.size(), 12);
     QCOMPARE(notes.size(), 1);
-    QVERIFY2(notes[0].startsWith(QStringLiteral("# device lost after frame ")), qPrintable(notes[0]));
+    QVERIFY2(notes[0].startsWith(QStringLiteral("# device lost after frame ")),
+             qPrintable(notes[0]));
 }
 
 void TstCli::recordingStoppedBySigtermIsWhole() {
     const QString link = emuLinkPath(QStringLiteral("sigterm"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600")});
+    auto emu = startEmuSession(link, words("--baud 921600"));
     QVERIFY(emu);
     QProcess cli;
-    startCli(cli, link, {QStringLiteral("record"), QStringLiteral("logic"),
-                         QStringLiteral("--force"), QStringLiteral("-o"),
-                         QStringLiteral("logic.csv")});
-    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("logic.csv")).size() > 3 * 1024 * 20,
-                             20000);
+    startCli(cli, link, words("record logic --force -o logic.csv"));
+    QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(QStringLiteral("logic.csv")).size() > 3 * 1024 * 20, 20000);
     cli.terminate();
     QCOMPARE(finish(cli).status, 0);
     QFile file(QStringLiteral("logic.csv"));
     QVERIFY(file.open(QIODevice::ReadOnly));
     const QList<QByteArray> lines = file.readAll().split('\n');
     QCOMPARE(lines.first(), QByteArray("frame,sample,time_s,D0,D1,D2,D3,D4,D5,D6,D7"));
-    QCOMPARE(lines.last(), QByteArray()); // ends with a whole row
+    QCOMPARE(lines.last(), QByteArray());   // ends with a whole row
     QCOMPARE((lines.size() - 2) % 1024, 0); // whole captures only
     for (int i = 1; i < lines.size() - 1; ++i) {
         const QList<QByteArray> f = lines[i].split(',');
@@ -243,16 +231,12 @@ void TstCli::recordingStoppedBySigtermIsWhole() {
 
 void TstCli::logicCaptureReadBySigrok() {
     const QString link = emuLinkPath(QStringLiteral("logic"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600")});
+    auto emu = startEmuSession(link, words("--baud 921600"));
     QVERIFY(emu);
-    const Run r = cliRun(link, {QStringLiteral("logic"), QStringLiteral("--rate"),
-                                QStringLiteral("500KSPS"), QStringLiteral("--force"),
-                                QStringLiteral("-o"), QStringLiteral("capture.sr")});
+    const Run r = cliRun(link, words("logic --rate 500KSPS --force -o capture.sr"));
     QCOMPARE(r.status, 0);
     QProcess sigrok;
-    sigrok.start(QStringLiteral("sigrok-cli"),
-                 {QStringLiteral("-i"), QStringLiteral("capture.sr"), QStringLiteral("-O"),
-                  QStringLiteral("csv")});
+    sigrok.start(QStringLiteral("sigrok-cli"), words("-i capture.sr -O csv"));
     QVERIFY(sigrok.waitForFinished(20000));
     QCOMPARE(sigrok.exitCode(), 0);
     const QString text = QString::fromUtf8(sigrok.readAllStandardOutput());
@@ -276,26 +260,22 @@ void TstCli::logicRecordingReadBySigrok() {
     QFETCH(QString, file);
     QFETCH(int, rowsPerSample);
     const QString link = emuLinkPath(QStringLiteral("logic-record"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--fault"), QStringLiteral("vanish"),
-                                      QStringLiteral("--fault-every"), QStringLiteral("2"),
-                                      QStringLiteral("--vanish-ms"), QStringLiteral("500")});
+    auto emu = startEmuSession(
+        link, words("--baud 921600 --fault vanish --fault-every 2 --vanish-ms 500"));
     QVERIFY(emu);
-    const Run r = cliRun(link, {QStringLiteral("record"), QStringLiteral("logic"),
-                                QStringLiteral("--rate"), QStringLiteral("500KSPS"),
-                                QStringLiteral("--force"), QStringLiteral("--frames"),
-                                QStringLiteral("4"), QStringLiteral("-o"), file});
+    const Run r = cliRun(link, words("record logic --rate 500KSPS --force --frames 4 -o") << file);
     QCOMPARE(r.status, 0);
     QVERIFY2(r.err.contains("Reconnected: "), r.err.constData());
     QProcess sigrok;
     sigrok.start(QStringLiteral("sigrok-cli"),
-                 {QStringLiteral("-i"), file, QStringLiteral("-O"),
-                  QStringLiteral("csv")});
+                 QStringList{QStringLiteral("-i"), file} << words("-O csv"));
     QVERIFY(sigrok.waitForFinished(20000));
     QCOMPARE(sigrok.exitCode(), 0);
     QVector<int> rows; // sigrok's samples at its rate
     for (const QByteArray& line : sigrok.readAllStandardOutput().split('\n')) {
-        if (!QRegularExpression(QStringLiteral("^[01](,[01]){7}$")).match(QString::fromLatin1(line)).hasMatch())
+        if (!QRegularExpression(QStringLiteral("^[01](,[01]){7}$"))
+                 .match(QString::fromLatin1(line))
+                 .hasMatch())
             continue;
         int v = 0;
         for (int n = 0; n < 8; ++n)
@@ -312,8 +292,8 @@ void TstCli::logicRecordingReadBySigrok() {
                 continue;
             found = true;
             for (int i = 0; i < perCapture && found; ++i)
-                found = rows[c * perCapture + i] ==
-                        emu::LogicPattern::sample(k + i / rowsPerSample);
+                found =
+                    rows[c * perCapture + i] == emu::LogicPattern::sample(k + i / rowsPerSample);
         }
         QVERIFY2(found, qPrintable(QStringLiteral("capture %1").arg(c + 1)));
     }
@@ -321,18 +301,16 @@ void TstCli::logicRecordingReadBySigrok() {
 
 void TstCli::generatePlaysWhatItPrints() {
     const QString link = emuLinkPath(QStringLiteral("generate"));
-    auto emu = startEmuSession(link, {QStringLiteral("--baud"), QStringLiteral("921600"),
-                                      QStringLiteral("--trace")});
+    auto emu = startEmuSession(link, words("--baud 921600 --trace"));
     QVERIFY(emu);
-    const Run r = cliRun(link, {QStringLiteral("generate"), QStringLiteral("square"),
-                                QStringLiteral("--freq"), QStringLiteral("30000"),
-                                QStringLiteral("--amplitude"), QStringLiteral("1000")});
+    const Run r = cliRun(link, words("generate square --freq 30000 --amplitude 1000"));
     QCOMPARE(r.status, 0);
     const QJsonObject o = QJsonDocument::fromJson(r.out).object();
     QRegularExpressionMatch setFreq;
     QTRY_VERIFY((emu->collect(), !emu->trace().filter(QStringLiteral("sendGenChannel")).isEmpty()));
     for (const QString& line : emu->trace())
-        if (const auto m = QRegularExpression(QStringLiteral("^setFreq (\\d+) (\\d+)$")).match(line);
+        if (const auto m =
+                QRegularExpression(QStringLiteral("^setFreq (\\d+) (\\d+)$")).match(line);
             m.hasMatch())
             setFreq = m;
     QVERIFY(setFreq.hasMatch());
@@ -342,13 +320,13 @@ void TstCli::generatePlaysWhatItPrints() {
     QCOMPARE(o.value(QStringLiteral("points_per_period")).toInt(), tabs);
     QVERIFY(qAbs(o.value(QStringLiteral("freq_Hz")).toInt() - 30000) < 600); // 32 points: 30303 Hz
     // 1000 of 1250 mV: the square's table peak scaled to 80 %.
-    QVERIFY(emu->trace().filter(QRegularExpression(QStringLiteral("^sendGenChannel .* max 1637$"))).size() == 1);
+    QVERIFY(emu->trace()
+                .filter(QRegularExpression(QStringLiteral("^sendGenChannel .* max 1637$")))
+                .size() == 1);
 }
 
 void TstCli::emulatorOfItsOwn() {
-    const Run r = cliRun(QString(), {QStringLiteral("--emulator"), QStringLiteral("--speed"),
-                                     QStringLiteral("921600"), QStringLiteral("spectrum"),
-                                     QStringLiteral("--frames"), QStringLiteral("2")});
+    const Run r = cliRun(QString(), words("--emulator --speed 921600 spectrum --frames 2"));
     QCOMPARE(r.status, 0);
     const QList<QByteArray> lines = r.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 2);
