@@ -5,6 +5,7 @@
 #include "app/remembered.h"
 #include "device/thread.h"
 #include "emuwindow.h"
+#include "filedialog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/readout.h"
 #include "instruments/status.h"
@@ -14,9 +15,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QRegularExpression>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -146,27 +145,12 @@ private slots:
         w.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&w));
         const QByteArray atPress = oscCsv(osc);
-        bool dialogShown = false, newerData = false;
-        QTimer::singleShot(0, this, [&] {
-            QFileDialog* dialog = nullptr;
-            dialogShown = QTest::qWaitFor(
-                [&] {
-                    return (dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget()));
-                },
-                10000);
-            if (!dialogShown)
-                return;
+        bool newerData = false;
+        const auto answered = answerFileDialog(path, [&] {
             newerData = QTest::qWaitFor([&] { return oscCsv(osc) != atPress; }, 10000);
-            // Typed as a user would, and taken with Enter.
-            auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
-            if (!name)
-                return static_cast<QDialog*>(dialog)->reject();
-            name->setText(path);
-            QTest::keyClick(name, Qt::Key_Return);
         });
         QTest::keyClick(&w, Qt::Key_E, Qt::ControlModifier);
-        QTRY_VERIFY(dialogShown);
-        QVERIFY(newerData);
+        QVERIFY(*answered && newerData);
         QTRY_COMPARE(w.statusLine()->text(), QStringLiteral("Exported pressed.csv"));
         QCOMPARE(fileText(path), atPress);
     }

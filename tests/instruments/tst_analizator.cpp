@@ -18,8 +18,6 @@
 
 using Action = std::function<void(Analizator&)>;
 Q_DECLARE_METATYPE(Action)
-using Step = std::function<void(SpectrumProcessor&, SpectrumSettings&)>;
-Q_DECLARE_METATYPE(Step)
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -155,53 +153,41 @@ private slots:
         const double got = core::thdn(power.data(), 512, total);
         QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
     }
-    // Frames and settings changes in turn; afterwards the max hold holds the lines listed.
+    // Frames and settings changes in turn; afterwards the max hold holds the lines listed. Steps: a
+    // number is a frame with a tone in that bin; H and h turn the hold on and off; T, G and X
+    // change the span, the range and the offset; R starts the page again.
     void maxHold_data() {
-        QTest::addColumn<QList<Step>>("steps");
+        QTest::addColumn<QString>("steps");
         QTest::addColumn<QList<int>>("lines");
-        const auto tone = [](int bin) {
-            return Step([bin](SpectrumProcessor& p, SpectrumSettings&) {
-                const QByteArray body = toneBody(bin);
-                p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
-            });
-        };
-        const auto set = [](std::function<void(SpectrumSettings&)> change) {
-            return Step([change](SpectrumProcessor& p, SpectrumSettings& s) {
-                change(s);
-                p.setSettings(s);
-            });
-        };
-        const Step holdOn = set([](SpectrumSettings& s) { s.hold = true; });
-        const Step holdOff = set([](SpectrumSettings& s) { s.hold = false; });
         using L = QList<int>;
-        using S = QList<Step>;
-        QTest::newRow("the highest of every bin") << S{holdOn, tone(100), tone(200)} << L{100, 200};
-        QTest::newRow("nothing held before it is on") << S{tone(100), holdOn, tone(200)} << L{200};
-        QTest::newRow("a new span starts again")
-            << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.timeBase = 9; }), tone(200)}
-            << L{200};
-        QTest::newRow("a new range starts again")
-            << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.gain = 3; }), tone(200)}
-            << L{200};
-        QTest::newRow("a new offset starts again")
-            << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.xPos = -40; }), tone(200)}
-            << L{200};
-        QTest::newRow("off keeps it, unchanged")
-            << S{holdOn, tone(100), holdOff, tone(200)} << L{100};
-        QTest::newRow("on again starts again")
-            << S{holdOn, tone(100), holdOff, holdOn, tone(200)} << L{200};
-        QTest::newRow("a start clears it")
-            << S{holdOn, tone(100),
-                 Step([](SpectrumProcessor& p, SpectrumSettings&) { p.restart(); }), tone(300)}
-            << L{300};
+        QTest::newRow("the highest of every bin") << "H 100 200" << L{100, 200};
+        QTest::newRow("nothing held before it is on") << "100 H 200" << L{200};
+        QTest::newRow("a new span starts again") << "H 100 T 200" << L{200};
+        QTest::newRow("a new range starts again") << "H 100 G 200" << L{200};
+        QTest::newRow("a new offset starts again") << "H 100 X 200" << L{200};
+        QTest::newRow("off keeps it, unchanged") << "H 100 h 200" << L{100};
+        QTest::newRow("on again starts again") << "H 100 h H 200" << L{200};
+        QTest::newRow("a start clears it") << "H 100 R 300" << L{300};
     }
     void maxHold() {
-        QFETCH(QList<Step>, steps);
+        QFETCH(QString, steps);
         SpectrumProcessor p;
         SpectrumSettings s;
         p.setSettings(s);
-        for (const Step& step : steps)
-            step(p, s);
+        for (const QString& step : steps.split(' ')) {
+            const QByteArray body = toneBody(step.toInt());
+            if (step == "R")
+                p.restart();
+            else if (step[0].isDigit())
+                p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
+            else {
+                s.hold = step == "H" || (s.hold && step != "h");
+                s.timeBase = step == "T" ? 9 : s.timeBase;
+                s.gain = step == "G" ? 3 : s.gain;
+                s.xPos = step == "X" ? -40 : s.xPos;
+                p.setSettings(s);
+            }
+        }
         QTEST(heldLines(p), "lines");
         // The held trace draws the held level of each line at its column (26 units a dB, 0 at
         // 2148/26 dB).

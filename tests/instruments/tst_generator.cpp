@@ -1,6 +1,7 @@
 // The generator page: the shapes it synthesises, and the bytes it sends: the frequency plan as
 // divider and points, and its table read back from the wire as the device reads it (12-bit offset
 // binary in two 7/5-bit halves, each shifted up by one).
+#include "filedialog.h"
 #include "instruments/generator/generator.h"
 #include "instruments/generator/gensynth.h"
 #include "instruments/status.h"
@@ -9,14 +10,11 @@
 #include <QComboBox>
 #include <QDir>
 #include <QDoubleSpinBox>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
 #include <functional>
 
@@ -338,31 +336,13 @@ private slots:
         QTemporaryDir dir;
         QWidget host;
         Generator page(&host, nullptr);
-        bool answered = false;
-        QTimer answer;
-        connect(&answer, &QTimer::timeout, &answer, [&] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* dialog = qobject_cast<QFileDialog*>(w);
-                if (dialog && dialog->isVisible()) {
-                    answer.stop();
-                    // Typed as a user types a whole path into the name box.
-                    auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
-                    answered = name != nullptr;
-                    if (name)
-                        name->setText(dir.filePath(typed));
-                    static_cast<QDialog*>(dialog)->done(answered ? QDialog::Accepted
-                                                                 : QDialog::Rejected);
-                }
-            }
-        });
-        answer.start(20);
+        const auto answered = answerFileDialog(dir.filePath(typed));
         page.widgets().saveButton->click();
-        QVERIFY(answered);
+        QVERIFY(*answered);
         QFETCH(QString, written);
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
     }
 };
-
 
 QTEST_MAIN(TestGenerator)
 #include "tst_generator.moc"
