@@ -75,8 +75,9 @@ private slots:
         QVERIFY(w.oscPage()->frames().framesTaken() > taken);
         QTRY_VERIFY(!w.oscPage()->widgets().rmsLabel1->text().endsWith(Readout::none()));
     }
-    // Nothing clicked: the window waits with "Device lost" on the status line, opens the port
-    // within 2 s of its return and starts the page again.
+
+    // Nothing clicked: the window closes the port, waits with "Device lost" on the status line,
+    // opens the port within 2 s of its return and starts the page again.
     void vanish() {
         EmuWindow rig(MainWindow::OscPage,
                       {"--fault", "vanish", "--fault-every", "30", "--vanish-ms", "300"});
@@ -87,6 +88,7 @@ private slots:
         QSignalSpy said(w.statusLine(), &Status::changed);
         QTRY_VERIFY_WITH_TIMEOUT(w.isReconnecting(), 20000);
         QCOMPARE(w.statusLine()->text(), QStringLiteral("Device lost: ") + link);
+        QCOMPARE(w.status()->toolTip(), w.statusLine()->text());
         QVERIFY(!w.isConnected());
         QCOMPARE(w.portToggle()->text(), QStringLiteral("Close port"));
         rig.emu->collect();
@@ -111,9 +113,31 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.traced({start}), 10000);
         const QStringList trace = rig.emu->trace();
         QVERIFY(trace.indexOf(QRegularExpression("^back ")) < trace.indexOf(start));
-        const quint64 taken = w.oscPage()->frames().framesTaken();
-        QTRY_VERIFY_WITH_TIMEOUT(w.oscPage()->frames().framesTaken() > taken, 10000);
+        const auto taken = [&w] { return w.oscPage()->frames().framesTaken(); };
+        const quint64 before = taken();
+        QTRY_VERIFY_WITH_TIMEOUT(taken() > before, 10000);
+        // Lost again: "Close port" ends the wait, so the device that comes back is left alone
+        // until "Open port"; and "Close port" closes it.
+        rig.emu->forget();
+        QTRY_VERIFY_WITH_TIMEOUT(w.isReconnecting(), 20000);
+        QVERIFY(!w.device()->isOpen());
+        w.portToggle()->click();
+        QVERIFY(!w.isReconnecting());
+        QCOMPARE(w.portToggle()->text(), QStringLiteral("Open port"));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (rig.emu->collect(), !rig.emu->trace().filter(QRegularExpression("^back ")).isEmpty()),
+            20000);
+        QVERIFY(!w.isConnected() && !w.device()->isOpen());
+        w.portToggle()->click();
+        QVERIFY(w.isConnected());
+        QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));
+        const quint64 opened = taken();
+        QTRY_VERIFY_WITH_TIMEOUT(taken() > opened, 20000);
+        w.portToggle()->click();
+        QVERIFY(!w.isConnected() && !w.device()->isOpen());
+        QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));
     }
+
     // Ctrl+Q takes the window's close path: port closed, the pages' settings saved for next time.
     void quit() {
         EmuWindow rig(MainWindow::OscPage);
@@ -133,6 +157,7 @@ private slots:
         QCOMPARE(next.oscPage()->widgets().ch2Box->isChecked(), ch2);
         QFile::remove(Remembered::path()); // the next test starts from the defaults
     }
+
     // The file holds the data of the moment Ctrl+E was pressed, though newer frames came while the
     // dialog was open.
     void exportAtPress() {
@@ -154,6 +179,7 @@ private slots:
         QTRY_COMPARE(w.statusLine()->text(), QStringLiteral("Exported pressed.csv"));
         QCOMPARE(fileText(path), atPress);
     }
+
     void csvTimeFromMarker_data() {
         QTest::addColumn<int>("mode"); // trigger mode box: 0 free run, 1 Norm
         QTest::addColumn<int>("xPos");
@@ -161,6 +187,7 @@ private slots:
         QTest::newRow("Norm, centre") << 1 << 0;
         QTest::newRow("Norm, marker right") << 1 << 120;
     }
+
     // The table's time 0 is the sample drawn under the trigger position marker; rows before it are
     // negative, one sample period apart.
     void csvTimeFromMarker() {

@@ -45,6 +45,7 @@ private slots:
         cleanup();
         Ustawienia::portLister = [] { return QStringList{QStringLiteral("/dev/tty%1%2")}; };
     }
+
     void cleanup() { QFile::remove(settingsName), QDir(settingsName).removeRecursively(); }
     // content: the file before start; name/speed/index: what the page then uses; after: the file
     // after start ("=" for unchanged).
@@ -66,6 +67,7 @@ private slots:
             << QByteArray("#/dev/ttyACM1#24#6#ZRV\n") + QByteArray(6 << 20, '\x07')
             << "/dev/ttyACM1" << 24 << 6 << QByteArray("=");
     }
+
     void settingsContents() {
         QFETCH(QByteArray, content);
         QFETCH(QByteArray, after);
@@ -76,6 +78,7 @@ private slots:
         QTEST(page.widgets().speedBox->currentIndex(), "index");
         QCOMPARE(contents(settingsName), after == "=" ? content : after);
     }
+
     // The line written back: name, speed code, speed list entry (a "%1" in a name stays as it is);
     // and the speed that code sets on the line, read back from the terminal.
     void choosingWritesTheLine_data() {
@@ -86,6 +89,7 @@ private slots:
         QTest::newRow("19200") << 0 << QByteArray("#/dev/ttyS1#14#0#ZRV") << 19200;
         QTest::newRow("2500000") << 9 << QByteArray("#/dev/ttyS1#22#9#ZRV") << 2500000;
     }
+
     void choosingWritesTheLine() {
         QFETCH(int, speedIndex);
         QVERIFY(writeBytes(settingsName, "#/dev/ttyS1#19#3#ZRV"));
@@ -100,12 +104,14 @@ private slots:
         QCOMPARE(ioctl(pty.masterFd(), TCGETS2, &tio), 0);
         QTEST(int(tio.c_ospeed), "baud");
     }
+
     void unreadableFiles_data() {
         QTest::addColumn<int>("kind");
         const char* const kinds[] = {"folder", "link loop", "link into a missing folder", "pipe"};
         for (int kind = 0; kind < 4; ++kind)
             QTest::newRow(kinds[kind]) << kind;
     }
+
     // Passed over: the page takes its built-in values, the oscilloscope reads zeros, the generator
     // keeps its table, and nothing crashes or hangs.
     void unreadableFiles() {
@@ -124,6 +130,7 @@ private slots:
         QVERIFY(core::readGenFile(settingsName, table) != core::GenRead::Ok);
         QCOMPARE(std::count(std::begin(table), std::end(table), 9), 512L);
     }
+
     void portNames_data() {
         QTest::addColumn<QString>("typed");
         QTest::addColumn<bool>("taken");
@@ -133,6 +140,7 @@ private slots:
         QTest::newRow("with a space") << "/dev/my port" << false;
         QTest::newRow("with a tab") << "/dev/my\tport" << false;
     }
+
     // A typed path is used and stored; one the settings line cannot hold is refused with the
     // reason, and the file and the port stay as they were.
     void portNames() {

@@ -45,6 +45,7 @@ private slots:
                 << QString::fromLatin1(r.text).section(' ', 0, 0) << r.x << r.wt << r.expected;
         QTest::newRow("ln of negative") << "ln(x)" << -1.f << 0.f << std::nan("");
     }
+
     void evaluation() {
         QFETCH(QString, text);
         QFETCH(double, expected);
@@ -64,6 +65,7 @@ private slots:
                               : got == expected || std::fabs(got - expected) < 1e-5;
         QVERIFY2(same, qPrintable(QString("%1 gives %2").arg(text).arg(got)));
     }
+
     void syntax_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<bool>("accepted");
@@ -84,6 +86,7 @@ private slots:
         QTest::newRow("accept 215 codes") << sum << true;
         QTest::newRow("reject 217 codes") << sum + "+x" << false;
     }
+
     void syntax() {
         QFETCH(QString, text);
         Scriptcalc calc;

@@ -1,8 +1,7 @@
 // End to end through zrv-emu on a pseudo-terminal: each page driven through the real window, the
 // commands it sends as the emulator decodes them, and what it shows of the emulator's known
 // signals (CH1: 1 kHz sine of 1 V amplitude, CH2: 500 Hz square 0 / 1 V, logic: a counter).
-#include "device/buffer.h"
-#include "device/thread.h"
+// (A device lost and found again: tst_bench.)
 #include "device/zrvcom.h"
 #include "emulator/logiccapture.h"
 #include "emuwindow.h"
@@ -121,6 +120,7 @@ private slots:
         QCOMPARE(rig.window->readout1()->text(), QString("  T: 400us"));
         QCOMPARE(rig.window->readout2()->text(), QString("  U: 1000mV"));
     }
+
     void generatorLoopsBackToTheScope() {
         EmuWindow rig(MainWindow::OscPage);
         QVERIFY(rig.ready());
@@ -145,6 +145,7 @@ private slots:
         QVERIFY(*std::min_element(samples, samples + 1024) >= -3);
         QTRY_VERIFY_WITH_TIMEOUT(twoLevels(osc.processor().result().bufGraph, 384), 20000);
     }
+
     void spectrumPeakInItsBin() {
         EmuWindow rig(MainWindow::AnPage);
         QVERIFY(rig.ready());
@@ -167,6 +168,7 @@ private slots:
         pressOnPlot(page, Qt::LeftButton, Qt::NoModifier, QPoint(10 + 2 * 100, 286));
         QCOMPARE(rig.window->readout1()->text(), QString("  F: 7.81kHz"));
     }
+
     void logicCaptureOnEachEdge_data() {
         QTest::addColumn<int>("channel");
         QTest::addColumn<int>("condition");
@@ -174,6 +176,7 @@ private slots:
         QTest::newRow("channel 0 rising") << 0 << int(LaLogic::Rising) << 1;
         QTest::newRow("channel 2 falling") << 2 << int(LaLogic::Falling) << 0;
     }
+
     void logicCaptureOnEachEdge() {
         QFETCH(int, channel);
         QFETCH(int, condition);
@@ -207,32 +210,6 @@ private slots:
         QTRY_COMPARE(page->widgets().valueLabel->text(), QStringLiteral("Value: %1").arg(at));
         QCOMPARE(page->widgets().timeLabel->text(),
                  QStringLiteral("Time: %1ms").arg(trigger / 20.0, 0, 'f', 3));
-    }
-    // The device vanishes part-way through a frame: the window closes the port and waits for it;
-    // "Close port" ends the wait, so the device that comes back is left alone until "Open port".
-    void unplugAndOpenAgain() {
-        EmuWindow rig(MainWindow::OscPage,
-                      {"--fault", "vanish", "--fault-every", "30", "--vanish-ms", "300"});
-        QVERIFY(rig.ready());
-        MainWindow& w = *rig.window;
-        QTRY_VERIFY_WITH_TIMEOUT(!w.isConnected(), 20000);
-        QTRY_COMPARE(w.status()->toolTip(),
-                     QStringLiteral("Device lost: ") + emuLinkPath(QStringLiteral("emu-link")));
-        QVERIFY(!w.device()->isOpen() && w.isReconnecting());
-        w.portToggle()->click(); // "Close port": no more waiting
-        QVERIFY(!w.isReconnecting());
-        QCOMPARE(w.portToggle()->text(), QStringLiteral("Open port"));
-        QTRY_VERIFY_WITH_TIMEOUT(
-            (rig.emu->collect(), !rig.emu->trace().filter(QRegularExpression("^back ")).isEmpty()),
-            20000);
-        QVERIFY(!w.isConnected() && !w.device()->isOpen());
-        w.portToggle()->click();
-        QVERIFY(w.isConnected());
-        QTRY_COMPARE(w.status()->text(), QStringLiteral("Open"));
-        QTRY_VERIFY_WITH_TIMEOUT(w.oscPage()->frames().framesTaken() > 0, 20000);
-        w.portToggle()->click(); // and "Close port" closes it
-        QVERIFY(!w.isConnected() && !w.device()->isOpen());
-        QTRY_COMPARE(w.status()->text(), QStringLiteral("closed"));
     }
 };
 

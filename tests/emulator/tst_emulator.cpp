@@ -59,10 +59,12 @@ private slots:
             << QByteArray(600, '\x20').prepend('K').append("U8A")
             << L{"incomplete sendGenChannel after 600 bytes", "setGain1 4"};
     }
+
     void decoderResynchronises() {
         QFETCH(QByteArray, bytes);
         QTEST(decode(bytes), "lines");
     }
+
     void streamFaults_data() {
         QTest::addColumn<QStringList>("fault");
         QTest::newRow("garbage between frames")
@@ -78,6 +80,7 @@ private slots:
         QTest::newRow("bursts faster than the line")
             << QStringList{"burst", "--burst-frames", "40"};
     }
+
     void streamFaults() {
         QFETCH(QStringList, fault);
         // The top line rate (entry 6, 921 600 bit/s), so that the emulator paces its frames fast.

@@ -32,6 +32,7 @@ private slots:
                     << check << file.filePath();
         }
     }
+
     void replay() {
         QFETCH(Check, check);
         QFETCH(QString, path);

@@ -124,6 +124,7 @@ private slots:
         }
         QVERIFY(std::abs(total - core::decabel(lowerHalf)) < 1e-3);
     }
+
     // Every size from 2 to 1024 points: each takes its own mix of vector and scalar stages.
     void sameBitsAsOneButterflyAtATime() {
         const std::vector<double> table = pageTable();
@@ -134,6 +135,7 @@ private slots:
             QVERIFY2(re == re2 && im == im2, qPrintable(QString::number(1 << m)));
         }
     }
+
     void thdnOfKnownSignals_data() {
         QTest::addColumn<int>("bin");
         QTest::addColumn<double>("harmonic"); // third harmonic over the fundamental
@@ -142,6 +144,7 @@ private slots:
         QTest::newRow("40 dB down: 1 %") << 50 << 0.01 << 1.0;
         QTest::newRow("sin(wt) + sin(3wt)/3") << 50 << 1.0 / 3 << 31.62;
     }
+
     void thdnOfKnownSignals() {
         QFETCH(int, bin);
         QFETCH(double, harmonic);
@@ -153,6 +156,7 @@ private slots:
         const double got = core::thdn(power.data(), 512, total);
         QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
     }
+
     // Frames and settings changes in turn; afterwards the max hold holds the lines listed. Steps: a
     // number is a frame with a tone in that bin; H and h turn the hold on and off; T, G and X
     // change the span, the range and the offset; R starts the page again.
@@ -169,6 +173,7 @@ private slots:
         QTest::newRow("on again starts again") << "H 100 h H 200" << L{200};
         QTest::newRow("a start clears it") << "H 100 R 300" << L{300};
     }
+
     void maxHold() {
         QFETCH(QString, steps);
         SpectrumProcessor p;
@@ -195,6 +200,7 @@ private slots:
         for (const int line : heldLines(p))
             QCOMPARE(held[line + p.settings().xPos], int(26 * p.result().holdLevels[line] - 2148));
     }
+
     // The spectrum of the oscilloscope's last frame, still on the line when the page started, and
     // a frame completing sooner after the start than one of the page's own can: neither reaches the
     // hold or the readouts; before the first frame of its own the page reads "---".
@@ -216,6 +222,7 @@ private slots:
         QCOMPARE(heldLines(page.processor()), QList<int>{100});
         QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB"));
     }
+
     // Stopped, the spectrum and its readouts stay while frames come; Single takes the next frame
     // of a capture made after the click, then stops.
     void stoppedAndSingle() {
@@ -249,6 +256,7 @@ private slots:
         page.takeFrame(lateFrame(toneBody(100)));
         QCOMPARE(peakBin(), 100);
     }
+
     void rememberedSettings() {
         QWidget host;
         Analizator page(&host, nullptr);
@@ -265,6 +273,7 @@ private slots:
         const SpectrumSettings& b = back.settings();
         QVERIFY(b.timeBase == 12 && b.gain == 5 && b.xPos == -60 && b.hold);
     }
+
     void bytesSent_data() {
         QTest::addColumn<Action>("action");
         QTest::addColumn<QByteArray>("bytes");
@@ -283,6 +292,7 @@ private slots:
             a.widgets().xPosBar->setValue(-50), a.widgets().holdBox->setChecked(true);
         });
     }
+
     void bytesSent() {
         QFETCH(Action, action);
         PageRig<Analizator> rig;

@@ -53,6 +53,7 @@ private slots:
         page.takeFrame(lateFrame(QByteArray(LaLogic::captureBytes, '\x01')));
         QCOMPARE(int(page.captureData()[25]), 25);
     }
+
     void rememberedSettings() {
         QWidget host;
         AnalizatorLog page(&host, nullptr);
@@ -74,6 +75,7 @@ private slots:
         QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
         QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
     }
+
     void rulerTexts_data() {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<double>("step");
@@ -86,12 +88,14 @@ private slots:
         QTest::newRow("200 SPS, zoom 1: 320 ms") << 0.96 << 0.32 << "960ms";
         QTest::newRow("seconds") << 3.2 << 1.6 << "3.2s";
     }
+
     void rulerTexts() {
         QFETCH(double, seconds);
         QFETCH(double, step);
         QFETCH(QString, text);
         QCOMPARE(LaLogic::rulerText(seconds, step), text);
     }
+
     // The trigger mark stands where the traces show the trigger sample (byte 64), at every zoom
     // and offset; the offset bar's handle covers what the plot shows.
     void triggerMarkAndHandle() {
@@ -116,6 +120,7 @@ private slots:
             last = step;
         }
     }
+
     // A record is "[" and the edge, level and polarity bytes, each as two nibbles, high first.
     void bytesSent_data() {
         QTest::addColumn<Action>("action");
@@ -136,6 +141,7 @@ private slots:
             p.widgets().startButton->click(), p.widgets().startButton->click();
         });
     }
+
     void bytesSent() {
         QFETCH(Action, action);
         PageRig<AnalizatorLog> rig;

@@ -77,6 +77,7 @@ private slots:
         QTest::newRow("triangle 1 %")
             << int(gen::Triangle) << 1 << 0 << QVector<int>{0, -2048, 5, 2047, 6, 2039, 511, -2039};
     }
+
     void shapes() {
         QFETCH(int, type);
         QFETCH(int, duty);
@@ -92,6 +93,7 @@ private slots:
         for (int k = 0; k < at.size(); k += 2)
             QVERIFY2(wave[at[k]] == at[k + 1], qPrintable(QString("point %1").arg(at[k])));
     }
+
     // bytes: what went down the line with a table upload's 1024 bytes left out after its "K" (all
     // letters are odd bytes, all parameters even); the upload itself must decode to the table that
     // the page plays.
@@ -128,6 +130,7 @@ private slots:
             g.sendSettings();
         });
     }
+
     void bytesSent() {
         QFETCH(Action, action);
         PageRig<Generator> rig;
@@ -142,6 +145,7 @@ private slots:
         QCOMPARE(sentTable, QVector<int>(table, table + 512));
         QTEST(sentTable.value(0), "first");
     }
+
     // Every remembered setting under its key; put back, the page plays the same table.
     void rememberedSettings() {
         QWidget host;
@@ -175,6 +179,7 @@ private slots:
                  QVector<int>(page.outputTable(), page.outputTable() + 512));
         QCOMPARE(back.widgets().freqBox->singleStep(), 100);
     }
+
     // A typed value goes to the device once, when complete; one out of range is limited, and the
     // status line says to what.
     void typedValues_data() {
@@ -198,6 +203,7 @@ private slots:
         row("5000 mV", "gainBox", "5000", EnterTwice, 'K', 3000, "Amplitude limited to 3000 mV");
         row("duty 0 %", "dutyBox", "0", Enter, 'K', 1, "Duty cycle limited to 1 %");
     }
+
     void typedValues() {
         QFETCH(QString, box);
         QFETCH(QString, keys);
@@ -232,6 +238,7 @@ private slots:
         }
         QTEST(status.text(), "status");
     }
+
     // Below 16 table points per period a note beside the frequency box says how many the device
     // plays, in space no other control uses.
     void coarseNote_data() {
@@ -242,6 +249,7 @@ private slots:
         QTest::newRow("62501 Hz: 14 points") << 62501 << true;
         QTest::newRow("500 kHz") << 500000 << true;
     }
+
     void coarseNote() {
         QFETCH(int, hz);
         PageRig<Generator> rig;
@@ -262,6 +270,7 @@ private slots:
             QVERIFY2(other == note || !note->geometry().intersects(other->geometry()),
                      qPrintable(other->objectName()));
     }
+
     // Nothing generated: the function type has no table, and no key, button or call sends one.
     void functionWithoutExpression_data() {
         QTest::addColumn<QString>("text");
@@ -269,6 +278,7 @@ private slots:
         QTest::newRow("blank") << "   ";
         QTest::newRow("rejected") << "x+*2";
     }
+
     void functionWithoutExpression() {
         QFETCH(QString, text);
         PageRig<Generator> rig;
@@ -287,6 +297,7 @@ private slots:
         page.saveSettings(store);
         QCOMPARE(store.value("gen/expression").toString(), QString());
     }
+
     // Not text: refused by name, nothing sent, the table as it was. Text in UTF-8 is read.
     void refusedFiles_data() {
         QTest::addColumn<QByteArray>("bytes");
@@ -297,6 +308,7 @@ private slots:
         QTest::newRow("cut UTF-8 at the end") << QByteArray("100 300 \xe2\x82") << true;
         QTest::newRow("UTF-8 text") << QByteArray("100 \xc3\xa9 300 \xe2\x82\xac\n") << false;
     }
+
     void refusedFiles() {
         QFETCH(QByteArray, bytes);
         QFETCH(bool, refused);
@@ -322,6 +334,7 @@ private slots:
             QVERIFY(rig.sent().contains('K'));
         }
     }
+
     // SAVE names the file as its filter says, so OPEN lists it.
     void saveAddsSuffix_data() {
         QTest::addColumn<QString>("typed");
@@ -331,6 +344,7 @@ private slots:
         for (const auto& r : rows)
             QTest::newRow(r[0]) << QString(r[0]) << QString(r[1]);
     }
+
     void saveAddsSuffix() {
         QFETCH(QString, typed);
         QTemporaryDir dir;

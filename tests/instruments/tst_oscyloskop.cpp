@@ -77,6 +77,7 @@ private slots:
         QTest::newRow("HF band: 38 to 42 does not fire") << 38 << 42 << int(RisingHF) << -1;
         QTest::newRow("LF has no band: 38 to 42 fires") << 38 << 42 << int(RisingLF) << 498;
     }
+
     // Level 40, step at sample 500, 192 samples before the trigger.
     void triggerSearch() {
         QFETCH(int, low);
@@ -86,6 +87,7 @@ private slots:
         std::fill(b.begin() + 500, b.end(), high);
         QTEST(getTrigIndex(b.data(), 1024, 384, 192, 40, type), "index");
     }
+
     // Frames at given times through the processor: what each mode shows, and when "Auto" gives up
     // waiting (after 1.5 s without an edge, however many frames came meanwhile).
     void modesOverTime() {
@@ -138,6 +140,7 @@ private slots:
         single.restart(50);
         QVERIFY(!single.result().hasWindow && !single.result().ch1.vpp);
     }
+
     // Settings in, the result's positions and scales out: vertical positions in quarter pixels on
     // the trace (never in the readouts), the horizontal position's window, the markers and the
     // cursor readouts.
@@ -186,6 +189,7 @@ private slots:
         QTest::newRow("coincident time cursors: no frequency")
             << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, -2.5, -0.025, at100};
     }
+
     void positionsAndScales() {
         QFETCH(OscSettings, settings);
         QFETCH(QVector<double>, want);
@@ -209,6 +213,7 @@ private slots:
         QCOMPARE(*r.cursorVolt2, want[8]);
         QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
     }
+
     // Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
     // intervals by chance; it is still noise, and has no frequency.
     void wanderingNoiseHasNoFrequency() {
@@ -222,6 +227,7 @@ private slots:
         QVERIFY(c.count >= 3 && c.regular);
         QVERIFY(!c.aboveNoise && !c.wholePeriods());
     }
+
     // Run/Stop and Single against a stream of frames: what each frame does to the picture and the
     // state. Frames: 'a' and 'b' are sines of different amplitude crossing the level, 'f' a flat
     // line with no edge; '<' marks the next frame as begun before the last click.
@@ -246,6 +252,7 @@ private slots:
                                                                 << "RAAS"
                                                                 << "aaab";
     }
+
     void runStopAndSingle() {
         QFETCH(int, mode);
         QFETCH(QString, script);
@@ -290,6 +297,7 @@ private slots:
         QCOMPARE(seenStates, states);
         QCOMPARE(seenPictures, pictures);
     }
+
     // Space runs and stops the page it is on; in a number field it is typing.
     void spaceKeyRunsAndStops() {
         PageRig<Oscyloskop> rig;
@@ -307,6 +315,7 @@ private slots:
         QTest::keyClick(page.widgets().trigLevelBox, Qt::Key_Space);
         QCOMPARE(state->text(), QStringLiteral("Run"));
     }
+
     // The trigger markers on the centre lines, the zero marks at the left edge: each in a colour
     // far from the grid's and the axes' greens.
     void markersStandApart() {
@@ -339,6 +348,7 @@ private slots:
         QCOMPARE(at(Graph::left + 2, Graph::centreY - 100).red(), 255);
         QCOMPARE(at(Graph::left + 2, Graph::centreY - 120), QColor(Qt::black));
     }
+
     void pointerReadout_data() {
         QTest::addColumn<int>("timeBase");
         QTest::addColumn<int>("gain");
@@ -352,6 +362,7 @@ private slots:
         QTest::newRow("bottom at 25mV/dz")
             << 2 << 6 << QPoint(394, 541) << "  T: 0.00us\n  U: -99.6mV";
     }
+
     void pointerReadout() {
         QFETCH(int, timeBase);
         QFETCH(int, gain);
@@ -362,6 +373,7 @@ private slots:
         choose(page.widgets().vBox1, gain);
         QTEST(page.pointerReadout(at), "text");
     }
+
     // Shift-clicks on the plot place the cursors; their readouts in their units: 64 px at
     // 400us/dz and 2.5V/dz, then coincident time cursors.
     void cursorReadouts() {
@@ -384,6 +396,7 @@ private slots:
         shiftClick(Qt::RightButton, QPoint(394, 350));
         QTRY_COMPARE(texts(), (QStringList{"Time: 0.00us", "Freq: ---", "CH1 Voltage: -2500mV"}));
     }
+
     // Case of a device that sends nothing: "---", no trace, until a frame of this start; a frame
     // that began before the start (the page shown before sent it) is not this page's.
     void readoutsNeedAFrameOfThisStart() {
@@ -405,6 +418,7 @@ private slots:
         QVERIFY(!page.processor().result().hasWindow);
         QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
     }
+
     // Whatever the sequence of toggles and choices, the box names the time base the device runs.
     void timeBaseBoxAgreesWithTheDevice_data() {
         QTest::addColumn<Action>("action");
@@ -423,6 +437,7 @@ private slots:
         row("400us/dz through toggles", "400us/dz", "",
             [=](Oscyloskop& o) { toggle(o), toggle(o), toggle(o), toggle(o); });
     }
+
     void timeBaseBoxAgreesWithTheDevice() {
         QFETCH(Action, action);
         PageRig<Oscyloskop> rig;
@@ -438,6 +453,7 @@ private slots:
         for (int i = 0; i < page.widgets().tBox->count(); ++i)
             QVERIFY(page.widgets().tBox->itemText(i).endsWith("/dz"));
     }
+
     // Every remembered setting under its key, and back into a fresh page as the user left it.
     void rememberedSettings() {
         QWidget host;
@@ -467,6 +483,7 @@ private slots:
         QVERIFY(b.trigMode == a.trigMode && b.trigLevelMv == a.trigLevelMv && b.xPos == a.xPos);
         QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2);
     }
+
     // The span between the time cursors, saved and read back: 512 lines from the sample under the
     // left cursor to the one under the right cursor (pixels 100 and 740: samples 49 to 368).
     void spanFileRoundTrip() {
@@ -482,6 +499,7 @@ private slots:
         QCOMPARE(back[511], plot[368]);
         QVERIFY(std::is_sorted(back, back + 512));
     }
+
     void bytesSent_data() {
         QTest::addColumn<Action>("action");
         QTest::addColumn<QByteArray>("bytes");
@@ -505,6 +523,7 @@ private slots:
             o.widgets().trigLevelBox->setValue(500);
         });
     }
+
     void bytesSent() {
         QFETCH(Action, action);
         PageRig<Oscyloskop> rig;

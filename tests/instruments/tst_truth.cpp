@@ -90,6 +90,7 @@ struct Misses {
         if (!ok && lines.size() < 30)
             lines << what;
     }
+
     void near(const Reading& got, double want, double within, const QString& what) {
         check(got && std::fabs(*got - want) <= within,
               what + QString::asprintf(": %s, truth %g +- %.3g",
@@ -118,6 +119,7 @@ private slots:
                               noise ? "on" : "off")
                     << two << noise;
     }
+
     // Sources of 2.5 divisions' amplitude on an offset of half a division (DC at 1.5 divisions, and
     // noise alone on 0 V), measured at every time base and gain the time/div box offers.
     void oscilloscope() {
@@ -223,6 +225,7 @@ private slots:
         qInfo("%d cases, %d readouts checked", cases, misses.checked);
         QVERIFY2(misses.lines.isEmpty(), qPrintable(misses.lines.join('\n')));
     }
+
     // A tone's line stands in its bin at every span and range, at the level of a Hamming-windowed
     // sine of its amplitude, less at most the window's scallop loss when it falls between bins.
     void spectrumPeaks() {
@@ -267,6 +270,7 @@ private slots:
         }
         QVERIFY2(misses.lines.isEmpty(), qPrintable(misses.lines.join('\n')));
     }
+
     // Captures of the test pattern at every rate; at the cursor, wherever it stands and whatever
     // the zoom and offset, the value is the pattern's sample there and the time its distance from
     // the capture's first sample.
