@@ -76,6 +76,28 @@ private slots:
         QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
     }
 
+    // The processor alone: a capture only after arm(), one per arm(), and only a whole one (the
+    // page's gate lets no frame through before Start, so only this shows it).
+    void processorTakesWhatWasAskedFor() {
+        LogicProcessor p;
+        uint8_t first[LaLogic::captureBytes], second[LaLogic::captureBytes];
+        for (int i = 0; i < LaLogic::captureBytes; ++i) {
+            first[i] = uint8_t(i);
+            second[i] = uint8_t(0xA5);
+        }
+        QVERIFY(!p.take(first, LaLogic::captureBytes)); // not asked for
+        QVERIFY(!p.result().captured);
+        p.arm();
+        QVERIFY(!p.take(first, LaLogic::captureBytes - 1)); // short: still waiting
+        QVERIFY(p.isAwaiting());
+        QVERIFY(p.take(first, LaLogic::captureBytes));
+        QVERIFY(!p.take(second, LaLogic::captureBytes)); // the one asked for came already
+        QCOMPARE(int(p.result().capture[7]), 7);
+        p.arm();
+        QVERIFY(p.take(second, LaLogic::captureBytes));
+        QCOMPARE(int(p.result().capture[7]), 0xA5);
+    }
+
     void rulerTexts_data() {
         QTest::addColumn<double>("seconds");
         QTest::addColumn<double>("step");
