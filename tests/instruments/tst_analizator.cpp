@@ -1,8 +1,8 @@
 // The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
 // against a literal version, THD+N on known signals, and the bytes its controls send.
 #include "frames.h"
-#include "instruments/spectrum/analizator.h"
 #include "instruments/runbuttons.h"
+#include "instruments/spectrum/analizator.h"
 #include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
 
@@ -10,8 +10,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <complex>
 #include <functional>
@@ -20,8 +18,6 @@
 
 using Action = std::function<void(Analizator&)>;
 Q_DECLARE_METATYPE(Action)
-using Step = std::function<void(SpectrumProcessor&, SpectrumSettings&)>;
-Q_DECLARE_METATYPE(Step)
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -109,232 +105,201 @@ std::vector<double> sine(double cycles, double amplitude, double harmonic = 0.0)
 class TestAnalizator : public QObject {
     Q_OBJECT
 private slots:
-    void matchesPlainDft();
-    void sameBitsAsOneButterflyAtATime();
-    void thdnOfKnownSignals_data();
-    void thdnOfKnownSignals();
-    void maxHold_data();
-    void maxHold();
-    void framesOfOtherSettingsAreDropped();
-    void stoppedAndSingle();
-    void rememberedSettings();
-    void bytesSent_data();
-    void bytesSent();
+    void matchesPlainDft() {
+        const std::vector<double> x = noise(1), table = pageTable();
+        const auto ref = referenceDft(x);
+        std::vector<double> power = x, im(1024, 12345.0); // garbage in im: the transform clears it
+        const double total =
+            SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
+        double lowerHalf = 0.0, peak = 0.0;
+        for (const auto& bin : ref)
+            peak = std::max(peak, std::norm(bin));
+        for (size_t k = 0; k < 1024; ++k) {
+            const double want = std::norm(ref[k]);
+            lowerHalf += k < 512 ? want : 0.0;
+            QVERIFY2(std::abs(power[k] - want) <= 1e-4 * peak &&
+                         std::abs(core::decabel(power[k] / want)) < 0.01,
+                     qPrintable(QString("bin %1: %2 vs %3").arg(k).arg(power[k]).arg(want)));
+            QCOMPARE(im[k], core::decabel(power[k]));
+        }
+        QVERIFY(std::abs(total - core::decabel(lowerHalf)) < 1e-3);
+    }
+
+    // Every size from 2 to 1024 points: each takes its own mix of vector and scalar stages.
+    void sameBitsAsOneButterflyAtATime() {
+        const std::vector<double> table = pageTable();
+        for (int m = 1; m <= 10; ++m) {
+            std::vector<double> re = noise(110), im(1024, 5.0), re2 = re, im2 = im;
+            core::windowedButterflies(re.data(), im.data(), m, table.data(), 1024);
+            literalButterflies(re2.data(), im2.data(), m, table.data(), 1024);
+            QVERIFY2(re == re2 && im == im2, qPrintable(QString::number(1 << m)));
+        }
+    }
+
+    void thdnOfKnownSignals_data() {
+        QTest::addColumn<int>("bin");
+        QTest::addColumn<double>("harmonic"); // third harmonic over the fundamental
+        QTest::addColumn<double>("percent");  // the rest against the whole signal
+        QTest::newRow("clean sine, bin 100: only leakage") << 100 << 0.0 << 0.0;
+        QTest::newRow("40 dB down: 1 %") << 50 << 0.01 << 1.0;
+        QTest::newRow("sin(wt) + sin(3wt)/3") << 50 << 1.0 / 3 << 31.62;
+    }
+
+    void thdnOfKnownSignals() {
+        QFETCH(int, bin);
+        QFETCH(double, harmonic);
+        QFETCH(double, percent);
+        const std::vector<double> table = pageTable();
+        std::vector<double> power = sine(bin, 20000.0, harmonic), im(1024);
+        const double total =
+            SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
+        const double got = core::thdn(power.data(), 512, total);
+        QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
+    }
+
+    // Frames and settings changes in turn; afterwards the max hold holds the lines listed. Steps: a
+    // number is a frame with a tone in that bin; H and h turn the hold on and off; T, G and X
+    // change the span, the range and the offset; R starts the page again.
+    void maxHold_data() {
+        QTest::addColumn<QString>("steps");
+        QTest::addColumn<QList<int>>("lines");
+        using L = QList<int>;
+        QTest::newRow("the highest of every bin") << "H 100 200" << L{100, 200};
+        QTest::newRow("nothing held before it is on") << "100 H 200" << L{200};
+        QTest::newRow("a new span starts again") << "H 100 T 200" << L{200};
+        QTest::newRow("a new range starts again") << "H 100 G 200" << L{200};
+        QTest::newRow("a new offset starts again") << "H 100 X 200" << L{200};
+        QTest::newRow("off keeps it, unchanged") << "H 100 h 200" << L{100};
+        QTest::newRow("on again starts again") << "H 100 h H 200" << L{200};
+        QTest::newRow("a start clears it") << "H 100 R 300" << L{300};
+    }
+
+    void maxHold() {
+        QFETCH(QString, steps);
+        SpectrumProcessor p;
+        SpectrumSettings s;
+        p.setSettings(s);
+        for (const QString& step : steps.split(' ')) {
+            const QByteArray body = toneBody(step.toInt());
+            if (step == "R")
+                p.restart();
+            else if (step[0].isDigit())
+                p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
+            else {
+                s.hold = step == "H" || (s.hold && step != "h");
+                s.timeBase = step == "T" ? 9 : s.timeBase;
+                s.gain = step == "G" ? 3 : s.gain;
+                s.xPos = step == "X" ? -40 : s.xPos;
+                p.setSettings(s);
+            }
+        }
+        QTEST(heldLines(p), "lines");
+        // The held trace draws the held level of each line at its column (26 units a dB, 0 at
+        // 2148/26 dB).
+        const int* held = p.result().holdGraph;
+        for (const int line : heldLines(p))
+            QCOMPARE(held[line + p.settings().xPos], int(26 * p.result().holdLevels[line] - 2148));
+    }
+
+    // The spectrum of the oscilloscope's last frame, still on the line when the page started, and
+    // a frame completing sooner after the start than one of the page's own can: neither reaches the
+    // hold or the readouts; before the first frame of its own the page reads "---".
+    void framesOfOtherSettingsAreDropped() {
+        PageRig<Analizator> rig;
+        QVERIFY(rig.opened);
+        Analizator& page = rig.page;
+        page.widgets().holdBox->setChecked(true);
+        page.start();
+        const qint64 started = Clock::nowNs();
+        QTRY_COMPARE(page.widgets().powerLabel->text(), QStringLiteral("Power: ---"));
+        QCOMPARE(page.widgets().thdnLabel->text(), QStringLiteral("THD+N: ---"));
+        const QByteArray old = toneBody(40), early = toneBody(60), own = toneBody(100);
+        page.takeFrame(frameOf(old, started - 50 * Clock::ms, started + 50 * Clock::ms));
+        // At 2.5kHz/dz a frame takes 12.8 ms of samples and 178 ms on the line at 115 200 bit/s.
+        page.takeFrame(frameOf(early, started + 1 * Clock::ms, started + 150 * Clock::ms));
+        QVERIFY(!page.processor().result().hasFrame);
+        page.takeFrame(lateFrame(own));
+        QCOMPARE(heldLines(page.processor()), QList<int>{100});
+        QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB"));
+    }
+
+    // Stopped, the spectrum and its readouts stay while frames come; Single takes the next frame
+    // of a capture made after the click, then stops.
+    void stoppedAndSingle() {
+        PageRig<Analizator> rig;
+        QVERIFY(rig.opened);
+        Analizator& page = rig.page;
+        page.start();
+        const auto peakBin = [&] {
+            const double* l = page.processor().result().levels;
+            return int(std::max_element(l, l + SpectrumProcessor::plotLen) - l);
+        };
+        RunButtons* run = page.widgets().run;
+        page.takeFrame(lateFrame(toneBody(40)));
+        QCOMPARE(peakBin(), 40);
+        run->runStopButton()->click();
+        page.takeFrame(lateFrame(toneBody(60)));
+        QCOMPARE(peakBin(), 40);
+        QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
+        QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB")); // numbers of the frozen one
+        run->singleButton()->click();
+        QCOMPARE(run->stateLabel()->text(), QStringLiteral("Armed"));
+        const qint64 now = Clock::nowNs();
+        page.takeFrame(frameOf(toneBody(60), now - Clock::ms, now + Clock::second)); // began before
+        QCOMPARE(peakBin(), 40);
+        page.takeFrame(lateFrame(toneBody(80)));
+        QCOMPARE(peakBin(), 80);
+        QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
+        page.takeFrame(lateFrame(toneBody(100)));
+        QCOMPARE(peakBin(), 80);
+        run->runStopButton()->click();
+        page.takeFrame(lateFrame(toneBody(100)));
+        QCOMPARE(peakBin(), 100);
+    }
+
+    void rememberedSettings() {
+        QWidget host;
+        Analizator page(&host, nullptr);
+        choose(page.widgets().taBox, 2);
+        choose(page.widgets().vaBox, 5);
+        page.widgets().xPosBar->setValue(-60);
+        page.widgets().holdBox->setChecked(true);
+        Analizator back(&host, nullptr);
+        const QMap<QString, QString> want = {{"spectrum/span", "2"},
+                                             {"spectrum/range", "5"},
+                                             {"spectrum/offset", "-60"},
+                                             {"spectrum/maxHold", "1"}};
+        QCOMPARE(remembered(page, back), want);
+        const SpectrumSettings& b = back.settings();
+        QVERIFY(b.timeBase == 12 && b.gain == 5 && b.xPos == -60 && b.hold);
+    }
+
+    void bytesSent_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto row = [](const char* name, const char* b, Action a) {
+            QTest::newRow(name) << a << QByteArray(b);
+        };
+        row("start", "CAU0AS>A", [](Analizator& a) { a.start(); });
+        // Spans from 10Hz/dz (time base 14) to 62.5kHz/dz (time base 2).
+        row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.widgets().taBox, 0); });
+        row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.widgets().taBox, 12); });
+        row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.widgets().vaBox, 3); });
+        row("span and range, then start", "S4AU<ACAU<AS4A", [](Analizator& a) {
+            choose(a.widgets().taBox, 12), choose(a.widgets().vaBox, 6), a.start();
+        });
+        row("offset and max hold send nothing", "", [](Analizator& a) {
+            a.widgets().xPosBar->setValue(-50), a.widgets().holdBox->setChecked(true);
+        });
+    }
+
+    void bytesSent() {
+        QFETCH(Action, action);
+        PageRig<Analizator> rig;
+        action(rig.page);
+        QTEST(rig.sent(), "bytes");
+    }
 };
-
-void TestAnalizator::matchesPlainDft() {
-    const std::vector<double> x = noise(1), table = pageTable();
-    const auto ref = referenceDft(x);
-    std::vector<double> power = x, im(1024, 12345.0); // garbage in im: the transform clears it
-    const double total = SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
-    double lowerHalf = 0.0, peak = 0.0;
-    for (const auto& bin : ref)
-        peak = std::max(peak, std::norm(bin));
-    for (size_t k = 0; k < 1024; ++k) {
-        const double want = std::norm(ref[k]);
-        lowerHalf += k < 512 ? want : 0.0;
-        QVERIFY2(std::abs(power[k] - want) <= 1e-4 * peak &&
-                     std::abs(core::decabel(power[k] / want)) < 0.01,
-                 qPrintable(QString("bin %1: %2 vs %3").arg(k).arg(power[k]).arg(want)));
-        QCOMPARE(im[k], core::decabel(power[k]));
-    }
-    QVERIFY(std::abs(total - core::decabel(lowerHalf)) < 1e-3);
-}
-
-// Every size from 2 to 1024 points: each takes its own mix of vector and scalar stages.
-void TestAnalizator::sameBitsAsOneButterflyAtATime() {
-    const std::vector<double> table = pageTable();
-    for (int m = 1; m <= 10; ++m) {
-        std::vector<double> re = noise(110), im(1024, 5.0), re2 = re, im2 = im;
-        core::windowedButterflies(re.data(), im.data(), m, table.data(), 1024);
-        literalButterflies(re2.data(), im2.data(), m, table.data(), 1024);
-        QVERIFY2(re == re2 && im == im2, qPrintable(QString::number(1 << m)));
-    }
-}
-
-void TestAnalizator::thdnOfKnownSignals_data() {
-    QTest::addColumn<int>("bin");
-    QTest::addColumn<double>("harmonic"); // third harmonic over the fundamental
-    QTest::addColumn<double>("percent");  // the rest against the whole signal
-    QTest::newRow("clean sine, bin 100: only leakage") << 100 << 0.0 << 0.0;
-    QTest::newRow("40 dB down: 1 %") << 50 << 0.01 << 1.0;
-    QTest::newRow("sin(wt) + sin(3wt)/3") << 50 << 1.0 / 3 << 31.62;
-}
-
-void TestAnalizator::thdnOfKnownSignals() {
-    QFETCH(int, bin);
-    QFETCH(double, harmonic);
-    QFETCH(double, percent);
-    const std::vector<double> table = pageTable();
-    std::vector<double> power = sine(bin, 20000.0, harmonic), im(1024);
-    const double total = SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
-    const double got = core::thdn(power.data(), 512, total);
-    QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
-}
-
-// Frames and settings changes in turn; afterwards the max hold holds the lines listed.
-void TestAnalizator::maxHold_data() {
-    QTest::addColumn<QList<Step>>("steps");
-    QTest::addColumn<QList<int>>("lines");
-    const auto tone = [](int bin) {
-        return Step([bin](SpectrumProcessor& p, SpectrumSettings&) {
-            const QByteArray body = toneBody(bin);
-            p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
-        });
-    };
-    const auto set = [](std::function<void(SpectrumSettings&)> change) {
-        return Step([change](SpectrumProcessor& p, SpectrumSettings& s) {
-            change(s);
-            p.setSettings(s);
-        });
-    };
-    const Step holdOn = set([](SpectrumSettings& s) { s.hold = true; });
-    const Step holdOff = set([](SpectrumSettings& s) { s.hold = false; });
-    using L = QList<int>;
-    using S = QList<Step>;
-    QTest::newRow("the highest of every bin") << S{holdOn, tone(100), tone(200)} << L{100, 200};
-    QTest::newRow("nothing held before it is on") << S{tone(100), holdOn, tone(200)} << L{200};
-    QTest::newRow("a new span starts again")
-        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.timeBase = 9; }), tone(200)}
-        << L{200};
-    QTest::newRow("a new range starts again")
-        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.gain = 3; }), tone(200)} << L{200};
-    QTest::newRow("a new offset starts again")
-        << S{holdOn, tone(100), set([](SpectrumSettings& s) { s.xPos = -40; }), tone(200)}
-        << L{200};
-    QTest::newRow("off keeps it, unchanged") << S{holdOn, tone(100), holdOff, tone(200)} << L{100};
-    QTest::newRow("on again starts again")
-        << S{holdOn, tone(100), holdOff, holdOn, tone(200)} << L{200};
-    QTest::newRow("a start clears it")
-        << S{holdOn, tone(100), Step([](SpectrumProcessor& p, SpectrumSettings&) { p.restart(); }),
-             tone(300)}
-        << L{300};
-}
-
-void TestAnalizator::maxHold() {
-    QFETCH(QList<Step>, steps);
-    SpectrumProcessor p;
-    SpectrumSettings s;
-    p.setSettings(s);
-    for (const Step& step : steps)
-        step(p, s);
-    QTEST(heldLines(p), "lines");
-    // The held trace draws the held level of each line at its column (26 units a dB, 0 at
-    // 2148/26 dB).
-    const int* held = p.result().holdGraph;
-    for (const int line : heldLines(p))
-        QCOMPARE(held[line + p.settings().xPos], int(26 * p.result().holdLevels[line] - 2148));
-}
-
-// The spectrum of the oscilloscope's last frame, still on the line when the page started, and
-// a frame completing sooner after the start than one of the page's own can: neither reaches the
-// hold or the readouts; before the first frame of its own the page reads "---".
-void TestAnalizator::framesOfOtherSettingsAreDropped() {
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Analizator page(&rig.host, nullptr);
-    page.com = &rig.com;
-    page.widgets().holdBox->setChecked(true);
-    page.start();
-    const qint64 started = Clock::nowNs();
-    QTRY_COMPARE(page.widgets().powerLabel->text(), QStringLiteral("Power: ---"));
-    QCOMPARE(page.widgets().thdnLabel->text(), QStringLiteral("THD+N: ---"));
-    const QByteArray old = toneBody(40), early = toneBody(60), own = toneBody(100);
-    page.takeFrame(frameOf(old, started - 50 * Clock::ms, started + 50 * Clock::ms));
-    // At 2.5kHz/dz a frame takes 12.8 ms of samples and 178 ms on the line at 115 200 bit/s.
-    page.takeFrame(frameOf(early, started + 1 * Clock::ms, started + 150 * Clock::ms));
-    QVERIFY(!page.processor().result().hasFrame);
-    page.takeFrame(lateFrame(own));
-    QCOMPARE(heldLines(page.processor()), QList<int>{100});
-    QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB"));
-}
-
-// Stopped, the spectrum and its readouts stay while frames come; Single takes the next frame
-// of a capture made after the click, then stops.
-void TestAnalizator::stoppedAndSingle() {
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Analizator page(&rig.host, nullptr);
-    page.com = &rig.com;
-    page.start();
-    const auto peakBin = [&] {
-        const double* l = page.processor().result().levels;
-        return int(std::max_element(l, l + SpectrumProcessor::plotLen) - l);
-    };
-    RunButtons* run = page.widgets().run;
-    page.takeFrame(lateFrame(toneBody(40)));
-    QCOMPARE(peakBin(), 40);
-    run->runStopButton()->click();
-    page.takeFrame(lateFrame(toneBody(60)));
-    QCOMPARE(peakBin(), 40);
-    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
-    QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB")); // numbers of the frozen one
-    run->singleButton()->click();
-    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Armed"));
-    const qint64 now = Clock::nowNs();
-    page.takeFrame(frameOf(toneBody(60), now - Clock::ms, now + Clock::second)); // began before
-    QCOMPARE(peakBin(), 40);
-    page.takeFrame(lateFrame(toneBody(80)));
-    QCOMPARE(peakBin(), 80);
-    QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
-    page.takeFrame(lateFrame(toneBody(100)));
-    QCOMPARE(peakBin(), 80);
-    run->runStopButton()->click();
-    page.takeFrame(lateFrame(toneBody(100)));
-    QCOMPARE(peakBin(), 100);
-}
-
-void TestAnalizator::rememberedSettings() {
-    QWidget host;
-    Analizator page(&host, nullptr);
-    choose(page.widgets().taBox, 2);
-    choose(page.widgets().vaBox, 5);
-    page.widgets().xPosBar->setValue(-60);
-    page.widgets().holdBox->setChecked(true);
-    QTemporaryDir dir;
-    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
-    page.saveSettings(store);
-    QCOMPARE(store.allKeys().size(), 4);
-    QCOMPARE(store.value("spectrum/span").toInt(), 2);
-    QCOMPARE(store.value("spectrum/range").toInt(), 5);
-    QCOMPARE(store.value("spectrum/offset").toInt(), -60);
-    QCOMPARE(store.value("spectrum/maxHold").toInt(), 1);
-    Analizator back(&host, nullptr);
-    back.restoreSettings(store);
-    QCOMPARE(back.settings().timeBase, 12);
-    QCOMPARE(back.settings().gain, 5);
-    QCOMPARE(back.settings().xPos, -60);
-    QCOMPARE(back.settings().hold, true);
-}
-
-void TestAnalizator::bytesSent_data() {
-    QTest::addColumn<Action>("action");
-    QTest::addColumn<QByteArray>("bytes");
-    const auto row = [](const char* name, const char* b, Action a) {
-        QTest::newRow(name) << a << QByteArray(b);
-    };
-    row("start", "CAU0AS>A", [](Analizator& a) { a.start(); });
-    // Spans from 10Hz/dz (time base 14) to 62.5kHz/dz (time base 2).
-    row("span 10Hz/dz", "SLA", [](Analizator& a) { choose(a.widgets().taBox, 0); });
-    row("span 62.5kHz/dz", "S4A", [](Analizator& a) { choose(a.widgets().taBox, 12); });
-    row("range 62.5mV", "U6A", [](Analizator& a) { choose(a.widgets().vaBox, 3); });
-    row("span and range, then start", "S4AU<ACAU<AS4A", [](Analizator& a) {
-        choose(a.widgets().taBox, 12), choose(a.widgets().vaBox, 6), a.start();
-    });
-    row("offset and max hold send nothing", "", [](Analizator& a) {
-        a.widgets().xPosBar->setValue(-50), a.widgets().holdBox->setChecked(true);
-    });
-}
-
-void TestAnalizator::bytesSent() {
-    QFETCH(Action, action);
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Analizator page(&rig.host, nullptr);
-    page.com = &rig.com;
-    action(page);
-    QTEST(rig.sent(), "bytes");
-}
 
 QTEST_MAIN(TestAnalizator)
 #include "tst_analizator.moc"

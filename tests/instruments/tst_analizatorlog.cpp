@@ -7,9 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
 #include <QtTest>
 #include <functional>
 
@@ -19,178 +17,160 @@ Q_DECLARE_METATYPE(Action)
 class TestAnalizatorLog : public QObject {
     Q_OBJECT
 private slots:
-    void captureCycle();
-    void processorTakesWhatWasAskedFor();
-    void rememberedSettings();
-    void rulerTexts_data();
-    void rulerTexts();
-    void triggerMarkAndHandle();
-    void bytesSent_data();
-    void bytesSent();
-};
-
-// A capture is the logic frame asked for by Start or Force trig: before, a frame is nobody's,
-// and so is a scope frame or a frame of settings gone. Until a capture the readouts read "---".
-void TestAnalizatorLog::captureCycle() {
-    LineRig rig;
-    QVERIFY(rig.opened);
-    AnalizatorLog page(&rig.host, nullptr);
-    page.com = &rig.com;
-    page.start();
-    QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: ---"));
-    QByteArray logic(LaLogic::captureBytes, '\0');
-    for (int i = 0; i < logic.size(); ++i)
-        logic[i] = char(i & 0xFF);
-    page.takeFrame(lateFrame(logic)); // not asked for
-    QVERIFY(!page.hasCapture());
-    choose(page.widgets().rateBox, 0);
-    page.widgets().startButton->click();
-    QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Force trig"));
-    page.takeFrame(lateFrame(QByteArray(scopeFrameBytes, '\x11'))); // a scope frame
-    const qint64 now = Clock::nowNs();
-    page.takeFrame(frameOf(logic, now - 1000000, now + Clock::second)); // began before Start
-    QVERIFY(!page.hasCapture());
-    QCOMPARE(page.captureState(), 1);
-    page.takeFrame(lateFrame(logic));
-    QVERIFY(page.hasCapture());
-    QCOMPARE(page.captureState(), 0);
-    QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Start"));
-    // The cursor at pixel 100, zoom 4: position 50, byte 25, 25 samples of 250 ns at 4MSPS,
-    // the rate of the capture even when the box says another since.
-    choose(page.widgets().rateBox, 13);
-    page.widgets().zoomBox->setValue(4);
-    QTest::mousePress(page.plot(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
-    QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: 25"));
-    QCOMPARE(page.widgets().timeLabel->text(), QStringLiteral("Time: 6.25us"));
-    // The next frame is no capture: nothing asked for it.
-    page.takeFrame(lateFrame(QByteArray(LaLogic::captureBytes, '\x01')));
-    QCOMPARE(int(page.captureData()[25]), 25);
-}
-
-// The processor alone: a capture only after arm(), one per arm(), and only a whole one.
-void TestAnalizatorLog::processorTakesWhatWasAskedFor() {
-    LogicProcessor p;
-    uint8_t first[LaLogic::captureBytes], second[LaLogic::captureBytes];
-    for (int i = 0; i < LaLogic::captureBytes; ++i) {
-        first[i] = uint8_t(i);
-        second[i] = uint8_t(0xA5);
+    // A capture is the logic frame asked for by Start or Force trig: before, a frame is nobody's,
+    // and so is a scope frame or a frame of settings gone. Until a capture the readouts read "---".
+    void captureCycle() {
+        PageRig<AnalizatorLog> rig;
+        QVERIFY(rig.opened);
+        AnalizatorLog& page = rig.page;
+        page.start();
+        QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: ---"));
+        QByteArray logic(LaLogic::captureBytes, '\0');
+        for (int i = 0; i < logic.size(); ++i)
+            logic[i] = char(i & 0xFF);
+        page.takeFrame(lateFrame(logic)); // not asked for
+        QVERIFY(!page.hasCapture());
+        choose(page.widgets().rateBox, 0);
+        page.widgets().startButton->click();
+        QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Force trig"));
+        page.takeFrame(lateFrame(QByteArray(scopeFrameBytes, '\x11'))); // a scope frame
+        const qint64 now = Clock::nowNs();
+        page.takeFrame(frameOf(logic, now - 1000000, now + Clock::second)); // began before Start
+        QVERIFY(!page.hasCapture());
+        QCOMPARE(page.captureState(), 1);
+        page.takeFrame(lateFrame(logic));
+        QVERIFY(page.hasCapture());
+        QCOMPARE(page.captureState(), 0);
+        QCOMPARE(page.widgets().startButton->text(), QStringLiteral("Start"));
+        // The cursor at pixel 100, zoom 4: position 50, byte 25, 25 samples of 250 ns at 4MSPS,
+        // the rate of the capture even when the box says another since.
+        choose(page.widgets().rateBox, 13);
+        page.widgets().zoomBox->setValue(4);
+        QTest::mousePress(page.plot(), Qt::LeftButton, Qt::NoModifier, QPoint(100, 100));
+        QTRY_COMPARE(page.widgets().valueLabel->text(), QStringLiteral("Value: 25"));
+        QCOMPARE(page.widgets().timeLabel->text(), QStringLiteral("Time: 6.25us"));
+        // The next frame is no capture: nothing asked for it.
+        page.takeFrame(lateFrame(QByteArray(LaLogic::captureBytes, '\x01')));
+        QCOMPARE(int(page.captureData()[25]), 25);
     }
-    QVERIFY(!p.take(first, LaLogic::captureBytes)); // not asked for
-    QVERIFY(!p.result().captured);
-    p.arm();
-    QVERIFY(!p.take(first, LaLogic::captureBytes - 1)); // short: still waiting
-    QVERIFY(p.isAwaiting());
-    QVERIFY(p.take(first, LaLogic::captureBytes));
-    QVERIFY(!p.isAwaiting());
-    QVERIFY(!p.take(second, LaLogic::captureBytes)); // the one asked for came already
-    QCOMPARE(int(p.result().capture[7]), 7);
-    p.arm();
-    QVERIFY(p.take(second, LaLogic::captureBytes));
-    QCOMPARE(int(p.result().capture[7]), 0xA5);
-}
 
-void TestAnalizatorLog::rulerTexts_data() {
-    QTest::addColumn<double>("seconds");
-    QTest::addColumn<double>("step");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("start") << 0.0 << 800e-6 << "0us";
-    QTest::newRow("whole microseconds") << 1600e-6 << 800e-6 << "1600us";
-    QTest::newRow("4 MSPS, zoom 1: 16 us a division") << 48e-6 << 16e-6 << "48us";
-    QTest::newRow("4 MSPS, zoom 24: 0.667 us") << 2.0 / 3 * 1e-6 << 2.0 / 3 * 1e-6 << "0.667us";
-    QTest::newRow("milliseconds, one decimal") << 4.8e-3 << 1.6e-3 << "4.8ms";
-    QTest::newRow("200 SPS, zoom 1: 320 ms") << 0.96 << 0.32 << "960ms";
-    QTest::newRow("seconds") << 3.2 << 1.6 << "3.2s";
-}
+    void rememberedSettings() {
+        QWidget host;
+        AnalizatorLog page(&host, nullptr);
+        choose(page.widgets().rateBox, 11);
+        page.widgets().zoomBox->setValue(5);
+        page.widgets().offsetBar->setValue(300);
+        const int conditions[LaLogic::channels] = {1, 2, 3, 4, 0, 4, 3, 2};
+        for (int n = 0; n < LaLogic::channels; ++n)
+            page.widgets().trigBox[n]->setCurrentIndex(conditions[n]);
+        AnalizatorLog back(&host, nullptr);
+        QMap<QString, QString> want = {
+            {"logic/rate", "11"}, {"logic/zoom", "5"}, {"logic/offset", "300"}};
+        for (int n = 0; n < LaLogic::channels; ++n)
+            want[QStringLiteral("logic/trigger%1").arg(n)] = QString::number(conditions[n]);
+        QCOMPARE(remembered(page, back), want);
+        QVERIFY(back.settings().rate == 11 && back.settings().zoom == 5 &&
+                back.settings().xPos == 300);
+        QCOMPARE(back.settings().trigger.edge, page.settings().trigger.edge);
+        QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
+        QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
+    }
 
-void TestAnalizatorLog::rulerTexts() {
-    QFETCH(double, seconds);
-    QFETCH(double, step);
-    QFETCH(QString, text);
-    QCOMPARE(LaLogic::rulerText(seconds, step), text);
-}
+    // The processor alone: a capture only after arm(), one per arm(), and only a whole one (the
+    // page's gate lets no frame through before Start, so only this shows it).
+    void processorTakesWhatWasAskedFor() {
+        LogicProcessor p;
+        uint8_t first[LaLogic::captureBytes], second[LaLogic::captureBytes];
+        for (int i = 0; i < LaLogic::captureBytes; ++i) {
+            first[i] = uint8_t(i);
+            second[i] = uint8_t(0xA5);
+        }
+        QVERIFY(!p.take(first, LaLogic::captureBytes)); // not asked for
+        QVERIFY(!p.result().captured);
+        p.arm();
+        QVERIFY(!p.take(first, LaLogic::captureBytes - 1)); // short: still waiting
+        QVERIFY(p.isAwaiting());
+        QVERIFY(p.take(first, LaLogic::captureBytes));
+        QVERIFY(!p.take(second, LaLogic::captureBytes)); // the one asked for came already
+        QCOMPARE(int(p.result().capture[7]), 7);
+        p.arm();
+        QVERIFY(p.take(second, LaLogic::captureBytes));
+        QCOMPARE(int(p.result().capture[7]), 0xA5);
+    }
 
-// The trigger mark stands where the traces show the trigger sample (byte 64), at every zoom
-// and offset; the offset bar's handle covers what the plot shows.
-void TestAnalizatorLog::triggerMarkAndHandle() {
-    uint8_t bytes[LaLogic::captureBytes];
-    for (int i = 0; i < LaLogic::captureBytes; ++i)
-        bytes[i] = uint8_t(i);
-    static int graph[LaLogic::channels][LaLogic::positions];
-    for (int zoom : {1, 2, 3, 7, 24}) {
-        for (int start : {0, 1, 40, 127}) {
-            const int column = LaLogic::triggerColumn(start, zoom);
-            QCOMPARE(LaLogic::fillSeries(bytes, graph, start, zoom, column),
-                     LaLogic::triggerSample);
+    void rulerTexts_data() {
+        QTest::addColumn<double>("seconds");
+        QTest::addColumn<double>("step");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("start") << 0.0 << 800e-6 << "0us";
+        QTest::newRow("whole microseconds") << 1600e-6 << 800e-6 << "1600us";
+        QTest::newRow("4 MSPS, zoom 1: 16 us a division") << 48e-6 << 16e-6 << "48us";
+        QTest::newRow("4 MSPS, zoom 24: 0.667 us") << 2.0 / 3 * 1e-6 << 2.0 / 3 * 1e-6 << "0.667us";
+        QTest::newRow("milliseconds, one decimal") << 4.8e-3 << 1.6e-3 << "4.8ms";
+        QTest::newRow("200 SPS, zoom 1: 320 ms") << 0.96 << 0.32 << "960ms";
+        QTest::newRow("seconds") << 3.2 << 1.6 << "3.2s";
+    }
+
+    void rulerTexts() {
+        QFETCH(double, seconds);
+        QFETCH(double, step);
+        QFETCH(QString, text);
+        QCOMPARE(LaLogic::rulerText(seconds, step), text);
+    }
+
+    // The trigger mark stands where the traces show the trigger sample (byte 64), at every zoom
+    // and offset; the offset bar's handle covers what the plot shows.
+    void triggerMarkAndHandle() {
+        uint8_t bytes[LaLogic::captureBytes];
+        for (int i = 0; i < LaLogic::captureBytes; ++i)
+            bytes[i] = uint8_t(i);
+        static int graph[LaLogic::channels][LaLogic::positions];
+        for (int zoom : {1, 2, 3, 7, 24}) {
+            for (int start : {0, 1, 40, 127}) {
+                const int column = LaLogic::triggerColumn(start, zoom);
+                QCOMPARE(LaLogic::fillSeries(bytes, graph, start, zoom, column),
+                         LaLogic::triggerSample);
+            }
+        }
+        AnalizatorLog page(nullptr, nullptr);
+        int last = page.widgets().offsetBar->pageStep();
+        for (int zoom : {2, 4, 24}) {
+            page.widgets().zoomBox->setValue(zoom);
+            const int step = page.widgets().offsetBar->pageStep();
+            QVERIFY2(step < last, qPrintable(QString::number(step)));
+            QCOMPARE(step, 1536 / zoom);
+            last = step;
         }
     }
-    AnalizatorLog page(nullptr, nullptr);
-    int last = page.widgets().offsetBar->pageStep();
-    for (int zoom : {2, 4, 24}) {
-        page.widgets().zoomBox->setValue(zoom);
-        const int step = page.widgets().offsetBar->pageStep();
-        QVERIFY2(step < last, qPrintable(QString::number(step)));
-        QCOMPARE(step, 1536 / zoom);
-        last = step;
+
+    // A record is "[" and the edge, level and polarity bytes, each as two nibbles, high first.
+    void bytesSent_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto row = [](const char* name, const char* b, Action a) {
+            QTest::newRow(name) << a << QByteArray(b);
+        };
+        row("start: mode, 20KSPS, no trigger", "IY>[000000", [](AnalizatorLog& p) { p.start(); });
+        row("rate 200SPS", "YJ", [](AnalizatorLog& p) { choose(p.widgets().rateBox, 13); });
+        row("ch0 rising, then ch7 high", "[020002[02@0@2", [](AnalizatorLog& p) {
+            p.widgets().trigBox[0]->setCurrentIndex(3), p.widgets().trigBox[7]->setCurrentIndex(2);
+        });
+        row("ch3 falling", "[0@0000",
+            [](AnalizatorLog& p) { p.widgets().trigBox[3]->setCurrentIndex(4); });
+        row("ch5 low", "[004000",
+            [](AnalizatorLog& p) { p.widgets().trigBox[5]->setCurrentIndex(1); });
+        row("start, force", "OQ", [](AnalizatorLog& p) {
+            p.widgets().startButton->click(), p.widgets().startButton->click();
+        });
     }
-}
 
-void TestAnalizatorLog::rememberedSettings() {
-    QWidget host;
-    AnalizatorLog page(&host, nullptr);
-    choose(page.widgets().rateBox, 11);
-    page.widgets().zoomBox->setValue(5);
-    page.widgets().offsetBar->setValue(300);
-    const int conditions[LaLogic::channels] = {1, 2, 3, 4, 0, 4, 3, 2};
-    for (int n = 0; n < LaLogic::channels; ++n)
-        page.widgets().trigBox[n]->setCurrentIndex(conditions[n]);
-    QTemporaryDir dir;
-    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
-    page.saveSettings(store);
-    QCOMPARE(store.allKeys().size(), 3 + LaLogic::channels);
-    QCOMPARE(store.value("logic/rate").toInt(), 11);
-    QCOMPARE(store.value("logic/zoom").toInt(), 5);
-    QCOMPARE(store.value("logic/offset").toInt(), 300);
-    for (int n = 0; n < LaLogic::channels; ++n)
-        QCOMPARE(store.value(QStringLiteral("logic/trigger%1").arg(n)).toInt(), conditions[n]);
-    AnalizatorLog back(&host, nullptr);
-    back.restoreSettings(store);
-    QCOMPARE(back.settings().rate, 11);
-    QCOMPARE(back.settings().zoom, 5);
-    QCOMPARE(back.settings().xPos, 300);
-    QCOMPARE(back.settings().trigger.edge, page.settings().trigger.edge);
-    QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
-    QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
-}
-
-// A record is "[" and the edge, level and polarity bytes, each as two nibbles, high first.
-void TestAnalizatorLog::bytesSent_data() {
-    QTest::addColumn<Action>("action");
-    QTest::addColumn<QByteArray>("bytes");
-    const auto row = [](const char* name, const char* b, Action a) {
-        QTest::newRow(name) << a << QByteArray(b);
-    };
-    row("start: mode, 20KSPS, no trigger", "IY>[000000", [](AnalizatorLog& p) { p.start(); });
-    row("rate 200SPS", "YJ", [](AnalizatorLog& p) { choose(p.widgets().rateBox, 13); });
-    row("ch0 rising, then ch7 high", "[020002[02@0@2", [](AnalizatorLog& p) {
-        p.widgets().trigBox[0]->setCurrentIndex(3), p.widgets().trigBox[7]->setCurrentIndex(2);
-    });
-    row("ch3 falling", "[0@0000",
-        [](AnalizatorLog& p) { p.widgets().trigBox[3]->setCurrentIndex(4); });
-    row("ch5 low", "[004000", [](AnalizatorLog& p) { p.widgets().trigBox[5]->setCurrentIndex(1); });
-    row("start, force", "OQ", [](AnalizatorLog& p) {
-        p.widgets().startButton->click(), p.widgets().startButton->click();
-    });
-}
-
-void TestAnalizatorLog::bytesSent() {
-    QFETCH(Action, action);
-    LineRig rig;
-    QVERIFY(rig.opened);
-    AnalizatorLog page(&rig.host, nullptr);
-    page.com = &rig.com;
-    action(page);
-    QTEST(rig.sent(), "bytes");
-}
+    void bytesSent() {
+        QFETCH(Action, action);
+        PageRig<AnalizatorLog> rig;
+        action(rig.page);
+        QTEST(rig.sent(), "bytes");
+    }
+};
 
 QTEST_MAIN(TestAnalizatorLog)
 #include "tst_analizatorlog.moc"

@@ -11,13 +11,11 @@
 #include "plot/graph.h"
 
 #include <QCheckBox>
+#include <QImage>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSettings>
 #include <QSpinBox>
-#include <QTemporaryDir>
-#include <QImage>
 #include <QtTest>
 #include <algorithm>
 #include <functional>
@@ -37,13 +35,21 @@ QByteArray stepBody(int at, int low, int high) {
     return scopeBody([=](int i) { return i < at ? low : high; });
 }
 
-// "Norm"/"Auto"/"Single" on the rising LF edge through level 10 (L = 40 at 2.5V/dz).
-OscSettings risingAt10(int mode) {
+// "Norm"/"Auto"/"Single" on the `edge` through level 10 (L = 40 at 2.5V/dz).
+OscSettings risingAt10(int mode, int edge = RisingLF) {
     OscSettings s;
-    s.trigMode = mode + 4 * RisingLF;
+    s.trigMode = mode + 4 * edge;
     s.trigLevelMv = 380;
     return s;
 }
+
+// A processor on `s`, started at time 0.
+struct Proc : OscProcessor {
+    explicit Proc(const OscSettings& s) {
+        setSettings(s);
+        restart(0);
+    }
+};
 
 bool take(OscProcessor& p, const QByteArray& body, qint64 atMs) {
     return p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size(), atMs * ms);
@@ -58,529 +64,473 @@ QString readouts(const Oscyloskop& o) {
 class TestOscyloskop : public QObject {
     Q_OBJECT
 private slots:
-    void triggerSearch_data();
-    void triggerSearch();
-    void modesOverTime();
-    void positionsAndScales_data();
-    void positionsAndScales();
-    void wanderingNoiseHasNoFrequency();
-    void runStopAndSingle_data();
-    void runStopAndSingle();
-    void spaceKeyRunsAndStops();
-    void markersStandApart();
-    void pointerReadout_data();
-    void pointerReadout();
-    void cursorReadouts();
-    void readoutsNeedAFrameOfThisStart();
-    void timeBaseBoxAgreesWithTheDevice_data();
-    void timeBaseBoxAgreesWithTheDevice();
-    void rememberedSettings();
-    void spanFileRoundTrip();
-    void bytesSent_data();
-    void bytesSent();
-};
-
-void TestOscyloskop::triggerSearch_data() {
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-    QTest::addColumn<int>("type");
-    QTest::addColumn<int>("index");
-    QTest::newRow("rising LF: three zeros, then 0+100+100") << 0 << 100 << int(RisingLF) << 498;
-    QTest::newRow("rising HF: the step itself") << 0 << 100 << int(RisingHF) << 499;
-    QTest::newRow("falling LF on a rise") << 0 << 100 << int(FallingLF) << -1;
-    QTest::newRow("falling HF") << 100 << 0 << int(FallingHF) << 499;
-    QTest::newRow("falling LF") << 100 << 0 << int(FallingLF) << 498;
-    QTest::newRow("HF band: 38 to 42 does not fire") << 38 << 42 << int(RisingHF) << -1;
-    QTest::newRow("LF has no band: 38 to 42 fires") << 38 << 42 << int(RisingLF) << 498;
-}
-
-// Level 40, step at sample 500, 192 samples before the trigger.
-void TestOscyloskop::triggerSearch() {
-    QFETCH(int, low);
-    QFETCH(int, high);
-    QFETCH(int, type);
-    std::vector<int> b(1024, low);
-    std::fill(b.begin() + 500, b.end(), high);
-    QTEST(getTrigIndex(b.data(), 1024, 384, 192, 40, type), "index");
-}
-
-// Frames at given times through the processor: what each mode shows, and when "Auto" gives up
-// waiting (after 1.5 s without an edge, however many frames came meanwhile).
-void TestOscyloskop::modesOverTime() {
-    const QByteArray flat = stepBody(0, 0, 0), first = stepBody(500, 0, 100),
-                     second = stepBody(400, 0, 200);
-    // Norm: no edge keeps the picture; an edge (498) lands under display sample 192.
-    OscProcessor norm;
-    norm.setSettings(risingAt10(Norm));
-    norm.restart(0);
-    take(norm, flat, 10);
-    QVERIFY(!norm.result().hasWindow);
-    QVERIFY(take(norm, first, 20));
-    QCOMPARE(norm.result().windowStart, 306);
-    QCOMPARE(norm.result().bufGraph[193], 0);
-    QCOMPARE(norm.result().bufGraph[194], 100);
-    QCOMPARE(norm.result().trigger, Triggered);
-    take(norm, flat, 400);
-    QCOMPARE(norm.result().trigger, Triggered); // a few frames without an edge: not yet waiting
-    take(norm, flat, 600);
-    QCOMPARE(norm.result().trigger, Waiting);
-    QCOMPARE(norm.result().bufGraph[194], 100);
-
-    // Auto: edgeless frames every 100 ms show nothing until 1.5 s have passed, then each one
-    // from sample 0; the first edge after that is still shown from 0, the next one triggered.
-    OscProcessor autoMode;
-    autoMode.setSettings(risingAt10(Auto));
-    autoMode.restart(0);
-    for (int t = 100; t <= 1500; t += 100)
-        QVERIFY2(!take(autoMode, flat, t), qPrintable(QString::number(t)));
-    QVERIFY(take(autoMode, flat, 1600) && autoMode.result().windowStart == 0);
-    QVERIFY(take(autoMode, flat, 1700) && autoMode.result().windowStart == 0);
-    QVERIFY(take(autoMode, first, 1800) && autoMode.result().windowStart == 0);
-    QVERIFY(take(autoMode, first, 1900) && autoMode.result().windowStart == 306);
-    // Slow frames: each comes more than 1.5 s after the last edge, so each is shown.
-    OscProcessor slow;
-    slow.setSettings(risingAt10(Auto));
-    slow.restart(0);
-    QVERIFY(take(slow, flat, 3400) && take(slow, flat, 6800));
-
-    // Single (rising HF: the step itself): the first edge is held until a trigger control
-    // re-arms it; then the next edge is taken.
-    OscProcessor single;
-    OscSettings hf = risingAt10(Single);
-    hf.trigMode = Single + 4 * RisingHF;
-    single.setSettings(hf);
-    single.restart(0);
-    QVERIFY(take(single, first, 10));
-    QCOMPARE(single.result().bufGraph[193], 100);
-    take(single, second, 20);
-    QCOMPARE(single.result().bufGraph[193], 100);
-    QCOMPARE(single.result().trigger, Held);
-    single.rearm();
-    take(single, flat, 30);
-    QCOMPARE(single.result().bufGraph[193], 100);
-    QCOMPARE(single.result().trigger, Waiting);
-    QVERIFY(take(single, second, 40));
-    QCOMPARE(single.result().bufGraph[193], 200);
-
-    // A restart forgets the window: nothing is drawn, nothing is read, until a new frame.
-    single.restart(50);
-    QVERIFY(!single.result().hasWindow && !single.result().ch1.vpp);
-}
-
-// Settings in, the result's positions and scales out: vertical positions in quarter pixels on
-// the trace (never in the readouts), the horizontal position's window, the markers and the
-// cursor readouts.
-void TestOscyloskop::positionsAndScales_data() {
-    QTest::addColumn<OscSettings>("settings");
-    QTest::addColumn<QVector<double>>("want"); // see below
-    // want: ch1 trace at sample 0, ch2 trace at 0, window start, level row (-1: not drawn),
-    // position column, cursor time (s), cursor freq (Hz, 0: none), CH1 and CH2 cursor volts,
-    // CH1 Avg (V). Channel 1 is 100 counts (0 before sample 500 under "Norm"), channel 2 0.
-    const double at100 = 100 * 500.0 / 51200; // 100 counts on 2.5V/dz
-    OscSettings s;
-    QTest::newRow("defaults: free run from 0")
-        << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, 0, 0, at100};
-    s.yPos1 = 10;
-    s.yPos2 = -5;
-    s.twoChannel = true;
-    QTest::newRow("positions: 4 units a pixel, per channel, not in the readouts")
-        << s << QVector<double>{140, -20, 0, 10, 384, 0, 0, 0, 0, at100};
-    s = OscSettings{};
-    s.trigMode = Norm + 4 * RisingLF;
-    s.trigLevelMv = 380;
-    s.xPos = -100;
-    QTest::newRow("xPos -100: the edge 92 samples from the left")
-        << s << QVector<double>{0, 0, 406, 9, 184, 0, 0, 0, 0, at100 * 290 / 384};
-    s = OscSettings{};
-    s.trigLevelMv = 3846; // the left click at row 186 on 2.5V/dz
-    QTest::newRow("level marker 100 px up")
-        << s << QVector<double>{100, 0, 0, 100, 384, 0, 0, 0, 0, at100};
-    s.trigLevelMv = 40000;
-    QTest::newRow("level marker off the plot")
-        << s << QVector<double>{100, 0, 0, -1, 384, 0, 0, 0, 0, at100};
-    s = OscSettings{};
-    s.timeBase = 7;
-    s.tCursor1 = 190;
-    s.tCursor2 = 254;
-    s.vCursor1 = 0;
-    s.vCursor2 = 64;
-    s.gain2 = 6;
-    QTest::newRow("cursors: 64 px at 400us/dz, 2.5V/dz and 25mV/dz")
-        << s << QVector<double>{100, 0, 0, 0, 384, 0.0004, 2500, 2.5, 0.025, at100};
-    s.tCursor2 = 126;
-    s.vCursor2 = -64;
-    QTest::newRow("cursors reversed: negative time and volts")
-        << s << QVector<double>{100, 0, 0, 0, 384, -0.0004, 2500, -2.5, -0.025, at100};
-    s.tCursor2 = 190;
-    QTest::newRow("coincident time cursors: no frequency")
-        << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, -2.5, -0.025, at100};
-}
-
-void TestOscyloskop::positionsAndScales() {
-    QFETCH(OscSettings, settings);
-    QFETCH(QVector<double>, want);
-    OscProcessor p;
-    p.setSettings(settings);
-    p.restart(0);
-    const bool norm = (settings.trigMode & 3) == Norm;
-    const QByteArray body = scopeBody([&](int i) {
-        if (settings.twoChannel)
-            return i < 512 ? 100 : 0;
-        return i < 500 && norm ? 0 : 100;
-    });
-    QVERIFY(take(p, body, 10));
-    const OscResult& r = p.result();
-    QCOMPARE(r.bufGraph[0], int(want[0]));
-    QCOMPARE(r.bufGraph2[0], int(want[1]));
-    QCOMPARE(r.windowStart, int(want[2]));
-    QCOMPARE(r.levelShown ? r.levelRow : -1, int(want[3]));
-    QCOMPARE(r.positionColumn, int(want[4]));
-    QCOMPARE(*r.cursorTime, want[5]);
-    QCOMPARE(r.cursorFreq.value_or(0), want[6]);
-    QCOMPARE(*r.cursorVolt1, want[7]);
-    QCOMPARE(*r.cursorVolt2, want[8]);
-    QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
-}
-
-// Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
-// intervals by chance; it is still noise, and has no frequency.
-void TestOscyloskop::wanderingNoiseHasNoFrequency() {
-    std::mt19937 random(646);
-    double s[384], level = 0;
-    for (double& v : s) {
-        level += ((int(random() % 2001) - 1000) / 10.0 - level) / 7;
-        v = std::round(level);
+    void triggerSearch_data() {
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("type");
+        QTest::addColumn<int>("index");
+        QTest::newRow("rising LF: three zeros, then 0+100+100") << 0 << 100 << int(RisingLF) << 498;
+        QTest::newRow("rising HF: the step itself") << 0 << 100 << int(RisingHF) << 499;
+        QTest::newRow("falling LF on a rise") << 0 << 100 << int(FallingLF) << -1;
+        QTest::newRow("falling HF") << 100 << 0 << int(FallingHF) << 499;
+        QTest::newRow("falling LF") << 100 << 0 << int(FallingLF) << 498;
+        QTest::newRow("HF band: 38 to 42 does not fire") << 38 << 42 << int(RisingHF) << -1;
+        QTest::newRow("LF has no band: 38 to 42 fires") << 38 << 42 << int(RisingLF) << 498;
     }
-    const OscMeasure::Crossings c = OscMeasure::scan(s, 384, 1.0);
-    QVERIFY(c.count >= 3 && c.regular);
-    QVERIFY(!c.aboveNoise && !c.wholePeriods());
-}
 
-// Run/Stop and Single against a stream of frames: what each frame does to the picture and the
-// state. Frames: 'a' and 'b' are sines of different amplitude crossing the level, 'f' a flat
-// line with no edge; '<' marks the next frame as begun before the last click.
-void TestOscyloskop::runStopAndSingle_data() {
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<QString>("script");   // clicks: R Run/Stop, S Single; frames a b f, < early
-    QTest::addColumn<QString>("states");   // the state after each step
-    QTest::addColumn<QString>("pictures"); // the frame on screen after each step ('-' none)
-    QTest::newRow("stop freezes, run resumes") << int(FreeRun) << "aRbRb" << "RSSRR" << "aaaab";
-    QTest::newRow("single in ---- takes the next frame") << int(FreeRun) << "aSbab"
-                                                         << "RASSS" << "aabbb";
-    QTest::newRow("single waits for an edge in Norm") << int(Norm) << "aSfbaR"
-                                                      << "RAASSR" << "aaabbb";
-    QTest::newRow("single in Auto is never forced") << int(Auto) << "aSffb" << "RAAAS"
-                                                    << "aaaab";
-    QTest::newRow("single takes no capture from before it") << int(FreeRun) << "aS<bb"
-                                                            << "RAAS" << "aaab";
-}
+    // Level 40, step at sample 500, 192 samples before the trigger.
+    void triggerSearch() {
+        QFETCH(int, low);
+        QFETCH(int, high);
+        QFETCH(int, type);
+        std::vector<int> b(1024, low);
+        std::fill(b.begin() + 500, b.end(), high);
+        QTEST(getTrigIndex(b.data(), 1024, 384, 192, 40, type), "index");
+    }
 
-void TestOscyloskop::runStopAndSingle() {
-    QFETCH(int, mode);
-    QFETCH(QString, script);
-    QFETCH(QString, states);
-    QFETCH(QString, pictures);
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host, nullptr);
-    page.com = &rig.com;
-    choose(page.widgets().trigModeBox, mode);
-    page.start();
-    // Amplitudes 400 and 800 counts: the picture's first plot value tells them apart.
-    const QByteArray a = sineBody(12, 400), b = sineBody(12, 800);
-    const QByteArray f = scopeBody([](int) { return -600; });
-    qint64 at = Clock::nowNs();
-    bool early = false;
-    QByteArray shown;
-    const auto stateText = [&] { return page.widgets().run->stateLabel()->text(); };
-    int step = 0;
-    for (const QChar c : script) {
-        if (c == '<') {
-            early = true;
-            continue;
+    // Frames at given times through the processor: what each mode shows, and when "Auto" gives up
+    // waiting (after 1.5 s without an edge, however many frames came meanwhile).
+    void modesOverTime() {
+        const QByteArray flat = stepBody(0, 0, 0), first = stepBody(500, 0, 100),
+                         second = stepBody(400, 0, 200);
+        // Norm: no edge keeps the picture; an edge (498) lands under display sample 192.
+        Proc norm(risingAt10(Norm));
+        take(norm, flat, 10);
+        QVERIFY(!norm.result().hasWindow);
+        QVERIFY(take(norm, first, 20));
+        QCOMPARE(norm.result().windowStart, 306);
+        QCOMPARE(norm.result().bufGraph[193], 0);
+        QCOMPARE(norm.result().bufGraph[194], 100);
+        QCOMPARE(norm.result().trigger, Triggered);
+        take(norm, flat, 400);
+        QCOMPARE(norm.result().trigger, Triggered); // a few frames without an edge: not yet waiting
+        take(norm, flat, 600);
+        QCOMPARE(norm.result().trigger, Waiting);
+        QCOMPARE(norm.result().bufGraph[194], 100);
+
+        // Auto: edgeless frames every 100 ms show nothing until 1.5 s have passed, then each one
+        // from sample 0; the first edge after that is still shown from 0, the next one triggered.
+        Proc autoMode(risingAt10(Auto));
+        for (int t = 100; t <= 1500; t += 100)
+            QVERIFY2(!take(autoMode, flat, t), qPrintable(QString::number(t)));
+        QVERIFY(take(autoMode, flat, 1600) && autoMode.result().windowStart == 0);
+        QVERIFY(take(autoMode, flat, 1700) && autoMode.result().windowStart == 0);
+        QVERIFY(take(autoMode, first, 1800) && autoMode.result().windowStart == 0);
+        QVERIFY(take(autoMode, first, 1900) && autoMode.result().windowStart == 306);
+        // Slow frames: each comes more than 1.5 s after the last edge, so each is shown.
+        Proc slow(risingAt10(Auto));
+        QVERIFY(take(slow, flat, 3400) && take(slow, flat, 6800));
+
+        // Single (rising HF: the step itself): the first edge is held until a trigger control
+        // re-arms it; then the next edge is taken.
+        Proc single(risingAt10(Single, RisingHF));
+        QVERIFY(take(single, first, 10));
+        QCOMPARE(single.result().bufGraph[193], 100);
+        take(single, second, 20);
+        QCOMPARE(single.result().bufGraph[193], 100);
+        QCOMPARE(single.result().trigger, Held);
+        single.rearm();
+        take(single, flat, 30);
+        QCOMPARE(single.result().bufGraph[193], 100);
+        QCOMPARE(single.result().trigger, Waiting);
+        QVERIFY(take(single, second, 40));
+        QCOMPARE(single.result().bufGraph[193], 200);
+
+        // A restart forgets the window: nothing is drawn, nothing is read, until a new frame.
+        single.restart(50);
+        QVERIFY(!single.result().hasWindow && !single.result().ch1.vpp);
+    }
+
+    // Settings in, the result's positions and scales out: vertical positions in quarter pixels on
+    // the trace (never in the readouts), the horizontal position's window, the markers and the
+    // cursor readouts.
+    void positionsAndScales_data() {
+        QTest::addColumn<OscSettings>("settings");
+        QTest::addColumn<QVector<double>>("want"); // see below
+        // want: ch1 trace at sample 0, ch2 trace at 0, window start, level row (-1: not drawn),
+        // position column, cursor time (s), cursor freq (Hz, 0: none), CH1 and CH2 cursor volts,
+        // CH1 Avg (V). Channel 1 is 100 counts (0 before sample 500 under "Norm"), channel 2 0.
+        const double at100 = 100 * 500.0 / 51200; // 100 counts on 2.5V/dz
+        OscSettings s;
+        QTest::newRow("defaults: free run from 0")
+            << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, 0, 0, at100};
+        s.yPos1 = 10;
+        s.yPos2 = -5;
+        s.twoChannel = true;
+        QTest::newRow("positions: 4 units a pixel, per channel, not in the readouts")
+            << s << QVector<double>{140, -20, 0, 10, 384, 0, 0, 0, 0, at100};
+        s = OscSettings{};
+        s.trigMode = Norm + 4 * RisingLF;
+        s.trigLevelMv = 380;
+        s.xPos = -100;
+        QTest::newRow("xPos -100: the edge 92 samples from the left")
+            << s << QVector<double>{0, 0, 406, 9, 184, 0, 0, 0, 0, at100 * 290 / 384};
+        s = OscSettings{};
+        s.trigLevelMv = 3846; // the left click at row 186 on 2.5V/dz
+        QTest::newRow("level marker 100 px up")
+            << s << QVector<double>{100, 0, 0, 100, 384, 0, 0, 0, 0, at100};
+        s.trigLevelMv = 40000;
+        QTest::newRow("level marker off the plot")
+            << s << QVector<double>{100, 0, 0, -1, 384, 0, 0, 0, 0, at100};
+        s = OscSettings{};
+        s.timeBase = 7;
+        s.tCursor1 = 190;
+        s.tCursor2 = 254;
+        s.vCursor1 = 0;
+        s.vCursor2 = 64;
+        s.gain2 = 6;
+        QTest::newRow("cursors: 64 px at 400us/dz, 2.5V/dz and 25mV/dz")
+            << s << QVector<double>{100, 0, 0, 0, 384, 0.0004, 2500, 2.5, 0.025, at100};
+        s.tCursor2 = 126;
+        s.vCursor2 = -64;
+        QTest::newRow("cursors reversed: negative time and volts")
+            << s << QVector<double>{100, 0, 0, 0, 384, -0.0004, 2500, -2.5, -0.025, at100};
+        s.tCursor2 = 190;
+        QTest::newRow("coincident time cursors: no frequency")
+            << s << QVector<double>{100, 0, 0, 0, 384, 0, 0, -2.5, -0.025, at100};
+    }
+
+    void positionsAndScales() {
+        QFETCH(OscSettings, settings);
+        QFETCH(QVector<double>, want);
+        Proc p(settings);
+        const bool norm = (settings.trigMode & 3) == Norm;
+        const QByteArray body = scopeBody([&](int i) {
+            if (settings.twoChannel)
+                return i < 512 ? 100 : 0;
+            return i < 500 && norm ? 0 : 100;
+        });
+        QVERIFY(take(p, body, 10));
+        const OscResult& r = p.result();
+        QCOMPARE(r.bufGraph[0], int(want[0]));
+        QCOMPARE(r.bufGraph2[0], int(want[1]));
+        QCOMPARE(r.windowStart, int(want[2]));
+        QCOMPARE(r.levelShown ? r.levelRow : -1, int(want[3]));
+        QCOMPARE(r.positionColumn, int(want[4]));
+        QCOMPARE(*r.cursorTime, want[5]);
+        QCOMPARE(r.cursorFreq.value_or(0), want[6]);
+        QCOMPARE(*r.cursorVolt1, want[7]);
+        QCOMPARE(*r.cursorVolt2, want[8]);
+        QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
+    }
+
+    // Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
+    // intervals by chance; it is still noise, and has no frequency.
+    void wanderingNoiseHasNoFrequency() {
+        std::mt19937 random(646);
+        double s[384], level = 0;
+        for (double& v : s) {
+            level += ((int(random() % 2001) - 1000) / 10.0 - level) / 7;
+            v = std::round(level);
         }
-        if (c == 'R') {
-            page.widgets().run->runStopButton()->click();
-        } else if (c == 'S') {
-            page.widgets().run->singleButton()->click();
-        } else {
-            const QByteArray& body = c == 'a' ? a : c == 'b' ? b : f;
-            // Two seconds apart: Auto would have forced a window by the second frame.
-            at = std::max(at, Clock::nowNs()) + 2 * Clock::second;
-            page.takeFrame(early ? frameOf(body, Clock::nowNs() - ms, at) : frameOf(body, at - ms, at));
-            early = false;
-        }
-        const QString state = QString::fromLatin1(RunState::text(
-            states[step] == 'R' ? RunState::Run : states[step] == 'S' ? RunState::Stop
-                                                                      : RunState::Armed));
-        QVERIFY2(stateText() == state, qPrintable(QString("step %1: %2").arg(step).arg(stateText())));
-        const char want = pictures.at(step).toLatin1();
-        const OscResult& r = page.processor().result();
-        if (want == '-') {
-            QVERIFY2(!r.hasWindow, qPrintable(QString("step %1").arg(step)));
-        } else {
-            QVERIFY2(r.hasWindow, qPrintable(QString("step %1").arg(step)));
+        const OscMeasure::Crossings c = OscMeasure::scan(s, 384, 1.0);
+        QVERIFY(c.count >= 3 && c.regular);
+        QVERIFY(!c.aboveNoise && !c.wholePeriods());
+    }
+
+    // Run/Stop and Single against a stream of frames: what each frame does to the picture and the
+    // state. Frames: 'a' and 'b' are sines of different amplitude crossing the level, 'f' a flat
+    // line with no edge; '<' marks the next frame as begun before the last click.
+    void runStopAndSingle_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QString>("script"); // clicks: R Run/Stop, S Single; frames a b f, < early
+        QTest::addColumn<QString>("states"); // the state after each step
+        QTest::addColumn<QString>("pictures"); // the frame on screen after each step ('-' none)
+        QTest::newRow("stop freezes, run resumes") << int(FreeRun) << "aRbRb"
+                                                   << "RSSRR"
+                                                   << "aaaab";
+        QTest::newRow("single in ---- takes the next frame") << int(FreeRun) << "aSbab"
+                                                             << "RASSS"
+                                                             << "aabbb";
+        QTest::newRow("single waits for an edge in Norm") << int(Norm) << "aSfbaR"
+                                                          << "RAASSR"
+                                                          << "aaabbb";
+        QTest::newRow("single in Auto is never forced") << int(Auto) << "aSffb"
+                                                        << "RAAAS"
+                                                        << "aaaab";
+        QTest::newRow("single takes no capture from before it") << int(FreeRun) << "aS<bb"
+                                                                << "RAAS"
+                                                                << "aaab";
+    }
+
+    void runStopAndSingle() {
+        QFETCH(int, mode);
+        QFETCH(QString, script);
+        QFETCH(QString, states);
+        QFETCH(QString, pictures);
+        PageRig<Oscyloskop> rig;
+        QVERIFY(rig.opened);
+        Oscyloskop& page = rig.page;
+        choose(page.widgets().trigModeBox, mode);
+        page.start();
+        // Amplitudes 400 and 800 counts: the picture's first plot value tells them apart.
+        const QByteArray a = sineBody(12, 400), b = sineBody(12, 800);
+        const QByteArray f = scopeBody([](int) { return -600; });
+        qint64 at = Clock::nowNs();
+        bool early = false;
+        QString seenStates, seenPictures;
+        for (const QChar c : script) {
+            if (c == '<') {
+                early = true;
+                continue;
+            }
+            if (c == 'R' || c == 'S') {
+                (c == 'R' ? page.widgets().run->runStopButton()
+                          : page.widgets().run->singleButton())
+                    ->click();
+            } else {
+                const QByteArray& body = c == 'a' ? a : c == 'b' ? b : f;
+                // Two seconds apart: Auto would have forced a window by the second frame.
+                at = std::max(at, Clock::nowNs()) + 2 * Clock::second;
+                page.takeFrame(frameOf(body, early ? Clock::nowNs() - ms : at - ms, at));
+                early = false;
+            }
+            seenStates += page.widgets().run->stateLabel()->text().at(0);
             // The picture's peak tells the two sines apart (counts times the gain's factor).
-            const int peak = *std::max_element(r.bufGraph, r.bufGraph + OscScale::plotLen);
-            const int other = want == 'a' ? 800 : 400;
-            const int own = want == 'a' ? 400 : 800;
-            QVERIFY2(std::abs(peak * 100 / OscScale::gainFactor(0) - own) <
-                         std::abs(peak * 100 / OscScale::gainFactor(0) - other),
-                     qPrintable(QString("step %1: peak %2").arg(step).arg(peak)));
+            const OscResult& r = page.processor().result();
+            const int peak = *std::max_element(r.bufGraph, r.bufGraph + OscScale::plotLen) * 100 /
+                             OscScale::gainFactor(0);
+            seenPictures += !r.hasWindow                                  ? '-'
+                            : std::abs(peak - 400) < std::abs(peak - 800) ? 'a'
+                                                                          : 'b';
         }
-        ++step;
+        QCOMPARE(seenStates, states);
+        QCOMPARE(seenPictures, pictures);
     }
-    QCOMPARE(step, states.size());
-}
 
-// Space runs and stops the page it is on; in a number field it is typing.
-void TestOscyloskop::spaceKeyRunsAndStops() {
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host, nullptr);
-    rig.host.show();
-    rig.host.activateWindow();
-    QVERIFY(QTest::qWaitForWindowActive(&rig.host));
-    QLabel* state = page.widgets().run->stateLabel();
-    page.widgets().tBox->setFocus();
-    QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
-    QCOMPARE(state->text(), QStringLiteral("Stop"));
-    QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
-    QCOMPARE(state->text(), QStringLiteral("Run"));
-    page.widgets().trigLevelBox->setFocus();
-    QTest::keyClick(page.widgets().trigLevelBox, Qt::Key_Space);
-    QCOMPARE(state->text(), QStringLiteral("Run"));
-}
-
-// The trigger markers on the centre lines, the zero marks at the left edge: each in a colour
-// far from the grid's and the axes' greens.
-void TestOscyloskop::markersStandApart() {
-    LineRig rig;
-    Oscyloskop page(&rig.host, nullptr);
-    page.widgets().ch2Box->setChecked(true);
-    page.widgets().yPosBar2->setValue(-100); // channel 2's zero 100 px up
-    QImage image(Graph::plotRect().size(), QImage::Format_RGB32);
-    {
-        Graph graph(&image, Graph::plotRect().topLeft());
-        page.paintPlot(graph);
+    // Space runs and stops the page it is on; in a number field it is typing.
+    void spaceKeyRunsAndStops() {
+        PageRig<Oscyloskop> rig;
+        Oscyloskop& page = rig.page;
+        rig.host.show();
+        rig.host.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&rig.host));
+        QLabel* state = page.widgets().run->stateLabel();
+        page.widgets().tBox->setFocus();
+        QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
+        QCOMPARE(state->text(), QStringLiteral("Stop"));
+        QTest::keyClick(page.widgets().tBox, Qt::Key_Space);
+        QCOMPARE(state->text(), QStringLiteral("Run"));
+        page.widgets().trigLevelBox->setFocus();
+        QTest::keyClick(page.widgets().trigLevelBox, Qt::Key_Space);
+        QCOMPARE(state->text(), QStringLiteral("Run"));
     }
-    const auto at = [&](int x, int y) { return QColor(image.pixel(x - Graph::left, y - Graph::top)); };
-    const auto far = [](QColor a, QColor b) {
-        return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
-                   std::abs(a.blue() - b.blue()) > 200;
-    };
-    const QColor grid(10, 110, 10), axis(10, 240, 10);
-    // Level 0 lies on the centre line, the position marker (xPos 0) on the centre column.
-    const QPoint onMarkers[] = {{Graph::centreX, Graph::top + 10}, {Graph::left + 100, Graph::centreY},
-                                {Graph::centreX, Graph::top + Graph::division}};
-    for (const QPoint p : onMarkers) {
-        QVERIFY2(far(at(p.x(), p.y()), grid) && far(at(p.x(), p.y()), axis),
-                 qPrintable(at(p.x(), p.y()).name()));
-        QCOMPARE(at(p.x(), p.y()), Graph::markerColour());
+
+    // The trigger markers on the centre lines, the zero marks at the left edge: each in a colour
+    // far from the grid's and the axes' greens.
+    void markersStandApart() {
+        QWidget host;
+        Oscyloskop page(&host, nullptr);
+        page.widgets().ch2Box->setChecked(true);
+        page.widgets().yPosBar2->setValue(-100); // channel 2's zero 100 px up
+        QImage image(Graph::plotRect().size(), QImage::Format_RGB32);
+        {
+            Graph graph(&image, Graph::plotRect().topLeft());
+            page.paintPlot(graph);
+        }
+        const auto at = [&](int x, int y) {
+            return QColor(image.pixel(x - Graph::left, y - Graph::top));
+        };
+        const auto far = [](QColor a, QColor b) {
+            return std::abs(a.red() - b.red()) + std::abs(a.green() - b.green()) +
+                       std::abs(a.blue() - b.blue()) >
+                   200;
+        };
+        QVERIFY(far(Graph::markerColour(), QColor(10, 110, 10)) &&
+                far(Graph::markerColour(), QColor(10, 240, 10)));
+        // Level 0 lies on the centre line, the position marker (xPos 0) on the centre column.
+        for (const QPoint p :
+             {QPoint(Graph::centreX, Graph::top + 10), QPoint(Graph::left + 100, Graph::centreY),
+              QPoint(Graph::centreX, Graph::top + Graph::division)})
+            QCOMPARE(at(p.x(), p.y()), Graph::markerColour());
+        // Zero marks: channel 1 on the centre line, channel 2 100 px above it.
+        QCOMPARE(at(Graph::left + 2, Graph::centreY).blue(), 255);
+        QCOMPARE(at(Graph::left + 2, Graph::centreY - 100).red(), 255);
+        QCOMPARE(at(Graph::left + 2, Graph::centreY - 120), QColor(Qt::black));
     }
-    // Zero marks: channel 1 on the centre line, channel 2 100 px above it.
-    QCOMPARE(at(Graph::left + 2, Graph::centreY).blue(), 255);
-    QCOMPARE(at(Graph::left + 2, Graph::centreY - 100).red(), 255);
-    QCOMPARE(at(Graph::left + 2, Graph::centreY - 120), QColor(Qt::black));
-}
 
-void TestOscyloskop::pointerReadout_data() {
-    QTest::addColumn<int>("timeBase");
-    QTest::addColumn<int>("gain");
-    QTest::addColumn<QPoint>("at");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("centre") << 7 << 0 << QPoint(394, 286) << "  T: 0.00us\n  U: 0.00uV";
-    QTest::newRow("a division right and two up, 400us/dz, 500mV/dz")
-        << 7 << 2 << QPoint(458, 158) << "  T: 400us\n  U: 1000mV";
-    QTest::newRow("left edge at 100ms/dz") << 14 << 0 << QPoint(11, 286) << "  T: -598ms\n  U: 0.00uV";
-    QTest::newRow("bottom at 25mV/dz") << 2 << 6 << QPoint(394, 541) << "  T: 0.00us\n  U: -99.6mV";
-}
+    void pointerReadout_data() {
+        QTest::addColumn<int>("timeBase");
+        QTest::addColumn<int>("gain");
+        QTest::addColumn<QPoint>("at");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("centre") << 7 << 0 << QPoint(394, 286) << "  T: 0.00us\n  U: 0.00uV";
+        QTest::newRow("a division right and two up, 400us/dz, 500mV/dz")
+            << 7 << 2 << QPoint(458, 158) << "  T: 400us\n  U: 1000mV";
+        QTest::newRow("left edge at 100ms/dz")
+            << 14 << 0 << QPoint(11, 286) << "  T: -598ms\n  U: 0.00uV";
+        QTest::newRow("bottom at 25mV/dz")
+            << 2 << 6 << QPoint(394, 541) << "  T: 0.00us\n  U: -99.6mV";
+    }
 
-void TestOscyloskop::pointerReadout() {
-    QFETCH(int, timeBase);
-    QFETCH(int, gain);
-    QFETCH(QPoint, at);
-    QWidget host;
-    Oscyloskop page(&host, nullptr);
-    choose(page.widgets().tBox, OscScale::timeBaseOfItem(timeBase));
-    choose(page.widgets().vBox1, gain);
-    QTEST(page.pointerReadout(at), "text");
-}
+    void pointerReadout() {
+        QFETCH(int, timeBase);
+        QFETCH(int, gain);
+        QFETCH(QPoint, at);
+        QWidget host;
+        Oscyloskop page(&host, nullptr);
+        choose(page.widgets().tBox, OscScale::timeBaseOfItem(timeBase));
+        choose(page.widgets().vBox1, gain);
+        QTEST(page.pointerReadout(at), "text");
+    }
 
-// Shift-clicks on the plot place the cursors; their readouts in their units: 64 px at
-// 400us/dz and 2.5V/dz, then coincident time cursors.
-void TestOscyloskop::cursorReadouts() {
-    QWidget host;
-    Oscyloskop page(&host, nullptr);
-    page.widgets().timeCursorBox->click();
-    page.widgets().voltCursorBox->click();
-    const auto shiftClick = [&](Qt::MouseButton button, QPoint at) {
-        QTest::mousePress(page.plot(), button, Qt::ShiftModifier, at - Graph::plotRect().topLeft());
-    };
-    shiftClick(Qt::LeftButton, QPoint(394, 286));
-    shiftClick(Qt::RightButton, QPoint(458, 222));
-    const auto texts = [&] {
-        return QStringList{page.widgets().cursorTimeLabel->text(),
-                           page.widgets().cursorFreqLabel->text(),
-                           page.widgets().cursorVoltLabel1->text()};
-    };
-    QTRY_COMPARE(texts(), (QStringList{"Time: 400us", "Freq: 2500Hz", "CH1 Voltage: 2500mV"}));
-    shiftClick(Qt::RightButton, QPoint(394, 350));
-    QTRY_COMPARE(texts(), (QStringList{"Time: 0.00us", "Freq: ---", "CH1 Voltage: -2500mV"}));
-}
+    // Shift-clicks on the plot place the cursors; their readouts in their units: 64 px at
+    // 400us/dz and 2.5V/dz, then coincident time cursors.
+    void cursorReadouts() {
+        QWidget host;
+        Oscyloskop page(&host, nullptr);
+        page.widgets().timeCursorBox->click();
+        page.widgets().voltCursorBox->click();
+        const auto shiftClick = [&](Qt::MouseButton button, QPoint at) {
+            QTest::mousePress(page.plot(), button, Qt::ShiftModifier,
+                              at - Graph::plotRect().topLeft());
+        };
+        shiftClick(Qt::LeftButton, QPoint(394, 286));
+        shiftClick(Qt::RightButton, QPoint(458, 222));
+        const auto texts = [&] {
+            return QStringList{page.widgets().cursorTimeLabel->text(),
+                               page.widgets().cursorFreqLabel->text(),
+                               page.widgets().cursorVoltLabel1->text()};
+        };
+        QTRY_COMPARE(texts(), (QStringList{"Time: 400us", "Freq: 2500Hz", "CH1 Voltage: 2500mV"}));
+        shiftClick(Qt::RightButton, QPoint(394, 350));
+        QTRY_COMPARE(texts(), (QStringList{"Time: 0.00us", "Freq: ---", "CH1 Voltage: -2500mV"}));
+    }
 
-// Case of a device that sends nothing: "---", no trace, until a frame of this start; a frame
-// that began before the start (the page shown before sent it) is not this page's.
-void TestOscyloskop::readoutsNeedAFrameOfThisStart() {
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host, nullptr);
-    page.com = &rig.com;
-    page.start();
-    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
-    QVERIFY(!page.processor().result().hasWindow);
-    const QByteArray sine = sineBody(12, 400); // 12 periods a frame, 4.5 on screen
-    const qint64 now = Clock::nowNs();
-    page.takeFrame(frameOf(sine, now - 100 * ms, now + 500 * ms));
-    QVERIFY(!page.processor().result().hasWindow);
-    page.takeFrame(lateFrame(sine));
-    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: 937.5Hz | CH1 RMS: 2.763V"));
-    // Back after another page: no numbers and no trace of the old start.
-    page.stop();
-    page.start();
-    QVERIFY(!page.processor().result().hasWindow);
-    QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
-}
+    // Case of a device that sends nothing: "---", no trace, until a frame of this start; a frame
+    // that began before the start (the page shown before sent it) is not this page's.
+    void readoutsNeedAFrameOfThisStart() {
+        PageRig<Oscyloskop> rig;
+        QVERIFY(rig.opened);
+        Oscyloskop& page = rig.page;
+        page.start();
+        QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
+        QVERIFY(!page.processor().result().hasWindow);
+        const QByteArray sine = sineBody(12, 400); // 12 periods a frame, 4.5 on screen
+        const qint64 now = Clock::nowNs();
+        page.takeFrame(frameOf(sine, now - 100 * ms, now + 500 * ms));
+        QVERIFY(!page.processor().result().hasWindow);
+        page.takeFrame(lateFrame(sine));
+        QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: 937.5Hz | CH1 RMS: 2.763V"));
+        // Back after another page: no numbers and no trace of the old start.
+        page.stop();
+        page.start();
+        QVERIFY(!page.processor().result().hasWindow);
+        QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
+    }
 
-// Whatever the sequence of toggles and choices, the box names the time base the device runs.
-void TestOscyloskop::timeBaseBoxAgreesWithTheDevice_data() {
-    QTest::addColumn<Action>("action");
-    QTest::addColumn<QString>("shown");
-    QTest::addColumn<QByteArray>("lastTimeBase"); // the last "S" command sent
-    const auto row = [](const char* name, const char* shown, const char* sent, Action a) {
-        QTest::newRow(name) << a << QString(shown) << QByteArray(sent);
-    };
-    const auto toggle = [](Oscyloskop& o) { o.widgets().ch2Box->click(); };
-    row("16us/dz, then two channels: 40us/dz", "40us/dz", "S8A", [=](Oscyloskop& o) {
-        choose(o.widgets().tBox, 12), toggle(o);
-    });
-    row("and back to one channel", "40us/dz", "S8A", [=](Oscyloskop& o) {
-        choose(o.widgets().tBox, 12), toggle(o), toggle(o);
-    });
-    row("one channel again: the labels of the start", "16us/dz", "S4A", [=](Oscyloskop& o) {
-        toggle(o), toggle(o), choose(o.widgets().tBox, 12);
-    });
-    row("400us/dz through toggles", "400us/dz", "", [=](Oscyloskop& o) {
-        toggle(o), toggle(o), toggle(o), toggle(o);
-    });
-}
+    // Whatever the sequence of toggles and choices, the box names the time base the device runs.
+    void timeBaseBoxAgreesWithTheDevice_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QByteArray>("lastTimeBase"); // the last "S" command sent
+        const auto row = [](const char* name, const char* shown, const char* sent, Action a) {
+            QTest::newRow(name) << a << QString(shown) << QByteArray(sent);
+        };
+        const auto toggle = [](Oscyloskop& o) { o.widgets().ch2Box->click(); };
+        row("16us/dz, then two channels: 40us/dz", "40us/dz", "S8A",
+            [=](Oscyloskop& o) { choose(o.widgets().tBox, 12), toggle(o); });
+        row("and back to one channel", "40us/dz", "S8A",
+            [=](Oscyloskop& o) { choose(o.widgets().tBox, 12), toggle(o), toggle(o); });
+        row("one channel again: the labels of the start", "16us/dz", "S4A",
+            [=](Oscyloskop& o) { toggle(o), toggle(o), choose(o.widgets().tBox, 12); });
+        row("400us/dz through toggles", "400us/dz", "",
+            [=](Oscyloskop& o) { toggle(o), toggle(o), toggle(o), toggle(o); });
+    }
 
-void TestOscyloskop::timeBaseBoxAgreesWithTheDevice() {
-    QFETCH(Action, action);
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host, nullptr);
-    page.com = &rig.com;
-    action(page);
-    const QByteArray sent = rig.sent();
-    const int s = sent.lastIndexOf('S');
-    QTEST(s < 0 ? QByteArray() : sent.mid(s, 3), "lastTimeBase");
-    QTEST(page.widgets().tBox->currentText(), "shown");
-    QCOMPARE(OscScale::timeBaseOfItem(page.widgets().tBox->currentIndex()),
-             page.settings().timeBase);
-    for (int i = 0; i < page.widgets().tBox->count(); ++i)
-        QVERIFY(page.widgets().tBox->itemText(i).endsWith("/dz"));
-}
+    void timeBaseBoxAgreesWithTheDevice() {
+        QFETCH(Action, action);
+        PageRig<Oscyloskop> rig;
+        QVERIFY(rig.opened);
+        Oscyloskop& page = rig.page;
+        action(page);
+        const QByteArray sent = rig.sent();
+        const int s = sent.lastIndexOf('S');
+        QTEST(s < 0 ? QByteArray() : sent.mid(s, 3), "lastTimeBase");
+        QTEST(page.widgets().tBox->currentText(), "shown");
+        QCOMPARE(OscScale::timeBaseOfItem(page.widgets().tBox->currentIndex()),
+                 page.settings().timeBase);
+        for (int i = 0; i < page.widgets().tBox->count(); ++i)
+            QVERIFY(page.widgets().tBox->itemText(i).endsWith("/dz"));
+    }
 
-// Every remembered setting under its key, and back into a fresh page as the user left it.
-void TestOscyloskop::rememberedSettings() {
-    QWidget host;
-    Oscyloskop page(&host, nullptr);
-    const Oscyloskop::Widgets& u = page.widgets();
-    u.ch2Box->click();
-    choose(u.tBox, 3);
-    choose(u.vBox1, 2);
-    choose(u.vBox2, 5);
-    choose(u.trigModeBox, 2);
-    choose(u.trigEdgeBox, 1);
-    choose(u.trigBandBox, 1);
-    u.trigLevelBox->setValue(-1234);
-    u.xPosBar->setValue(-77);
-    u.yPosBar1->setValue(33);
-    u.yPosBar2->setValue(-44);
-    QTemporaryDir dir;
-    QSettings store(dir.filePath("zrv.conf"), QSettings::IniFormat);
-    page.saveSettings(store);
-    const QStringList keys = {"osc/ch2",      "osc/timeDiv",  "osc/voltDiv1",   "osc/voltDiv2",
-                              "osc/trigMode", "osc/trigEdge", "osc/trigFilter", "osc/trigLevel",
-                              "osc/xPos",     "osc/yPos1",    "osc/yPos2"};
-    const QList<int> values = {1, 3, 2, 5, 2, 1, 1, -1234, -77, 33, -44};
-    QCOMPARE(store.allKeys().size(), keys.size());
-    for (int k = 0; k < keys.size(); ++k)
-        QCOMPARE(store.value(keys[k]).toInt(), values[k]);
-    Oscyloskop back(&host, nullptr);
-    back.restoreSettings(store);
-    const OscSettings &a = page.settings(), &b = back.settings();
-    QCOMPARE(b.twoChannel, true);
-    QCOMPARE(b.timeBase, a.timeBase);
-    QCOMPARE(b.gain1, a.gain1);
-    QCOMPARE(b.gain2, a.gain2);
-    QCOMPARE(b.trigMode, a.trigMode);
-    QCOMPARE(b.trigLevelMv, a.trigLevelMv);
-    QCOMPARE(b.xPos, a.xPos);
-    QCOMPARE(b.yPos1, a.yPos1);
-    QCOMPARE(b.yPos2, a.yPos2);
-}
+    // Every remembered setting under its key, and back into a fresh page as the user left it.
+    void rememberedSettings() {
+        QWidget host;
+        Oscyloskop page(&host, nullptr);
+        const Oscyloskop::Widgets& u = page.widgets();
+        u.ch2Box->click();
+        choose(u.tBox, 3);
+        choose(u.vBox1, 2);
+        choose(u.vBox2, 5);
+        choose(u.trigModeBox, 2);
+        choose(u.trigEdgeBox, 1);
+        choose(u.trigBandBox, 1);
+        u.trigLevelBox->setValue(-1234);
+        u.xPosBar->setValue(-77);
+        u.yPosBar1->setValue(33);
+        u.yPosBar2->setValue(-44);
+        Oscyloskop back(&host, nullptr);
+        const QMap<QString, QString> want = {
+            {"osc/ch2", "1"},        {"osc/timeDiv", "3"},       {"osc/voltDiv1", "2"},
+            {"osc/voltDiv2", "5"},   {"osc/trigMode", "2"},      {"osc/trigEdge", "1"},
+            {"osc/trigFilter", "1"}, {"osc/trigLevel", "-1234"}, {"osc/xPos", "-77"},
+            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"}};
+        QCOMPARE(remembered(page, back), want);
+        const OscSettings &a = page.settings(), &b = back.settings();
+        QVERIFY(b.twoChannel && b.timeBase == a.timeBase && b.gain1 == a.gain1 &&
+                b.gain2 == a.gain2);
+        QVERIFY(b.trigMode == a.trigMode && b.trigLevelMv == a.trigLevelMv && b.xPos == a.xPos);
+        QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2);
+    }
 
-// The span between the time cursors, saved and read back: 512 lines from the sample under the
-// left cursor to the one under the right cursor (pixels 100 and 740: samples 49 to 368).
-void TestOscyloskop::spanFileRoundTrip() {
-    int plot[384];
-    for (int i = 0; i < 384; ++i)
-        plot[i] = 7 * i - 1000;
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("span.txt"));
-    QVERIFY(OscFile::saveSpan(path, plot, 740, 100));
-    int back[600];
-    QCOMPARE(OscFile::load(path, back, 600), 512);
-    QCOMPARE(back[0], plot[49]);
-    QCOMPARE(back[511], plot[368]);
-    QVERIFY(std::is_sorted(back, back + 512));
-}
+    // The span between the time cursors, saved and read back: 512 lines from the sample under the
+    // left cursor to the one under the right cursor (pixels 100 and 740: samples 49 to 368).
+    void spanFileRoundTrip() {
+        int plot[384];
+        for (int i = 0; i < 384; ++i)
+            plot[i] = 7 * i - 1000;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("span.txt"));
+        QVERIFY(OscFile::saveSpan(path, plot, 740, 100));
+        int back[600];
+        QCOMPARE(OscFile::load(path, back, 600), 512);
+        QCOMPARE(back[0], plot[49]);
+        QCOMPARE(back[511], plot[368]);
+        QVERIFY(std::is_sorted(back, back + 512));
+    }
 
-void TestOscyloskop::bytesSent_data() {
-    QTest::addColumn<Action>("action");
-    QTest::addColumn<QByteArray>("bytes");
-    const auto row = [](const char* name, const char* b, Action a) {
-        QTest::newRow(name) << a << QByteArray(b);
-    };
-    row("start, one channel", "CAS>AU0AW0A", [](Oscyloskop& o) { o.start(); });
-    row("two channels, then start", "EAEAS>AU0AW0A",
-        [](Oscyloskop& o) { o.widgets().ch2Box->setChecked(true), o.start(); });
-    row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.widgets().tBox, 0); });
-    row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.widgets().tBox, 12); });
-    row("CH1 V/div sends both gains", "U6AW0A",
-        [](Oscyloskop& o) { choose(o.widgets().vBox1, 3); });
-    row("CH2 V/div sends both gains", "U0AW<A",
-        [](Oscyloskop& o) { choose(o.widgets().vBox2, 6); });
-    row("two channels on and off", "EACA",
-        [](Oscyloskop& o) { o.widgets().ch2Box->click(), o.widgets().ch2Box->click(); });
-    row("trigger controls send nothing", "", [](Oscyloskop& o) {
-        choose(o.widgets().trigModeBox, 1), choose(o.widgets().trigEdgeBox, 1),
-            choose(o.widgets().trigBandBox, 1);
-        o.widgets().trigLevelBox->setValue(500);
-    });
-}
+    void bytesSent_data() {
+        QTest::addColumn<Action>("action");
+        QTest::addColumn<QByteArray>("bytes");
+        const auto row = [](const char* name, const char* b, Action a) {
+            QTest::newRow(name) << a << QByteArray(b);
+        };
+        row("start, one channel", "CAS>AU0AW0A", [](Oscyloskop& o) { o.start(); });
+        row("two channels, then start", "EAEAS>AU0AW0A",
+            [](Oscyloskop& o) { o.widgets().ch2Box->setChecked(true), o.start(); });
+        row("time/div 100ms", "SLA", [](Oscyloskop& o) { choose(o.widgets().tBox, 0); });
+        row("time/div 16us", "S4A", [](Oscyloskop& o) { choose(o.widgets().tBox, 12); });
+        row("CH1 V/div sends both gains", "U6AW0A",
+            [](Oscyloskop& o) { choose(o.widgets().vBox1, 3); });
+        row("CH2 V/div sends both gains", "U0AW<A",
+            [](Oscyloskop& o) { choose(o.widgets().vBox2, 6); });
+        row("two channels on and off", "EACA",
+            [](Oscyloskop& o) { o.widgets().ch2Box->click(), o.widgets().ch2Box->click(); });
+        row("trigger controls send nothing", "", [](Oscyloskop& o) {
+            choose(o.widgets().trigModeBox, 1), choose(o.widgets().trigEdgeBox, 1),
+                choose(o.widgets().trigBandBox, 1);
+            o.widgets().trigLevelBox->setValue(500);
+        });
+    }
 
-void TestOscyloskop::bytesSent() {
-    QFETCH(Action, action);
-    LineRig rig;
-    QVERIFY(rig.opened);
-    Oscyloskop page(&rig.host, nullptr);
-    page.com = &rig.com;
-    action(page);
-    QTEST(rig.sent(), "bytes");
-}
+    void bytesSent() {
+        QFETCH(Action, action);
+        PageRig<Oscyloskop> rig;
+        action(rig.page);
+        QTEST(rig.sent(), "bytes");
+    }
+};
 
 QTEST_MAIN(TestOscyloskop)
 #include "tst_oscyloskop.moc"

@@ -1,11 +1,15 @@
 #pragma once
 
 // A page's serial line for tests: a host window for the page, an open link on a pseudo-terminal,
-// and the bytes that went down the line.
+// and the bytes that went down the line; and the pages' remembered settings.
 #include "device/zrvcom.h"
+#include "instruments/status.h"
 #include "ptypair.h"
 
 #include <QComboBox>
+#include <QMap>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QWidget>
 
 struct LineRig {
@@ -32,8 +36,31 @@ struct LineRig {
     bool opened = false;
 };
 
+// A page of type P on the line, telling its status line.
+template <class P> struct PageRig : LineRig {
+    PageRig() { page.com = &com; }
+    Status status;
+    P page{&host, &status};
+};
+
 // What the user does with a combo box: picks an entry.
 inline void choose(QComboBox* box, int index) {
     box->setCurrentIndex(index);
     emit box->activated(index);
+}
+
+// What `page` saves, key by key, after restoring it into `back`; a key that `back` saves
+// differently reads "restored as <value>".
+template <class P> QMap<QString, QString> remembered(P& page, P& back) {
+    QTemporaryDir dir;
+    QSettings store(dir.filePath("a.conf"), QSettings::IniFormat);
+    QSettings again(dir.filePath("b.conf"), QSettings::IniFormat);
+    page.saveSettings(store);
+    back.restoreSettings(store);
+    back.saveSettings(again);
+    QMap<QString, QString> keys;
+    for (const QString& k : store.allKeys())
+        keys[k] = store.value(k) == again.value(k) ? store.value(k).toString()
+                                                   : "restored as " + again.value(k).toString();
+    return keys;
 }

@@ -58,41 +58,17 @@ bool PtyPair::write(const QByteArray& bytes) {
     return done == bytes.size();
 }
 
-QByteArray PtyPair::readOnce(int waitMs) {
-    QByteArray out;
-    if (master < 0)
-        return out;
-    pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, waitMs) <= 0)
-        return out;
-    char chunk[4096];
-    for (;;) {
-        const ssize_t n = ::read(master, chunk, sizeof chunk);
-        if (n <= 0)
-            break;
-        out.append(chunk, int(n));
-    }
-    return out;
-}
-
 QByteArray PtyPair::read(int count, int timeoutMs) {
     QByteArray out;
     QElapsedTimer timer;
     timer.start();
-    while (out.size() < count && timer.elapsed() < timeoutMs) {
+    char chunk[4096];
+    while (master >= 0 && out.size() < count && timer.elapsed() < timeoutMs) {
         QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        out.append(readOnce(5));
-    }
-    return out;
-}
-
-QByteArray PtyPair::drain(int settleMs) {
-    QByteArray out;
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < settleMs) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
-        out.append(readOnce(5));
+        pollfd p{master, POLLIN, 0};
+        if (poll(&p, 1, 5) > 0)
+            for (ssize_t n; (n = ::read(master, chunk, sizeof chunk)) > 0;)
+                out.append(chunk, int(n));
     }
     return out;
 }

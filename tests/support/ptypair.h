@@ -2,6 +2,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <climits>
 
 // A pseudo-terminal used as a serial line in tests: the test holds the master end and the
 // program under test opens slavePath() like any serial device.
@@ -22,13 +23,11 @@ public:
     // `count` bytes arrived or `timeoutMs` passed. Returns everything read.
     QByteArray read(int count, int timeoutMs = 5000);
     // Reads whatever arrives while Qt events are processed for `settleMs` (no byte expected).
-    QByteArray drain(int settleMs = 200);
+    QByteArray drain(int settleMs = 200) { return read(INT_MAX, settleMs); }
     // Closes the master end: to the program it looks like a device that was unplugged.
     void closeMaster();
 
 private:
-    QByteArray readOnce(int waitMs);
-
     int master = -1;
     int slaveKeep = -1; // held open so the line survives the program closing its end
     QString path;
