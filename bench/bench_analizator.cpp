@@ -64,10 +64,10 @@ void BM_FrameAnalysis(benchmark::State& state) {
     for (auto _ : state) {
         for (int i = 0; i < N; ++i)
             re[i] = samples().values[i];
-        const double power = SpectrumProcessor::fft(re, im, 10, table, 1024);
-        const double distortion = core::thdn(re, 512, power);
+        benchmark::DoNotOptimize(SpectrumProcessor::fft(re, im, 10, table, 1024));
+        const core::Figures figures = core::figures(re, 512);
         SpectrumProcessor::adjustGraph(plot, im, 0);
-        benchmark::DoNotOptimize(distortion);
+        benchmark::DoNotOptimize(figures);
         benchmark::DoNotOptimize(plot);
     }
 }
@@ -83,11 +83,16 @@ QByteArray frameBody() {
     return body;
 }
 
-// What every frame costs the processor: conversion, transform, THD+N, plot values, max hold.
+// What every frame costs the processor at the span of time base state.range(0): conversion,
+// Hamming transform and the figures' Blackman-Harris one, a 64-frame average, the figures,
+// plot values, max hold.
 void BM_ProcessorPerFrame(benchmark::State& state) {
     auto processor = std::make_unique<SpectrumProcessor>();
     SpectrumSettings settings;
     settings.hold = true;
+    settings.timeBase = int(state.range(0));
+    settings.averaging = SpectrumSettings::Linear;
+    settings.averages = SpectrumProcessor::maxAverages;
     processor->setSettings(settings);
     const QByteArray body = frameBody();
     const auto* bytes = reinterpret_cast<const uint8_t*>(body.constData());
@@ -96,10 +101,11 @@ void BM_ProcessorPerFrame(benchmark::State& state) {
         analysed += processor->process(bytes, body.size());
         benchmark::DoNotOptimize(processor->result().specGraph);
     }
-    if (analysed != int64_t(state.iterations()) || !processor->result().thdn.has_value())
+    if (analysed != int64_t(state.iterations()) || !processor->result().thdn.has_value() ||
+        !processor->result().enob.has_value())
         state.SkipWithError("a frame was not analysed");
 }
-BENCHMARK(BM_ProcessorPerFrame)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ProcessorPerFrame)->DenseRange(2, 14)->Unit(benchmark::kMicrosecond);
 
 // The page set through its controls, one frame through its frame path, then its paint alone:
 // live trace and max hold.

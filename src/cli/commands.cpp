@@ -69,11 +69,6 @@ void appendChannelCsv(std::string& out, const OscChannel& c) {
     }
 }
 
-// The strongest line above DC: bin and level.
-int peakBin(const SpectrumResult& r) {
-    return int(std::max_element(r.levels + 1, r.levels + SpectrumResult::plotLen) - r.levels);
-}
-
 } // namespace
 
 void Progress::show(const Session& session, qint64 nowNs, bool force) {
@@ -203,6 +198,10 @@ int runSpectrum(Session& session, const SpectrumJob& job) {
     SpectrumSettings set;
     set.timeBase = job.timeBase;
     set.gain = job.gain;
+    set.window = job.window;
+    set.reference = job.reference;
+    set.averaging = job.averaging;
+    set.averages = job.averages;
     proc->setSettings(set);
     const double hertzPerBin = core::hertzPerBin(job.timeBase, SpectrumProcessor::points);
     quint64 count = 0;
@@ -241,19 +240,27 @@ int runSpectrum(Session& session, const SpectrumJob& job) {
             lines.write(text);
         }
         if (!job.record && !levelsOut) {
-            const int peak = peakBin(r);
             text = "{\"frame\": ";
             appendInteger(text, (long long)count);
             text += ", \"time_s\": ";
             appendNumber(text, secondsSince(session.startedNs(), frame.lastByteNs));
             text += ", \"power_dB\": ";
             appendJson(text, r.power);
-            text += ", \"thdn_percent\": ";
-            appendJson(text, r.thdn);
-            text += ", \"peak_Hz\": ";
-            appendNumber(text, hertzPerBin * peak);
-            text += ", \"peak_dB\": ";
-            appendJson(text, r.levels[peak]);
+            text += set.reference == SpectrumSettings::Dbv ? ", \"reference\": \"dBV\""
+                                                           : ", \"reference\": \"dBFS\"";
+            const std::pair<const char*, const Reading*> fields[] = {
+                {"thd_percent", &r.thd}, {"thdn_percent", &r.thdn}, {"snr_dB", &r.snr},
+                {"sinad_dB", &r.sinad},  {"sfdr_dB", &r.sfdr},      {"enob_bits", &r.enob},
+                {"peak_Hz", &r.peakHz},  {"peak_dB", &r.peakLevel},
+            };
+            for (const auto& [name, value] : fields) {
+                text += ", \"";
+                text += name;
+                text += "\": ";
+                appendJson(text, *value);
+            }
+            text += ", \"averaged\": ";
+            appendInteger(text, r.averaged);
             text += "}\n";
             lines.write(text);
         }

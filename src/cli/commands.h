@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "device/trigger.h"
 #include "instruments/oscilloscope/oscprocessor.h"
+#include "instruments/spectrum/spectrumprocessor.h"
 
 #include <QString>
 
@@ -31,6 +32,10 @@ int runScope(Session& session, const ScopeJob& job);
 struct SpectrumJob {
     int timeBase = 7;
     int gain = 0;
+    core::Window window = core::Window::Hamming;
+    SpectrumSettings::Reference reference = SpectrumSettings::Dbfs;
+    SpectrumSettings::Averaging averaging = SpectrumSettings::Off;
+    int averages = 8;
     Extent extent{1, 0};
     Format format = Format::Json;
     QString output;

@@ -217,9 +217,14 @@ bool parseSpectrum(const QStringList& args, bool record, SpectrumJob& job) {
                     record ? "Records every spectrum as CSV rows frame,frequency_Hz,level_dB."
                            : "The spectrum analyser's readouts, a JSON line per frame; with -o "
                              "or --format csv its levels as CSV rows frame,frequency_Hz,level_dB.");
-    c.parser.addOptions({option("span", "Frequency per division: 2.5kHz/dz or 2.5kHz.", "LABEL"),
-                         option("range", "Input range as the box names it: 500mV.", "LABEL"),
-                         framesOption, outputOption});
+    c.parser.addOptions(
+        {option("span", "Frequency per division: 2.5kHz/dz or 2.5kHz.", "LABEL"),
+         option("range", "Input range as the box names it: 500mV.", "LABEL"),
+         option("window", "hamming (default), hann, blackman-harris or flat-top.", "NAME"),
+         option("reference", "Peak level in dBFS (default) or dBV.", "REF"),
+         option("average", "Power average of the last N frames, 2 .. 64.", "N"),
+         option("average-exp", "Exponential power average, weight 1/N.", "N"), framesOption,
+         outputOption});
     if (record)
         c.parser.addOption(secondsOption);
     else
@@ -233,6 +238,31 @@ bool parseSpectrum(const QStringList& args, bool record, SpectrumJob& job) {
             : 7);
     if (p.isSet(QStringLiteral("range")))
         job.gain = label(Labels::range, p.value(QStringLiteral("range")), "--range");
+    if (p.isSet(QStringLiteral("window"))) {
+        const QStringList names{QStringLiteral("hamming"), QStringLiteral("hann"),
+                                QStringLiteral("blackman-harris"), QStringLiteral("flat-top")};
+        const int w = names.indexOf(p.value(QStringLiteral("window")));
+        if (w < 0)
+            throw UsageError{QStringLiteral("--window wants hamming, hann, blackman-harris or "
+                                            "flat-top")};
+        job.window = core::Window(w);
+    }
+    if (p.isSet(QStringLiteral("reference"))) {
+        const QString r = p.value(QStringLiteral("reference"));
+        if (r != QLatin1String("dBFS") && r != QLatin1String("dBV"))
+            throw UsageError{QStringLiteral("--reference wants dBFS or dBV")};
+        job.reference = r == QLatin1String("dBV") ? SpectrumSettings::Dbv : SpectrumSettings::Dbfs;
+    }
+    const bool linear = p.isSet(QStringLiteral("average")),
+               exponential = p.isSet(QStringLiteral("average-exp"));
+    if (linear && exponential)
+        throw UsageError{QStringLiteral("--average and --average-exp exclude each other")};
+    if (linear || exponential) {
+        job.averaging = linear ? SpectrumSettings::Linear : SpectrumSettings::Exponential;
+        job.averages =
+            integer(p.value(linear ? QStringLiteral("average") : QStringLiteral("average-exp")),
+                    linear ? "--average" : "--average-exp", 2, SpectrumProcessor::maxAverages);
+    }
     job.extent = extentOf(p, record);
     job.record = record;
     if (!record)

@@ -37,12 +37,16 @@ QByteArray Csv::oscilloscope(const int* samples, bool twoChannel, int timeBase, 
     return text;
 }
 
-QByteArray Csv::spectrum(const double* levels, const double* held, int bins, double hertzPerBin) {
-    QByteArray text = held ? "frequency_Hz,level_dB,hold_dB\n" : "frequency_Hz,level_dB\n";
+QByteArray Csv::spectrum(const double* levels, const double* held, int bins, double hertzPerBin,
+                         double shiftDb, const char* unit) {
+    QByteArray text = QByteArray("frequency_Hz,level_") + unit;
+    if (held)
+        text += QByteArray(",hold_") + unit;
+    text += '\n';
     for (int i = 0; i < bins; ++i) {
-        text += number(hertzPerBin * i) + ',' + number(levels[i]);
+        text += number(hertzPerBin * i) + ',' + number(levels[i] + shiftDb);
         if (held)
-            text += ',' + number(held[i]);
+            text += ',' + number(held[i] + shiftDb);
         text += '\n';
     }
     return text;

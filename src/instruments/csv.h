@@ -16,7 +16,8 @@ public:
                                    int gain2, int zeroSample);
     // Volts of `n` raw samples at gain index `gain`, on the scale of the page's readouts.
     static void volts(const int* raw, int n, int gain, double* out);
-    // One row per bin: frequency_Hz, level_dB[, hold_dB when `held` is given].
+    // One row per bin: frequency_Hz, level_<unit>[, hold_<unit> when `held` is given], each
+    // level with `shiftDb` added (its reference).
     static QByteArray spectrum(const double* levels, const double* held, int bins,
-                               double hertzPerBin);
+                               double hertzPerBin, double shiftDb = 0.0, const char* unit = "dB");
 };

@@ -110,6 +110,28 @@ void Graph::signal(const int* values, QColor colour) {
     }
 }
 
+int Graph::spectrumAlpha(int v, int w) {
+    const int high = std::clamp(std::max(v, w) / 4, -256, 256); // pixels above the centre
+    return 96 + (high + 256) * (255 - 96) / 512;
+}
+
+void Graph::spectrum(const int* values, QColor colour) {
+    if (!painter)
+        return;
+    for (int i = 0; i < 383; ++i) {
+        colour.setAlpha(spectrumAlpha(values[i], values[i + 1]));
+        segment(2 * i + 11, values[i], 2 * i + 12, values[i + 1], colour);
+    }
+}
+
+void Graph::peakMarker(int x, int v, QColor colour) {
+    if (!painter)
+        return;
+    const int row = std::clamp(centreY - v / 4, top + 9, bottom);
+    for (int k = 0; k < 4; ++k)
+        hLine(x - k, x + k, row - 3 - k, colour);
+}
+
 void Graph::signal2x(const int* values, QColor colour) {
     if (!painter)
         return;

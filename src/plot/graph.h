@@ -46,6 +46,10 @@ public:
     static void convBufToInt16(const uint8_t* data /* 2048 */, int* out /* 1024 */);
     void signal(const int* values /* 384 */, QColor colour);
     void signal2x(const int* values /* 768 */, QColor colour);
+    // A spectrum's 384 values: as signal(), its brightness by spectrumAlpha.
+    void spectrum(const int* values /* 384 */, QColor colour);
+    // A small triangle pointing down at the value v (quarter pixels) of column x.
+    void peakMarker(int x, int v, QColor colour);
     void cursorH(int y, QColor colour);
     void cursorV(int x, QColor colour);
     // A channel's zero level: a small arrow at the plot's left edge, `y` pixels above the centre
@@ -56,6 +60,10 @@ public:
 
     // Alpha of a segment whose ends differ by `step` pixels: steep segments are drawn faint.
     static int slopeAlpha(int step);
+    // Alpha of a spectrum's segment between the values v and w: by its higher end, from 96 at
+    // the bottom edge to 255 at the top. A line is as bright as it is strong: the strongest is
+    // never fainter than the rest (steepness would dim the tallest line most).
+    static int spectrumAlpha(int v, int w);
 
     QPainter* painterPtr() { return painter.get(); }
 

@@ -128,7 +128,8 @@ void TestExport::instrumentCsv_data() {
     QTest::addColumn<QByteArray>("header");
     QTest::newRow("one channel") << 0 << false << QByteArray("time_s,ch1_V");
     QTest::newRow("two channels") << 0 << true << QByteArray("time_s,ch1_V,ch2_V");
-    QTest::newRow("spectrum, hold") << 2 << true << QByteArray("frequency_Hz,level_dB,hold_dB");
+    QTest::newRow("spectrum, hold")
+        << 2 << true << QByteArray("frequency_Hz,level_dBFS,hold_dBFS");
 }
 
 // Channel 1 carries the generator page's 1008 Hz sine of 1 V, channel 2 a 500 Hz square of 0 .. 1 V.

@@ -326,7 +326,8 @@ void TstCli::generatePlaysWhatItPrints() {
 }
 
 void TstCli::emulatorOfItsOwn() {
-    const Run r = cliRun(QString(), words("--emulator --speed 921600 spectrum --frames 2"));
+    const Run r = cliRun(QString(), words("--emulator --speed 921600 spectrum --frames 2 "
+                                          "--reference dBV --window hann --average 4"));
     QCOMPARE(r.status, 0);
     const QList<QByteArray> lines = r.out.trimmed().split('\n');
     QCOMPARE(lines.size(), 2);
@@ -334,6 +335,11 @@ void TstCli::emulatorOfItsOwn() {
     const QJsonObject o = QJsonDocument::fromJson(lines[1]).object();
     QVERIFY2(qAbs(o.value(QStringLiteral("peak_Hz")).toDouble() - 1008) < 40, lines[1].constData());
     QVERIFY(o.value(QStringLiteral("thdn_percent")).isDouble());
+    QCOMPARE(o.value(QStringLiteral("reference")).toString(), QStringLiteral("dBV"));
+    QCOMPARE(o.value(QStringLiteral("averaged")).toInt(), 2);
+    for (const char* name :
+         {"thd_percent", "snr_dB", "sinad_dB", "sfdr_dB", "enob_bits", "peak_dB"})
+        QVERIFY2(o.value(QLatin1String(name)).isDouble(), name);
 }
 
 QTEST_GUILESS_MAIN(TstCli)

@@ -1,15 +1,21 @@
 // The spectrum analyser page: the transform against a plain DFT, the butterflies bit for bit
-// against a literal version, THD+N on known signals, and the bytes its controls send.
+// against a literal version, the figures, windows, averaging and dBV on known signals, and the
+// bytes its controls send.
 #include "frames.h"
+#include "instruments/oscilloscope/oscmeasure.h"
+#include "instruments/oscilloscope/oscscale.h"
 #include "instruments/runbuttons.h"
 #include "instruments/spectrum/analizator.h"
 #include "instruments/spectrum/spectrum.h"
 #include "linerig.h"
+#include "plot/graph.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSpinBox>
 #include <QtTest>
 #include <complex>
 #include <functional>
@@ -18,6 +24,12 @@
 
 using Action = std::function<void(Analizator&)>;
 Q_DECLARE_METATYPE(Action)
+// A test tone: `cycles` in the frame, `amplitude` counts, a third harmonic and a line at 2.5
+// times its frequency (over the tone), noise of `sigma` counts rms, quantised in `step` counts.
+struct Tone {
+    double cycles, amplitude, h3, spur, sigma, step;
+};
+Q_DECLARE_METATYPE(Tone)
 
 namespace {
 constexpr double kPi = 3.14159265358979323846;
@@ -92,13 +104,16 @@ QList<int> heldLines(const SpectrumProcessor& p) {
     return bins;
 }
 
-// A sine of `cycles` periods in 1024 samples plus, optionally, a harmonic.
-std::vector<double> sine(double cycles, double amplitude, double harmonic = 0.0) {
-    std::vector<double> x(1024);
-    for (int i = 0; i < 1024; ++i)
-        x[size_t(i)] = amplitude * (std::sin(2 * kPi * cycles * i / 1024 + 0.7) +
-                                    harmonic * std::sin(2 * kPi * 3 * cycles * i / 1024));
-    return x;
+// The result of one frame through a processor of the settings `set` makes.
+const SpectrumResult& analysed(const QByteArray& body,
+                               const std::function<void(SpectrumSettings&)>& set) {
+    static SpectrumProcessor p;
+    SpectrumSettings s;
+    set(s);
+    p.setSettings(s);
+    p.restart();
+    p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
+    return p.result();
 }
 } // namespace
 
@@ -136,25 +151,149 @@ private slots:
         }
     }
 
-    void thdnOfKnownSignals_data() {
-        QTest::addColumn<int>("bin");
-        QTest::addColumn<double>("harmonic"); // third harmonic over the fundamental
-        QTest::addColumn<double>("percent");  // the rest against the whole signal
-        QTest::newRow("clean sine, bin 100: only leakage") << 100 << 0.0 << 0.0;
-        QTest::newRow("40 dB down: 1 %") << 50 << 0.01 << 1.0;
-        QTest::newRow("sin(wt) + sin(3wt)/3") << 50 << 1.0 / 3 << 31.62;
+    // Figures against the truth of the frame itself: its rounded samples less the tone (and its
+    // harmonic) synthesised. A 1008 Hz sine at every span (aliased where the span is narrow;
+    // "---" where its lobe reaches the DC lobe), tones on and between bins, a harmonic, a spur,
+    // a 10-bit quantised sine.
+    void figures_data() {
+        QTest::addColumn<int>("timeBase");
+        QTest::addColumn<Tone>("tone");
+        QTest::addColumn<bool>("known");
+        for (int tb = 2; tb <= 14; ++tb) {
+            const double cycles = 1008.0 * 1024 * OscScale::timeAt(tb) / 16e6;
+            const double bin = std::fabs(cycles - 1024 * std::round(cycles / 1024));
+            QTest::addRow("1008 Hz, time base %d", tb)
+                << tb << Tone{cycles, 16000, 0, 0, 70, 1} << (bin > 9.5 && bin < 506.5);
+        }
+        QTest::newRow("on a bin") << 7 << Tone{100, 16000, 0, 0, 20, 1} << true;
+        QTest::newRow("half a bin off") << 7 << Tone{100.5, 16000, 0, 0, 20, 1} << true;
+        QTest::newRow("3rd harmonic -40 dB") << 9 << Tone{50.3, 16000, 0.01, 0, 2, 1} << true;
+        QTest::newRow("spur -60 dB") << 9 << Tone{80.6, 16000, 0, 0.001, 2, 1} << true;
+        QTest::newRow("10 bits") << 9 << Tone{77.77, 32700, 0, 0, 0, 64} << true;
     }
 
-    void thdnOfKnownSignals() {
-        QFETCH(int, bin);
-        QFETCH(double, harmonic);
-        QFETCH(double, percent);
-        const std::vector<double> table = pageTable();
-        std::vector<double> power = sine(bin, 20000.0, harmonic), im(1024);
-        const double total =
-            SpectrumProcessor::fft(power.data(), im.data(), 10, table.data(), 1024);
-        const double got = core::thdn(power.data(), 512, total);
-        QVERIFY2(std::abs(got - percent) < 0.02, qPrintable(QString::number(got)));
+    void figures() {
+        QFETCH(int, timeBase);
+        QFETCH(Tone, tone);
+        QFETCH(bool, known);
+        const auto [cycles, amplitude, h3, spur, sigma, step] = tone;
+        std::mt19937 gen(timeBase);
+        std::normal_distribution<double> noise(0.0, sigma);
+        double power = 0, rest = 0, noiseOnly = 0;
+        const QByteArray body = scopeBody(
+            [&, cycles = cycles, amplitude = amplitude, h3 = h3, spur = spur, step = step](int i) {
+                const double f = amplitude * std::sin(2 * kPi * cycles * i / 1024 + 0.3);
+                const double h = amplitude * h3 * std::sin(2 * kPi * 3 * cycles * i / 1024);
+                const double s = amplitude * spur * std::sin(2 * kPi * 2.5 * cycles * i / 1024);
+                const double x = step * std::round((f + h + s + noise(gen)) / step);
+                power += f * f, rest += (x - f) * (x - f), noiseOnly += (x - f - h) * (x - f - h);
+                return int(x);
+            });
+        const SpectrumResult& r =
+            analysed(body, [&](SpectrumSettings& s) { s.timeBase = timeBase; });
+        const Reading* all[] = {&r.thd, &r.thdn, &r.snr, &r.sinad, &r.sfdr, &r.enob};
+        QVERIFY(std::all_of(std::begin(all), std::end(all),
+                            [&](auto* x) { return x->has_value() == known; }));
+        if (!known)
+            return;
+        const double thdn = 100 * std::sqrt(rest / (power + rest));
+        QVERIFY(std::fabs(*r.thdn / thdn - 1) < 0.2);
+        QVERIFY(std::fabs(*r.snr - 10 * std::log10(power / noiseOnly)) < 0.5);
+        const double enob = (10 * std::log10(power / rest) - 1.76) / 6.02;
+        QVERIFY(std::fabs(*r.enob - enob) < 0.1);
+        QVERIFY(h3 == 0 || std::fabs(*r.thd - 100 * h3) <= 0.05);
+        QVERIFY(spur == 0 || std::fabs(*r.sfdr + 20 * std::log10(spur)) <= 1);
+    }
+
+    // A tone's level is its true one in every window, less at most the window's scallop loss;
+    // the peak readout is the true level and frequency wherever the tone falls, its line drawn
+    // brightest. In dBFS a sine
+    // whose peaks reach 32767 reads 0 dB; in dBV the oscilloscope's RMS of the same samples.
+    void windows_data() {
+        QTest::addColumn<int>("window");
+        QTest::addColumn<double>("offset");  // bins from a bin centre
+        QTest::addColumn<double>("scallop"); // dB at half a bin off
+        QTest::addColumn<int>("gain");       // dBV at this gain; dBFS for -1
+        const double loss[] = {1.7514, 1.4236, 0.8256, 0.0098};
+        for (int w = 0; w < core::windows; ++w)
+            for (const double offset : {0.0, 0.3, 0.5})
+                QTest::addRow("window %d, %.1f bin", w, offset)
+                    << w << offset << loss[w] << (offset == 0.3 ? 2 * w : -1);
+    }
+
+    void windows() {
+        QFETCH(int, window);
+        QFETCH(double, offset);
+        QFETCH(double, scallop);
+        QFETCH(int, gain);
+        const QByteArray body = sineBody(100 + offset, 10000);
+        int raw[1024];
+        samplesOfFrame(reinterpret_cast<const uint8_t*>(body.constData()), raw);
+        const double truth =
+            gain < 0 ? 20 * std::log10(10000.0 / 32767)
+                     : 20 * std::log10(*OscMeasure::measure(raw, 1024, 0, 1024, gain, 7).rms);
+        const SpectrumResult& r = analysed(body, [&](SpectrumSettings& s) {
+            s.window = core::Window(window), s.gain = std::max(gain, 0);
+            s.reference = gain < 0 ? SpectrumSettings::Dbfs : SpectrumSettings::Dbv;
+        });
+        const double top = *std::max_element(r.levels + 4, r.levels + 512) + r.referenceDb;
+        QVERIFY2(top <= truth + 0.02 && top >= truth - scallop - 0.02,
+                 qPrintable(QString::number(top - truth)));
+        QVERIFY(std::fabs(*r.peakLevel - truth) < 0.02);
+        QVERIFY(std::fabs(*r.peakBin - 100 - offset) < 0.01);
+        QCOMPARE(*r.peakHz, *r.peakBin * core::hertzPerBin(7, 1024));
+        // The strongest line is drawn at least as bright as any other segment of the trace.
+        const int* v = r.specGraph;
+        const int k = int(std::max_element(v, v + 384) - v);
+        const int peak =
+            std::min(Graph::spectrumAlpha(v[k - 1], v[k]), Graph::spectrumAlpha(v[k], v[k + 1]));
+        for (int i = 0; i + 1 < 384; ++i)
+            QVERIFY(Graph::spectrumAlpha(v[i], v[i + 1]) <= peak);
+    }
+
+    // Power averaging of noise frames: the floor keeps its mean, the noise's power per bin
+    // through the Hamming window, and its spread falls to 1/sqrt(N) (linear), sqrt(w / (2 - w))
+    // (exponential, weight w = 1/N). A new span starts it again.
+    void averaging_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<double>("spread");
+        QTest::addColumn<int>("count");
+        QTest::newRow("off") << int(SpectrumSettings::Off) << 1.0 << 1;
+        QTest::newRow("16 frames") << int(SpectrumSettings::Linear) << 0.25 << 16;
+        QTest::newRow("exponential 1/16")
+            << int(SpectrumSettings::Exponential) << std::sqrt(1.0 / 31) << 16;
+    }
+
+    void averaging() {
+        QFETCH(int, mode);
+        QFETCH(double, spread);
+        QFETCH(int, count);
+        SpectrumProcessor p;
+        SpectrumSettings s;
+        s.averaging = SpectrumSettings::Averaging(mode);
+        s.averages = 16;
+        p.setSettings(s);
+        std::mt19937 gen(5);
+        std::normal_distribution<double> noise(0.0, 300.0);
+        // The noise's power per bin: sigma^2 times the sum of the Hamming window's squares.
+        const double floor = 300.0 * 300 * 1024 * (0.54 * 0.54 + 0.46 * 0.46 / 2);
+        for (int frame = 0; frame < 200; ++frame) {
+            const QByteArray body = scopeBody([&](int) { return int(std::lround(noise(gen))); });
+            p.process(reinterpret_cast<const uint8_t*>(body.constData()), body.size());
+        }
+        QCOMPARE(p.result().averaged, count);
+        double sum = 0, sum2 = 0;
+        const int from = 10, to = 500;
+        for (int k = from; k < to; ++k) {
+            const double power = std::pow(10.0, p.result().levels[k] / 10);
+            sum += power, sum2 += power * power;
+        }
+        const double mean = sum / (to - from), sd = std::sqrt(sum2 / (to - from) - mean * mean);
+        QVERIFY(std::fabs(mean / floor - 1) < 0.15);
+        QVERIFY(std::fabs(sd / mean / spread - 1) < 0.2);
+        s.timeBase = 9;
+        p.setSettings(s);
+        QCOMPARE(p.result().averaged, 0);
     }
 
     // Frames and settings changes in turn; afterwards the max hold holds the lines listed. Steps: a
@@ -264,14 +403,20 @@ private slots:
         choose(page.widgets().vaBox, 5);
         page.widgets().xPosBar->setValue(-60);
         page.widgets().holdBox->setChecked(true);
+        choose(page.widgets().windowBox, 3);
+        choose(page.widgets().referenceBox, 1);
+        page.widgets().averagesBox->setValue(20);
+        choose(page.widgets().averagingBox, 2);
         Analizator back(&host, nullptr);
-        const QMap<QString, QString> want = {{"spectrum/span", "2"},
-                                             {"spectrum/range", "5"},
-                                             {"spectrum/offset", "-60"},
-                                             {"spectrum/maxHold", "1"}};
+        const QMap<QString, QString> want = {
+            {"spectrum/span", "2"},      {"spectrum/range", "5"},    {"spectrum/offset", "-60"},
+            {"spectrum/maxHold", "1"},   {"spectrum/window", "3"},   {"spectrum/reference", "1"},
+            {"spectrum/averaging", "2"}, {"spectrum/averages", "20"}};
         QCOMPARE(remembered(page, back), want);
         const SpectrumSettings& b = back.settings();
         QVERIFY(b.timeBase == 12 && b.gain == 5 && b.xPos == -60 && b.hold);
+        QVERIFY(b.window == core::Window::FlatTop && b.reference == SpectrumSettings::Dbv &&
+                b.averaging == SpectrumSettings::Exponential && b.averages == 20);
     }
 
     void bytesSent_data() {

@@ -8,11 +8,14 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QPushButton;
 class RunButtons;
 class QScrollBar;
+class QSpinBox;
 
-// The spectrum analyser page: one-channel acquisition, a Hamming-windowed 1024-point spectrum in
-// dB with max hold, total power and THD+N. Its controls set a SpectrumSettings; every frame
+// The spectrum analyser page: one-channel acquisition, a windowed 1024-point spectrum in dB with
+// averaging and max hold, the strongest line marked, total power and the distortion and noise
+// figures. Its controls set a SpectrumSettings; every frame
 // goes through its SpectrumProcessor, and the page shows the result.
 class Analizator : public Page {
     Q_OBJECT
@@ -23,8 +26,17 @@ public:
         QComboBox* vaBox;
         QScrollBar* xPosBar;
         QCheckBox* holdBox;
+        QComboBox* windowBox;
+        QComboBox* referenceBox;
+        QComboBox* averagingBox;
+        QSpinBox* averagesBox;
+        QPushButton* resetButton;
+        QLabel* averagedLabel;
         QLabel* powerLabel;
         QLabel* thdnLabel;
+        // THD, SNR, SINAD, SFDR, ENOB, the peak
+        static constexpr int figureCount = 6;
+        QLabel* figureLabels[figureCount];
         RunButtons* run;
     };
     const Widgets& widgets() const { return ui; }
@@ -60,6 +72,10 @@ private slots:
     void vaSlot();
     void xPosSlot();
     void maxHoldSlot();
+    void windowSlot();
+    void referenceSlot();
+    void averagingSlot();
+    void resetSlot();
 
 protected:
     bool openRecording(Recording& r, const QString& path) override;

@@ -2,6 +2,7 @@
 
 #include "instruments/oscilloscope/oscscale.h"
 
+#include <algorithm>
 #include <cmath>
 #ifdef __SSE2__
 #include <immintrin.h>
@@ -46,35 +47,104 @@ double decabel(double x) {
     return 10.0 * std::log10(x);
 }
 
-double thdn(double* power, int n, double totalDb) {
-    for (int i = 0; i < 2 && i < n; ++i)
-        power[i] = 0.0;
-    if (n < 1)
-        return -1.0;
-
-    double best = -100000.0;
-    int index = -1;
+void windowTable(Window w, double* out, int n) {
+    static constexpr double coefficients[windows][5] = {
+        {0.54, 0.46, 0, 0, 0},
+        {0.5, 0.5, 0, 0, 0},
+        {0.35875, 0.48829, 0.14128, 0.01168, 0},
+        {0.21557895, 0.41663158, 0.277263158, 0.083578947, 0.006947368},
+    };
+    const double* a = coefficients[int(w)];
+    const double pi = 3.14159265358979323846;
     for (int i = 0; i < n; ++i) {
-        if (power[i] > best) {
-            best = power[i];
-            index = i;
+        double v = 0.0, sign = 1.0;
+        for (int k = 0; k < 5; ++k, sign = -sign)
+            v += sign * a[k] * std::cos(2 * pi * k * i / n);
+        out[i] = v;
+    }
+}
+
+Peak strongest(const double* power, int n) {
+    Peak p;
+    // The DC lobe's main lobe ends 4 bins out.
+    for (int i = lobeBins - 1; i < n; ++i)
+        if (power[i] > 0 && (p.bin < 0 || power[i] > power[p.bin]))
+            p.bin = i;
+    if (p.bin < 0)
+        return p;
+    p.at = p.bin;
+    if (p.bin + 1 < n && power[p.bin - 1] > 0 && power[p.bin + 1] > 0) {
+        const double a = decabel(power[p.bin - 1]), b = decabel(power[p.bin]),
+                     c = decabel(power[p.bin + 1]);
+        const double bend = a - 2 * b + c;
+        if (bend < 0)
+            p.at += 0.5 * (a - c) / bend;
+    }
+    return p;
+}
+
+Figures figures(const double* power, int n) {
+    Figures f;
+    f.peak = strongest(power, n);
+    const int k = f.peak.bin;
+    if (k < 2 * lobeBins || k + lobeBins >= n || n > 4096)
+        return f;
+    // Lobes claimed by the tone and its harmonics, in order; the rest is noise.
+    bool claimed[4096];
+    std::fill(claimed, claimed + n, false);
+    std::fill(claimed, claimed + lobeBins, true);
+    const auto lobe = [&](int centre, double* sum) {
+        int count = 0;
+        for (int j = std::max(lobeBins, centre - lobeBins); j <= centre + lobeBins && j < n; ++j)
+            if (!claimed[j]) {
+                claimed[j] = true;
+                *sum += power[j];
+                ++count;
+            }
+        return count;
+    };
+    double toneSum = 0.0;
+    const int toneBins = lobe(k, &toneSum);
+    double harmonicSum[11] = {};
+    int harmonicBins[11] = {};
+    for (int h = 2; h <= 10; ++h) {
+        const int centre = int(std::lround(h * f.peak.at));
+        if (centre >= n)
+            break;
+        harmonicBins[h] = lobe(centre, &harmonicSum[h]);
+    }
+    // The strongest other line: the highest bin beyond the DC lobe and the tone's lobe, and
+    // its own lobe around it.
+    int spurBin = -1;
+    for (int j = lobeBins; j < n; ++j)
+        if ((j < k - lobeBins || j > k + lobeBins) && (spurBin < 0 || power[j] > power[spurBin]))
+            spurBin = j;
+    for (int j = std::max(lobeBins, spurBin - lobeBins); j <= spurBin + lobeBins && j < n; ++j)
+        if (j < k - lobeBins || j > k + lobeBins)
+            f.spur += power[j];
+    // The noise's mean per bin leaves out that line too: a spur is noise where it stands, not
+    // in the bins it would fill in.
+    double noiseSum = 0.0, spurPart = 0.0;
+    int noiseBins = 0, spurBins = 0;
+    for (int j = lobeBins; j < n; ++j)
+        if (!claimed[j]) {
+            noiseSum += power[j];
+            ++noiseBins;
+            if (std::abs(j - spurBin) <= lobeBins) {
+                spurPart += power[j];
+                ++spurBins;
+            }
         }
-    }
-    if (index < 0)
-        return -1.0;
-
-    // Three bins below the fundamental and two above it; bins outside 0 .. n-1 would not count
-    // in the residual anyway, so they are left alone.
-    for (int j = index - 3; j <= index + 2; ++j) {
-        if (j >= 0 && j < n)
-            power[j] = 0.0;
-    }
-
-    double residual = 0.0;
-    for (int i = 0; i < n; ++i)
-        residual += power[i];
-    // Levels are power decibels: 20 dB per decade of amplitude.
-    return 100.0 * std::pow(10.0, (decabel(residual) - totalDb) / 20.0);
+    if (noiseBins == 0)
+        return f;
+    const double perBin = noiseBins > spurBins ? (noiseSum - spurPart) / (noiseBins - spurBins)
+                                               : noiseSum / noiseBins;
+    f.noise = noiseSum + perBin * (n - noiseBins);
+    f.tone = std::max(0.0, toneSum - perBin * toneBins);
+    for (int h = 2; h <= 10; ++h)
+        f.harmonics += std::max(0.0, harmonicSum[h] - perBin * harmonicBins[h]);
+    f.known = f.tone > 0;
+    return f;
 }
 
 namespace {
@@ -212,6 +282,15 @@ void stage(double* re, double* im, int span, int groups, int bits, const double*
 #endif
 }
 
+// Stage s: 2^s groups of `span` butterflies; group g turns by table entry reverse(g, m - 1).
+void stages(double* re, double* im, int m, const double* table, int quarter) {
+    for (int s = 0; s < m; ++s) {
+        const int span = (1 << m) >> (s + 1);
+        const int groups = 1 << s;
+        stage(re, im, span, groups, m - 1, table, quarter);
+    }
+}
+
 } // namespace
 
 void windowedButterflies(double* re, double* im, int m, const double* table, int tableLen) {
@@ -234,12 +313,14 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
         im[i] = 0.0;
     }
 
-    // Stage s: 2^s groups of `span` butterflies; group g turns by table entry reverse(g, m - 1).
-    for (int s = 0; s < m; ++s) {
-        const int span = n >> (s + 1);
-        const int groups = 1 << s;
-        stage(re, im, span, groups, m - 1, table, quarter);
-    }
+    stages(re, im, m, table, quarter);
+}
+
+void butterflies(double* re, double* im, int m, const double* table, int tableLen) {
+    if (m < 0 || m > 30)
+        return;
+    std::fill(im, im + (1 << m), 0.0);
+    stages(re, im, m, table, tableLen / 4);
 }
 
 double hertzPerBin(int timeBase, int points) {

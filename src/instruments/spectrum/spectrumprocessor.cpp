@@ -12,6 +12,10 @@ namespace {
 constexpr int plotFloor = -1024;
 // Far above the top edge (+1024): keeps the float-to-int conversion defined for any level.
 constexpr int plotCeiling = 1 << 20;
+// The Hamming window's mean, its gain for a tone: every window's levels are scaled to it.
+constexpr double hammingGain = 0.54;
+// A bin-centred tone of amplitude A reads 20 log10(A * points / 2 * hammingGain) in `levels`.
+constexpr double toneBinGain = SpectrumProcessor::points / 2 * hammingGain;
 } // namespace
 
 SpectrumProcessor::SpectrumProcessor() {
@@ -21,6 +25,11 @@ SpectrumProcessor::SpectrumProcessor() {
     std::fill(std::begin(fftRe), std::end(fftRe), 0.0);
     std::fill(std::begin(fftIm), std::end(fftIm), -HUGE_VAL);
     std::fill(std::begin(sampleBuf), std::end(sampleBuf), 0);
+    core::windowTable(set.window, shownWindow, points);
+    core::windowTable(core::Window::BlackmanHarris, bhWindow, points);
+    for (const double w : bhWindow)
+        bhSquares += w * w;
+    std::fill(std::begin(shown), std::end(shown), -HUGE_VAL);
     restart();
 }
 
@@ -28,18 +37,43 @@ void SpectrumProcessor::setSettings(const SpectrumSettings& s) {
     const bool moved = s.xPos != set.xPos;
     if (moved || s.timeBase != set.timeBase || s.gain != set.gain || (s.hold && !set.hold))
         restartHold();
+    if (s.timeBase != set.timeBase || s.gain != set.gain || s.window != set.window ||
+        s.averaging != set.averaging || s.averages != set.averages)
+        restartAverage();
+    if (s.window != set.window) {
+        core::windowTable(s.window, shownWindow, points);
+        double sum = 0.0;
+        for (const double w : shownWindow)
+            sum += w;
+        levelShift =
+            s.window == core::Window::Hamming ? 0.0 : 20 * std::log10(hammingGain * points / sum);
+    }
     set = s;
+    set.averages = std::clamp(set.averages, 2, maxAverages);
+    res.referenceDb = referenceDb(set.reference, set.gain);
+    if (peakRaw)
+        res.peakLevel = *peakRaw + res.referenceDb;
     if (moved)
-        adjustGraph(res.specGraph, fftIm, set.xPos);
+        adjustGraph(res.specGraph, shown, set.xPos);
 }
 
 void SpectrumProcessor::restart() {
     res.hasFrame = false;
     res.power.reset();
-    res.thdn.reset();
+    for (Reading* r : {&res.thd, &res.thdn, &res.snr, &res.sinad, &res.sfdr, &res.enob, &res.peakHz,
+                       &res.peakLevel, &res.peakBin})
+        r->reset();
+    peakRaw.reset();
     std::fill(std::begin(res.specGraph), std::end(res.specGraph), plotFloor);
     std::fill(std::begin(res.levels), std::end(res.levels), -HUGE_VAL);
     restartHold();
+    restartAverage();
+}
+
+void SpectrumProcessor::restartAverage() {
+    frames = 0;
+    next = 0;
+    res.averaged = 0;
 }
 
 void SpectrumProcessor::restartHold() {
@@ -51,20 +85,99 @@ bool SpectrumProcessor::process(const uint8_t* body, int length) {
     if (length < scopeFrameBytes)
         return false;
     samplesOfFrame(body, sampleBuf);
+    const bool hamming = set.window == core::Window::Hamming;
     for (int i = 0; i < points; ++i)
         fftRe[i] = sampleBuf[i];
-    const double power = fft(fftRe, fftIm, order, sinTab, points);
-    const double distortion = core::thdn(fftRe, plotLen, power);
-    adjustGraph(res.specGraph, fftIm, set.xPos);
-    std::copy(fftIm, fftIm + plotLen, res.levels);
-    res.power = power;
-    // No line to measure against (a frame of zeros): no THD+N.
-    res.thdn = std::isfinite(distortion) && distortion >= 0 ? Reading(distortion) : Reading();
+    res.power = fft(fftRe, fftIm, order, sinTab, points, hamming ? nullptr : shownWindow);
+    average();
+    std::copy(shown, shown + plotLen, res.levels);
+    adjustGraph(res.specGraph, shown, set.xPos);
+    measure();
     res.hasFrame = true;
     res.timeBase = set.timeBase;
     if (set.hold)
         updateHold();
     return true;
+}
+
+void SpectrumProcessor::average() {
+    const int n = set.averaging == SpectrumSettings::Off ? 1 : set.averages;
+    const int slot = next;
+    next = (next + 1) % n;
+    frames = std::min(frames + 1, n);
+    const int count = frames;
+    res.averaged = count;
+    if (set.averaging == SpectrumSettings::Off) {
+        for (int i = 0; i < shownBins; ++i)
+            shown[i] = fftIm[i] + levelShift;
+    } else if (set.averaging == SpectrumSettings::Linear) {
+        // The power of the last `count` frames, summed afresh: no drift from adding and taking
+        // away.
+        std::copy(fftRe, fftRe + shownBins, ring[slot]);
+        for (int i = 0; i < shownBins; ++i) {
+            double sum = 0.0;
+            for (int f = 0; f < count; ++f)
+                sum += ring[f][i];
+            shown[i] = core::decabel(sum / count) + levelShift;
+        }
+    } else {
+        // Weight 1 / count: the plain mean until `averages` frames are in, then 1 / averages.
+        const double weight = 1.0 / count;
+        for (int i = 0; i < shownBins; ++i) {
+            mean[i] = frames == 1 ? fftRe[i] : mean[i] + (fftRe[i] - mean[i]) * weight;
+            shown[i] = core::decabel(mean[i]) + levelShift;
+        }
+    }
+}
+
+void SpectrumProcessor::measure() {
+    // The figures' own spectrum: the frame through the Blackman-Harris window, or the one
+    // shown when it is that window (its power, before averaging, is still in fftRe).
+    if (set.window == core::Window::BlackmanHarris) {
+        std::copy(fftRe, fftRe + plotLen, bhPower);
+    } else {
+        for (int i = 0; i < points; ++i)
+            bhRe[i] = sampleBuf[i] * bhWindow[i];
+        core::butterflies(bhRe, bhIm, order, sinTab, points);
+        for (int i = 0, r = 0; i < points; ++i, r = core::nextReversed(r, order))
+            if (r < plotLen)
+                bhPower[r] = bhRe[i] * bhRe[i] + bhIm[i] * bhIm[i];
+    }
+    const core::Figures f = core::figures(bhPower, plotLen);
+    for (Reading* r : {&res.thd, &res.thdn, &res.snr, &res.sinad, &res.sfdr, &res.enob, &res.peakHz,
+                       &res.peakLevel, &res.peakBin})
+        r->reset();
+    peakRaw.reset();
+    if (f.peak.bin < 0)
+        return;
+    res.peakBin = f.peak.at;
+    res.peakHz = f.peak.at * core::hertzPerBin(set.timeBase, points);
+    // The lobe holds (A/2)^2 * points * sum(w^2) of a tone of amplitude A, wherever it falls.
+    double lobe = 0.0;
+    for (int j = std::max(0, f.peak.bin - core::lobeBins);
+         j <= f.peak.bin + core::lobeBins && j < plotLen; ++j)
+        lobe += bhPower[j];
+    const double amplitude = 2 * std::sqrt(lobe / (points * bhSquares));
+    peakRaw = 20 * std::log10(amplitude * toneBinGain);
+    res.peakLevel = *peakRaw + res.referenceDb;
+    if (!f.known)
+        return;
+    const double rest = f.harmonics + f.noise;
+    res.thd = 100 * std::sqrt(f.harmonics / f.tone);
+    res.thdn = 100 * std::sqrt(rest / (f.tone + rest));
+    res.snr = core::decabel(f.tone / f.noise);
+    res.sinad = core::decabel(f.tone / rest);
+    if (f.spur > 0)
+        res.sfdr = core::decabel(f.tone / f.spur);
+    res.enob = (*res.sinad - 1.76) / 6.02;
+}
+
+double SpectrumProcessor::referenceDb(SpectrumSettings::Reference reference, int gain) {
+    if (reference == SpectrumSettings::Dbfs)
+        return -20 * std::log10(32767 * toneBinGain);
+    // A count in volts as the oscilloscope scales it; the sine's rms is its amplitude / sqrt 2.
+    const double voltsPerCount = OscScale::volts(gain, OscScale::gainFactor(gain) / 100.0);
+    return 20 * std::log10(voltsPerCount / std::sqrt(2.0) / toneBinGain);
 }
 
 void SpectrumProcessor::updateHold() {
@@ -74,11 +187,18 @@ void SpectrumProcessor::updateHold() {
         res.holdLevels[i] = std::max(res.holdLevels[i], res.levels[i]);
 }
 
-double SpectrumProcessor::fft(double* re, double* im, int m, const double* table, int tableLen) {
+double SpectrumProcessor::fft(double* re, double* im, int m, const double* table, int tableLen,
+                              const double* window) {
     if (m < 0 || m > 30)
         return core::decabel(0.0);
     const int n = 1 << m;
-    core::windowedButterflies(re, im, m, table, tableLen);
+    if (window) {
+        for (int i = 0; i < n; ++i)
+            re[i] *= window[i];
+        core::butterflies(re, im, m, table, tableLen);
+    } else {
+        core::windowedButterflies(re, im, m, table, tableLen);
+    }
 
     for (int i = 0; i < n; ++i)
         re[i] = re[i] * re[i] + im[i] * im[i];
