@@ -88,11 +88,6 @@ std::vector<double> noise(unsigned seed) {
     return x;
 }
 
-// A frame body holding a tone in bin `bin`.
-QByteArray toneBody(int bin) {
-    return sineBody(bin, 9000);
-}
-
 // Bins of the max hold within 3 dB of its strongest line.
 QList<int> heldLines(const SpectrumProcessor& p) {
     const double* held = p.result().holdLevels;
@@ -191,9 +186,8 @@ private slots:
             });
         const SpectrumResult& r =
             analysed(body, [&](SpectrumSettings& s) { s.timeBase = timeBase; });
-        const Reading* all[] = {&r.thd, &r.thdn, &r.snr, &r.sinad, &r.sfdr, &r.enob};
-        QVERIFY(std::all_of(std::begin(all), std::end(all),
-                            [&](auto* x) { return x->has_value() == known; }));
+        for (const Reading* x : {&r.thd, &r.thdn, &r.snr, &r.sinad, &r.sfdr, &r.enob})
+            QVERIFY(x->has_value() == known);
         if (!known)
             return;
         const double thdn = 100 * std::sqrt(rest / (power + rest));
@@ -319,7 +313,7 @@ private slots:
         SpectrumSettings s;
         p.setSettings(s);
         for (const QString& step : steps.split(' ')) {
-            const QByteArray body = toneBody(step.toInt());
+            const QByteArray body = sineBody(step.toInt(), 9000);
             if (step == "R")
                 p.restart();
             else if (step[0].isDigit())
@@ -352,7 +346,8 @@ private slots:
         const qint64 started = Clock::nowNs();
         QTRY_COMPARE(page.widgets().powerLabel->text(), QStringLiteral("Power: ---"));
         QCOMPARE(page.widgets().thdnLabel->text(), QStringLiteral("THD+N: ---"));
-        const QByteArray old = toneBody(40), early = toneBody(60), own = toneBody(100);
+        const QByteArray old = sineBody(40, 9000), early = sineBody(60, 9000),
+                         own = sineBody(100, 9000);
         page.takeFrame(frameOf(old, started - 50 * Clock::ms, started + 50 * Clock::ms));
         // At 2.5kHz/dz a frame takes 12.8 ms of samples and 178 ms on the line at 115 200 bit/s.
         page.takeFrame(frameOf(early, started + 1 * Clock::ms, started + 150 * Clock::ms));
@@ -374,25 +369,26 @@ private slots:
             return int(std::max_element(l, l + SpectrumProcessor::plotLen) - l);
         };
         RunButtons* run = page.widgets().run;
-        page.takeFrame(lateFrame(toneBody(40)));
+        page.takeFrame(lateFrame(sineBody(40, 9000)));
         QCOMPARE(peakBin(), 40);
         run->runStopButton()->click();
-        page.takeFrame(lateFrame(toneBody(60)));
+        page.takeFrame(lateFrame(sineBody(60, 9000)));
         QCOMPARE(peakBin(), 40);
         QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
         QTRY_VERIFY(page.widgets().powerLabel->text().endsWith("daB")); // numbers of the frozen one
         run->singleButton()->click();
         QCOMPARE(run->stateLabel()->text(), QStringLiteral("Armed"));
         const qint64 now = Clock::nowNs();
-        page.takeFrame(frameOf(toneBody(60), now - Clock::ms, now + Clock::second)); // began before
+        page.takeFrame(
+            frameOf(sineBody(60, 9000), now - Clock::ms, now + Clock::second)); // began before
         QCOMPARE(peakBin(), 40);
-        page.takeFrame(lateFrame(toneBody(80)));
+        page.takeFrame(lateFrame(sineBody(80, 9000)));
         QCOMPARE(peakBin(), 80);
         QCOMPARE(run->stateLabel()->text(), QStringLiteral("Stop"));
-        page.takeFrame(lateFrame(toneBody(100)));
+        page.takeFrame(lateFrame(sineBody(100, 9000)));
         QCOMPARE(peakBin(), 80);
         run->runStopButton()->click();
-        page.takeFrame(lateFrame(toneBody(100)));
+        page.takeFrame(lateFrame(sineBody(100, 9000)));
         QCOMPARE(peakBin(), 100);
     }
 
