@@ -220,6 +220,51 @@ __attribute__((target("avx"))) void wideStageAvx(double* re, double* im, int spa
     }
 }
 
+__attribute__((target("avx"))) inline void butterfly4(__m256d& uRe, __m256d& uIm, __m256d& lRe,
+                                                      __m256d& lIm, __m256d sn, __m256d cs) {
+    const __m256d tRe = _mm256_add_pd(_mm256_mul_pd(lRe, cs), _mm256_mul_pd(lIm, sn));
+    const __m256d tIm = _mm256_sub_pd(_mm256_mul_pd(lIm, cs), _mm256_mul_pd(lRe, sn));
+    lRe = _mm256_sub_pd(uRe, tRe);
+    lIm = _mm256_sub_pd(uIm, tIm);
+    uRe = _mm256_add_pd(uRe, tRe);
+    uIm = _mm256_add_pd(uIm, tIm);
+}
+
+// Two stages in one pass: each group of the first (span 2 * half, `groups` of them) and then
+// its two halves, the groups 2g and 2g + 1 of the next. Every butterfly is the one the two
+// stages would do, in the same order within each element's chain.
+__attribute__((target("avx"))) void twoStagesAvx(double* re, double* im, int half, int groups,
+                                                 int bits, const double* table, int quarter) {
+    for (int g = 0, k = 0, next = 0; g < groups; ++g, k = nextReversedInline(k, bits)) {
+        const int kA = next;
+        const int kB = nextReversedInline(kA, bits);
+        next = nextReversedInline(kB, bits);
+        const __m256d sn = _mm256_set1_pd(table[k]), cs = _mm256_set1_pd(table[k + quarter]);
+        const __m256d snA = _mm256_set1_pd(table[kA]), csA = _mm256_set1_pd(table[kA + quarter]);
+        const __m256d snB = _mm256_set1_pd(table[kB]), csB = _mm256_set1_pd(table[kB + quarter]);
+        double* r = re + 4 * half * g;
+        double* i = im + 4 * half * g;
+        for (int j = 0; j < half; j += 4) {
+            __m256d r0 = _mm256_loadu_pd(r + j), i0 = _mm256_loadu_pd(i + j);
+            __m256d r1 = _mm256_loadu_pd(r + j + half), i1 = _mm256_loadu_pd(i + j + half);
+            __m256d r2 = _mm256_loadu_pd(r + j + 2 * half), i2 = _mm256_loadu_pd(i + j + 2 * half);
+            __m256d r3 = _mm256_loadu_pd(r + j + 3 * half), i3 = _mm256_loadu_pd(i + j + 3 * half);
+            butterfly4(r0, i0, r2, i2, sn, cs);
+            butterfly4(r1, i1, r3, i3, sn, cs);
+            butterfly4(r0, i0, r1, i1, snA, csA);
+            butterfly4(r2, i2, r3, i3, snB, csB);
+            _mm256_storeu_pd(r + j, r0);
+            _mm256_storeu_pd(i + j, i0);
+            _mm256_storeu_pd(r + j + half, r1);
+            _mm256_storeu_pd(i + j + half, i1);
+            _mm256_storeu_pd(r + j + 2 * half, r2);
+            _mm256_storeu_pd(i + j + 2 * half, i2);
+            _mm256_storeu_pd(r + j + 3 * half, r3);
+            _mm256_storeu_pd(i + j + 3 * half, i3);
+        }
+    }
+}
+
 bool haveAvx() {
     static const bool avx = __builtin_cpu_supports("avx");
     return avx;
@@ -282,14 +327,117 @@ void stage(double* re, double* im, int span, int groups, int bits, const double*
 #endif
 }
 
-// Stage s: 2^s groups of `span` butterflies; group g turns by table entry reverse(g, m - 1).
-void stages(double* re, double* im, int m, const double* table, int quarter) {
-    for (int s = 0; s < m; ++s) {
+// Stage s from `first` on: 2^s groups of `span` butterflies; group g turns by table entry
+// reverse(g, m - 1).
+void stages(double* re, double* im, int m, const double* table, int quarter, int first = 0) {
+    for (int s = first; s < m; ++s) {
+#ifdef ZRV_SPECTRUM_AVX
+        // Two stages a pass while the second's groups span four butterflies or more: half the
+        // trips through memory.
+        if (s + 1 < m && ((1 << m) >> (s + 2)) >= 4 && haveAvx()) {
+            twoStagesAvx(re, im, (1 << m) >> (s + 2), 1 << s, m - 1, table, quarter);
+            ++s;
+            continue;
+        }
+#endif
         const int span = (1 << m) >> (s + 1);
         const int groups = 1 << s;
         stage(re, im, span, groups, m - 1, table, quarter);
     }
 }
+
+#ifdef __SSE2__
+// The first two stages on real input (im zero) in one pass, Hamming-windowed on the way in when
+// `hamming`. With im zero and table[0] zero, every term with an imaginary input is a zero, so
+// what is left are the same products and sums as the two stages: the same values (a zero's sign
+// aside) at a third of the memory traffic. Needs m >= 3 and table[0] == 0.
+void realFirstStages(double* re, double* im, int m, const double* table, int quarter,
+                     bool hamming) {
+    const int n = 1 << m, h = n / 2, q = n / 4;
+    const int k1 = nextReversedInline(0, m - 1);
+    const __m128d s0 = _mm_set1_pd(table[0]), c0 = _mm_set1_pd(table[quarter]);
+    const __m128d s1 = _mm_set1_pd(table[k1]), c1 = _mm_set1_pd(table[k1 + quarter]);
+    const __m128d a0 = _mm_set1_pd(0.54), a1 = _mm_set1_pd(0.46), zero = _mm_setzero_pd();
+    const auto load = [&](int i) {
+        const __m128d x = _mm_loadu_pd(re + i);
+        return hamming ? _mm_mul_pd(
+                             x, _mm_sub_pd(a0, _mm_mul_pd(a1, _mm_loadu_pd(table + quarter + i))))
+                       : x;
+    };
+    for (int j = 0; j < q; j += 2) {
+        const __m128d x0 = load(j), x1 = load(j + q), x2 = load(j + h), x3 = load(j + h + q);
+        // Stage 0, one group turning by entry 0: j with j + h, j + q with j + h + q.
+        const __m128d t2 = _mm_mul_pd(x2, c0), t3 = _mm_mul_pd(x3, c0);
+        const __m128d u0 = _mm_add_pd(x0, t2), u2 = _mm_sub_pd(x0, t2);
+        const __m128d u1 = _mm_add_pd(x1, t3), u3 = _mm_sub_pd(x1, t3);
+        // Stage 1: the lower half turns by entry 0, the upper half by entry k1.
+        const __m128d v1 = _mm_mul_pd(u1, c0), w1 = _mm_mul_pd(u1, s0);
+        const __m128d v3 = _mm_mul_pd(u3, c1), w3 = _mm_mul_pd(u3, s1);
+        _mm_storeu_pd(re + j, _mm_add_pd(u0, v1));
+        _mm_storeu_pd(re + j + q, _mm_sub_pd(u0, v1));
+        _mm_storeu_pd(im + j, _mm_sub_pd(zero, w1));
+        _mm_storeu_pd(im + j + q, w1);
+        _mm_storeu_pd(re + j + h, _mm_add_pd(u2, v3));
+        _mm_storeu_pd(re + j + h + q, _mm_sub_pd(u2, v3));
+        _mm_storeu_pd(im + j + h, _mm_sub_pd(zero, w3));
+        _mm_storeu_pd(im + j + h + q, w3);
+    }
+}
+#ifdef ZRV_SPECTRUM_AVX
+// Four samples from i on, Hamming-windowed when `hamming`.
+__attribute__((target("avx"))) inline __m256d loadAvx(const double* re, const double* table,
+                                                      int quarter, bool hamming, int i) {
+    const __m256d x = _mm256_loadu_pd(re + i);
+    if (!hamming)
+        return x;
+    const __m256d w =
+        _mm256_sub_pd(_mm256_set1_pd(0.54),
+                      _mm256_mul_pd(_mm256_set1_pd(0.46), _mm256_loadu_pd(table + quarter + i)));
+    return _mm256_mul_pd(x, w);
+}
+
+// The same four lanes wide (m >= 4).
+__attribute__((target("avx"))) void
+realFirstStagesAvx(double* re, double* im, int m, const double* table, int quarter, bool hamming) {
+    const int n = 1 << m, h = n / 2, q = n / 4;
+    const int k1 = nextReversedInline(0, m - 1);
+    const __m256d s0 = _mm256_set1_pd(table[0]), c0 = _mm256_set1_pd(table[quarter]);
+    const __m256d s1 = _mm256_set1_pd(table[k1]), c1 = _mm256_set1_pd(table[k1 + quarter]);
+    const __m256d zero = _mm256_setzero_pd();
+    for (int j = 0; j < q; j += 4) {
+        const __m256d x0 = loadAvx(re, table, quarter, hamming, j),
+                      x1 = loadAvx(re, table, quarter, hamming, j + q),
+                      x2 = loadAvx(re, table, quarter, hamming, j + h),
+                      x3 = loadAvx(re, table, quarter, hamming, j + h + q);
+        // Stage 0, one group turning by entry 0: j with j + h, j + q with j + h + q.
+        const __m256d t2 = _mm256_mul_pd(x2, c0), t3 = _mm256_mul_pd(x3, c0);
+        const __m256d u0 = _mm256_add_pd(x0, t2), u2 = _mm256_sub_pd(x0, t2);
+        const __m256d u1 = _mm256_add_pd(x1, t3), u3 = _mm256_sub_pd(x1, t3);
+        // Stage 1: the lower half turns by entry 0, the upper half by entry k1.
+        const __m256d v1 = _mm256_mul_pd(u1, c0), w1 = _mm256_mul_pd(u1, s0);
+        const __m256d v3 = _mm256_mul_pd(u3, c1), w3 = _mm256_mul_pd(u3, s1);
+        _mm256_storeu_pd(re + j, _mm256_add_pd(u0, v1));
+        _mm256_storeu_pd(re + j + q, _mm256_sub_pd(u0, v1));
+        _mm256_storeu_pd(im + j, _mm256_sub_pd(zero, w1));
+        _mm256_storeu_pd(im + j + q, w1);
+        _mm256_storeu_pd(re + j + h, _mm256_add_pd(u2, v3));
+        _mm256_storeu_pd(re + j + h + q, _mm256_sub_pd(u2, v3));
+        _mm256_storeu_pd(im + j + h, _mm256_sub_pd(zero, w3));
+        _mm256_storeu_pd(im + j + h + q, w3);
+    }
+}
+#endif
+
+void firstStages(double* re, double* im, int m, const double* table, int quarter, bool hamming) {
+#ifdef ZRV_SPECTRUM_AVX
+    if (m >= 4 && haveAvx()) {
+        realFirstStagesAvx(re, im, m, table, quarter, hamming);
+        return;
+    }
+#endif
+    realFirstStages(re, im, m, table, quarter, hamming);
+}
+#endif
 
 } // namespace
 
@@ -298,6 +446,13 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
         return;
     const int n = 1 << m;
     const int quarter = tableLen / 4;
+#ifdef __SSE2__
+    if (m >= 3 && table[0] == 0.0) {
+        firstStages(re, im, m, table, quarter, true);
+        stages(re, im, m, table, quarter, 2);
+        return;
+    }
+#endif
 
     int i = 0;
 #ifdef __SSE2__
@@ -319,6 +474,13 @@ void windowedButterflies(double* re, double* im, int m, const double* table, int
 void butterflies(double* re, double* im, int m, const double* table, int tableLen) {
     if (m < 0 || m > 30)
         return;
+#ifdef __SSE2__
+    if (m >= 3 && table[0] == 0.0) {
+        firstStages(re, im, m, table, tableLen / 4, false);
+        stages(re, im, m, table, tableLen / 4, 2);
+        return;
+    }
+#endif
     std::fill(im, im + (1 << m), 0.0);
     stages(re, im, m, table, tableLen / 4);
 }
