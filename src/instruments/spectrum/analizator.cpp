@@ -158,8 +158,8 @@ void Analizator::takeFrame(const Frame& frame) {
         return;
     if (isRecording()) {
         // A processor of its own: the recording goes on while the picture is stopped.
-        if (recorder->settings().timeBase != set.timeBase || recorder->settings().gain != set.gain)
-            recorder->setSettings(set);
+        // The page's settings as they are now (a no-op while nothing changed).
+        recorder->setSettings(set);
         if (recorder->process(frame.data, frame.length)) {
             recording.spectrumFrame(recorder->result().levels, plotLen,
                                     core::hertzPerBin(set.timeBase, points));
