@@ -3,6 +3,7 @@
 // frames, the time/div box against the device, each remembered setting, and the bytes each
 // control sends. (Readouts against the signal model: tst_truth; the file reader: the osc_file
 // corpus.)
+#include "app/mainwindow.h"
 #include "frames.h"
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/oscilloscope/oscyloskop.h"
@@ -13,6 +14,7 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
@@ -212,6 +214,65 @@ private slots:
         QCOMPARE(*r.cursorVolt1, want[7]);
         QCOMPARE(*r.cursorVolt2, want[8]);
         QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
+    }
+
+    // Pulse trains of ramps, the truth known exactly: 50 % points of the rises at t0 + k period,
+    // of the falls a width later, ramps of `rise` and `fall` samples (10-90 %: 0.8 of them),
+    // from -300 to 500 counts for `pulses` pulses (0: a train over the frame). Ramps of 10
+    // samples or more put both samples around a 10 % or 90 % crossing on the ramp, where a line
+    // between them is exact but for whole counts: 0.5 count on 80 counts a sample moves a
+    // crossing 0.006 samples, so times must hold to 0.05 samples. -1: not known.
+    void pulseMeasurements_data() {
+        QTest::addColumn<QVector<double>>("shape"); // t0, period, width, rise, fall, pulses
+        QTest::addColumn<QVector<double>>("want");  // period, +width, -width, duty, rise, fall
+        QTest::addColumn<bool>("onChannel2");
+        const auto row = [](const char* name, QVector<double> shape, QVector<double> want,
+                            bool two = false) { QTest::newRow(name) << shape << want << two; };
+        row("square", {10.3, 64, 32, 10, 10, 0}, {64, 32, 32, 50, 8, 8});
+        row("narrow pulse, slow rise", {5.7, 80, 20, 16, 10, 0}, {80, 20, 60, 25, 12.8, 8});
+        row("on channel 2", {20.1, 50, 35, 10, 12, 0}, {50, 35, 15, 70, 8, 9.6}, true);
+        row("steps between samples: no edge time", {9.5, 64, 16, 0, 0, 0}, {64, 16, 48, 25, -1, -1});
+        row("one pulse: no period", {100.2, 0, 150, 10, 20, 1}, {-1, 150, -1, -1, 8, 16});
+        row("one rising edge", {200.4, 0, 1e9, 20, 10, 1}, {-1, -1, -1, -1, 16, -1});
+        row("flat line", {1e9, 0, 0, 0, 0, 1}, {-1, -1, -1, -1, -1, -1});
+    }
+
+    void pulseMeasurements() {
+        QFETCH(QVector<double>, shape);
+        QFETCH(QVector<double>, want);
+        QFETCH(bool, onChannel2);
+        const double t0 = shape[0], period = shape[1], width = shape[2];
+        // The ramp through the 50 % point at `at`: 0 before it, 1 after it.
+        const auto ramp = [](double t, double at, double length) {
+            return length > 0 ? std::clamp((t - at) / length + 0.5, 0.0, 1.0) : double(t >= at);
+        };
+        const auto level = [&](double t) {
+            // Cycles from the middle of one low part to the next.
+            const double k =
+                shape[5] > 0 ? 0 : std::floor((t - t0 + (period - width) / 2) / period);
+            const double at = t0 + k * std::max(period, 0.0);
+            return ramp(t, at, shape[3]) - ramp(t, at + width, shape[4]);
+        };
+        const int half = onChannel2 ? 512 : 0;
+        OscSettings s;
+        s.twoChannel = onChannel2;
+        Proc p(s);
+        QVERIFY(take(p, scopeBody([&](int i) {
+            return i < half ? 123 : int(std::lround(-300 + 800 * level(i - half)));
+        }), 10));
+        const OscChannel& c = onChannel2 ? p.result().ch2 : p.result().ch1;
+        const double sample = OscScale::sampleTime(s.timeBase, 1);
+        const Reading got[] = {c.period, c.pwidth, c.nwidth, c.duty, c.rise, c.fall};
+        for (int k = 0; k < 6; ++k) {
+            const double g = got[k] ? *got[k] / (k == 3 ? 1 : sample) : -1;
+            // Duty: 0.05 samples of a period of 50 or more are 0.1 %.
+            QVERIFY2(std::fabs(g - want[k]) < (k == 3 ? 0.1 : 0.05),
+                     qPrintable(QString("%1: %2").arg(k).arg(g)));
+        }
+        QCOMPARE(*c.min, OscScale::volts(0, -300));
+        QCOMPARE(*c.max, OscScale::volts(0, t0 > 1e8 ? -300 : 500));
+        if (onChannel2)
+            QCOMPARE(*p.result().ch1.min, OscScale::volts(0, 123));
     }
 
     // Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
@@ -419,6 +480,43 @@ private slots:
         QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
     }
 
+    // The Measure list in the window: names only until a row is ticked, then each channel's
+    // value, and no text clipped with both channels' widest figures (a 0.5 V sine from a file:
+    // -244.1mV, 266.7us).
+    void measureListFits() {
+        MainWindow w;
+        w.show();
+        Oscyloskop& page = *w.oscPage();
+        QListWidget* list = page.widgets().measureList;
+        page.widgets().ch2Box->setChecked(true);
+        choose(page.widgets().tBox, 14 - 6);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sine.txt");
+        int sine[1024];
+        for (int i = 0; i < 1024; ++i)
+            sine[i] = int(std::lround(25 * std::sin(2 * M_PI * 12 * i / 1024)));
+        QVERIFY(OscFile::saveValues(path, sine, 1024));
+        page.loadWaveform(path);
+        QTRY_COMPARE(list->item(4)->text(), QStringLiteral("Min"));
+        for (int k = 0; k < list->count(); ++k)
+            list->item(k)->setCheckState(Qt::Checked);
+        QTRY_COMPARE(list->item(4)->text(), QStringLiteral("Min -244.1mV -244.1mV"));
+        QStyle* style = list->style();
+        // The delegate keeps this much free on either side of a row's text.
+        const int margin = style->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+        for (int k = 0; k < list->count(); ++k) {
+            QStyleOptionViewItem row;
+            row.initFrom(list->viewport());
+            row.rect = list->visualItemRect(list->item(k));
+            row.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+            row.text = list->item(k)->text();
+            const int room = style->subElementRect(QStyle::SE_ItemViewItemText, &row, list).width();
+            QVERIFY2(!row.text.contains("---") &&
+                         list->fontMetrics().horizontalAdvance(row.text) <= room - 2 * margin,
+                     qPrintable(row.text));
+        }
+    }
+
     // Whatever the sequence of toggles and choices, the box names the time base the device runs.
     void timeBaseBoxAgreesWithTheDevice_data() {
         QTest::addColumn<Action>("action");
@@ -470,18 +568,21 @@ private slots:
         u.xPosBar->setValue(-77);
         u.yPosBar1->setValue(33);
         u.yPosBar2->setValue(-44);
+        u.measureList->item(0)->setCheckState(Qt::Checked);
+        u.measureList->item(2)->setCheckState(Qt::Checked);
         Oscyloskop back(&host, nullptr);
         const QMap<QString, QString> want = {
             {"osc/ch2", "1"},        {"osc/timeDiv", "3"},       {"osc/voltDiv1", "2"},
             {"osc/voltDiv2", "5"},   {"osc/trigMode", "2"},      {"osc/trigEdge", "1"},
             {"osc/trigFilter", "1"}, {"osc/trigLevel", "-1234"}, {"osc/xPos", "-77"},
-            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"}};
+            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"},         {"osc/measure", "5"}};
         QCOMPARE(remembered(page, back), want);
         const OscSettings &a = page.settings(), &b = back.settings();
         QVERIFY(b.twoChannel && b.timeBase == a.timeBase && b.gain1 == a.gain1 &&
                 b.gain2 == a.gain2);
         QVERIFY(b.trigMode == a.trigMode && b.trigLevelMv == a.trigLevelMv && b.xPos == a.xPos);
         QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2);
+        QCOMPARE(back.widgets().measureList->item(2)->checkState(), Qt::Checked);
     }
 
     // The span between the time cursors, saved and read back: 512 lines from the sample under the
