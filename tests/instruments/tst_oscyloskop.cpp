@@ -275,6 +275,37 @@ private slots:
             QCOMPARE(*p.result().ch1.min, OscScale::volts(0, 123));
     }
 
+    // White noise of 200 counts RMS on a flat line, free running: the mean of N windows keeps
+    // 1/sqrt(N) of it, within 15 % (an RMS of 384 samples is itself 4 % uncertain), and the trace
+    // is that mean; a new time base starts the average again.
+    void averageLowersNoise_data() {
+        QTest::addColumn<int>("count");
+        for (const int n : {2, 8, 64})
+            QTest::addRow("%d windows", n) << n;
+    }
+
+    void averageLowersNoise() {
+        QFETCH(int, count);
+        std::mt19937 random(count);
+        std::normal_distribution<double> noise(0, 200);
+        const auto noisy = [&] { return scopeBody([&](int) { return int(std::lround(noise(random))); }); };
+        OscSettings s;
+        s.average = count;
+        Proc p(s);
+        for (int k = 0; k < count; ++k)
+            take(p, noisy(), 10 + k);
+        const double sigma = OscScale::volts(0, 200), rms = *p.result().ch1.rms;
+        QVERIFY2(std::fabs(rms * std::sqrt(count) / sigma - 1) < 0.15, qPrintable(QString::number(rms / sigma)));
+        double squares = 0;
+        for (const int v : p.result().bufGraph)
+            squares += double(v) * v;
+        QVERIFY(std::fabs(OscScale::volts(0, std::sqrt(squares / OscScale::plotLen)) / rms - 1) < 0.05);
+        s.timeBase = 6;
+        p.setSettings(s);
+        take(p, noisy(), 100);
+        QVERIFY(std::fabs(*p.result().ch1.rms / sigma - 1) < 0.15);
+    }
+
     // Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
     // intervals by chance; it is still noise, and has no frequency.
     void wanderingNoiseHasNoFrequency() {
@@ -570,18 +601,20 @@ private slots:
         u.yPosBar2->setValue(-44);
         u.measureList->item(0)->setCheckState(Qt::Checked);
         u.measureList->item(2)->setCheckState(Qt::Checked);
+        choose(u.averageBox, 3);
         Oscyloskop back(&host, nullptr);
         const QMap<QString, QString> want = {
             {"osc/ch2", "1"},        {"osc/timeDiv", "3"},       {"osc/voltDiv1", "2"},
             {"osc/voltDiv2", "5"},   {"osc/trigMode", "2"},      {"osc/trigEdge", "1"},
             {"osc/trigFilter", "1"}, {"osc/trigLevel", "-1234"}, {"osc/xPos", "-77"},
-            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"},         {"osc/measure", "5"}};
+            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"},         {"osc/measure", "5"},
+            {"osc/average", "3"}};
         QCOMPARE(remembered(page, back), want);
         const OscSettings &a = page.settings(), &b = back.settings();
         QVERIFY(b.twoChannel && b.timeBase == a.timeBase && b.gain1 == a.gain1 &&
                 b.gain2 == a.gain2);
         QVERIFY(b.trigMode == a.trigMode && b.trigLevelMv == a.trigLevelMv && b.xPos == a.xPos);
-        QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2);
+        QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2 && b.average == 8);
         QCOMPARE(back.widgets().measureList->item(2)->checkState(), Qt::Checked);
     }
 

@@ -27,6 +27,9 @@ namespace {
 const char* const modeItems[] = {"----", "Norm", "Auto", "Single"};
 const char* const edgeItems[] = {"Fall", "Ris"};
 const char* const bandItems[] = {"LF", "HF"};
+// Entry k averages 2^k windows.
+const char* const averageItems[] = {"Avg 1", "Avg 2", "Avg 4", "Avg 8", "Avg 16", "Avg 32",
+                                    "Avg 64"};
 
 // The Measure list's rows: a short name (the row also holds a value per channel) and the
 // reading it shows.
@@ -116,6 +119,8 @@ void Oscyloskop::createControls() {
     ui.trigLevelBox = place(new QSpinBox(this), 740, 580, 90, 20);
     ui.trigLevelBox->setRange(-40000, 40000);
     ui.trigLevelBox->setSuffix(tr("mV"));
+    // Left of the time/div box, under the plot's left end.
+    ui.averageBox = place(comboBox(this, averageItems), 10, 580, 80, 20);
 
     ui.timeCursorBox = place(new QCheckBox(tr("Time"), this), 848, 320, 80, 20);
     ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), this), 848, 400, 80, 20);
@@ -178,6 +183,7 @@ void Oscyloskop::connectControls() {
     connect(ui.trigModeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigBandBox, activated, this, &Oscyloskop::trigSlot);
+    connect(ui.averageBox, activated, this, &Oscyloskop::averageSlot);
     connect(ui.trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &Oscyloskop::trigSlot);
     connect(ui.timeCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
@@ -202,6 +208,9 @@ void Oscyloskop::applyTooltips() {
         {ui.trigBandBox, "Trigger filter: LF compares three-sample sums (slow or noisy signals), "
                          "HF single steps (fast edges)"},
         {ui.trigLevelBox, "Trigger level on channel 1, in mV; a left click on the plot sets it"},
+        {ui.averageBox, "Average of the last 1 (off) .. 64 triggered windows, sample by sample: "
+                        "noise on a repetitive signal falls by 10 log10(N) dB. Starts again on "
+                        "any change of time base, gain, channels, trigger or position and on Run"},
         {ui.timeCursorBox, "Time cursors: Shift+left and Shift+right click place them; SAVE then "
                            "writes only the span between them"},
         {ui.voltCursorBox, "Voltage cursors: Shift+left and Shift+right click place them"},
@@ -293,6 +302,8 @@ void Oscyloskop::takeFrame(const Frame& frame) {
 }
 
 void Oscyloskop::onRunChanged(bool single) {
+    // Run after Stop (or Single) averages only windows that come from now on.
+    proc.restartAverage();
     set.singleShot = ui.run->state().armed();
     proc.setSettings(set);
     if (single) {
@@ -548,6 +559,11 @@ void Oscyloskop::trigSlot() {
     apply((set.trigMode & 3) != OscTrigger::Single && !ui.run->state().armed());
 }
 
+void Oscyloskop::averageSlot() {
+    set.average = 1 << ui.averageBox->currentIndex();
+    apply(true);
+}
+
 void Oscyloskop::cursorSlot() {
     set.voltCursors = ui.voltCursorBox->isChecked();
     ui.cursorVoltLabel1->setEnabled(set.voltCursors);
@@ -635,6 +651,7 @@ void Oscyloskop::saveSettings(QSettings& s) const {
     s.setValue(QStringLiteral("osc/yPos1"), ui.yPosBar1->value());
     s.setValue(QStringLiteral("osc/yPos2"), ui.yPosBar2->value());
     s.setValue(QStringLiteral("osc/measure"), measureShown);
+    s.setValue(QStringLiteral("osc/average"), ui.averageBox->currentIndex());
 }
 
 void Oscyloskop::restoreSettings(const QSettings& s) {
@@ -652,6 +669,7 @@ void Oscyloskop::restoreSettings(const QSettings& s) {
     Controls::setValue(s, QStringLiteral("osc/xPos"), ui.xPosBar);
     Controls::setValue(s, QStringLiteral("osc/yPos1"), ui.yPosBar1);
     Controls::setValue(s, QStringLiteral("osc/yPos2"), ui.yPosBar2);
+    Controls::pick(s, QStringLiteral("osc/average"), ui.averageBox);
     int shown = 0;
     if (Controls::readInt(s, QStringLiteral("osc/measure"), 0, (1 << measurementCount) - 1, &shown))
         for (int k = 0; k < measurementCount; ++k)

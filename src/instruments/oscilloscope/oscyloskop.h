@@ -33,6 +33,7 @@ public:
         QComboBox* trigModeBox;
         QComboBox* trigEdgeBox;
         QComboBox* trigBandBox;
+        QComboBox* averageBox; // "Avg 1" (off) .. "Avg 64": windows averaged
         QSpinBox* trigLevelBox;
         QCheckBox* timeCursorBox;
         QCheckBox* voltCursorBox;
@@ -96,6 +97,7 @@ public slots:
     void yPosSlot();
     void channel2Slot();
     void trigSlot();
+    void averageSlot();
     void cursorSlot();
     void measureSlot();
     void openSlot();
