@@ -249,14 +249,18 @@ struct Mean {
     }
 };
 
-// Widths and edge times of the window s[0, n) from the scan's edges, in samples.
+// Widths and edge times of the window s[0, n) from the scan's edges.
 void pulses(const double* s, int n, const Crossings& c, int timeBase, Result& r) {
     if (!c.aboveNoise)
         return;
     double top, base;
     topAndBase(s, n, &top, &base);
-    const double l10 = base + 0.1 * (top - base), l50 = (base + top) / 2,
-                 l90 = base + 0.9 * (top - base);
+    const double l10 = base + 0.1 * (top - base), l90 = base + 0.9 * (top - base);
+    // The widths at the middle of the range, where the scan finds its crossings: on a pulse the
+    // same as the middle of top and base, and on a sine (whose modes are few samples near its
+    // peaks, their levels uneven) a level that halves it.
+    const auto [lo, hi] = std::minmax_element(s, s + n);
+    const double l50 = (*lo + *hi) / 2;
     Mean pw, nw, rise, fall;
     double lastMid = std::nan("");
     for (int e = 0; e < c.edgeCount; ++e) {

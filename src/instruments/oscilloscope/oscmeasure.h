@@ -46,9 +46,9 @@ struct Result {
     Reading min, max;      // volts, of the window
     Reading period;        // seconds, 1 / freq
     Reading duty;          // percent: positive width / period
-    // Seconds, each the mean over the window's whole pulses or edges: widths between the 50 %
-    // crossings, rise and fall times between the 10 % and 90 % crossings of the top and base
-    // levels. Edges need a sample between 10 and 90 % to count.
+    // Seconds, each the mean over the window's whole pulses or edges: widths between the
+    // crossings of the middle of the range, rise and fall times between the 10 % and 90 %
+    // crossings of the top and base levels. Edges need a sample between 10 and 90 % to count.
     Reading pwidth, nwidth, rise, fall;
     int from = 0, to = 0;  // the samples RMS and Avg cover: whole periods, or the whole window
     bool wholePeriods = false;

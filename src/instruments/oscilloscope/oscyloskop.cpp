@@ -241,7 +241,7 @@ void Oscyloskop::applyTooltips() {
          "Trigger in Norm and Single: waiting for an edge, triggered, or a Single capture held"},
         {ui.measureList,
          "Measure: tick a row to read it for CH1 (and CH2). Per(iod); +Wid and -Wid: positive and "
-         "negative width at 50 %; Duty: +Wid / Per; Min, Max of the screen; Rise, Fall: 10-90 % "
+         "negative width at the middle; Duty: +Wid / Per; Min, Max of the screen; Rise, Fall: 10-90 % "
          "of the top and base levels. --- where the screen does not define it"},
     });
 }
