@@ -205,6 +205,8 @@ void topAndBase(const double* s, int n, double* top, double* base) {
         for (int i = 0; i < n && k < OscScale::frameSamples; ++i)
             if (s[i] >= low && (s[i] < high || (to == bins && s[i] == *hi)))
                 near[k++] = s[i];
+        if (k == 0) // rounding at the bins' edges, never in practice
+            return extreme;
         std::nth_element(near, near + k / 2, near + k);
         return near[k / 2];
     };
