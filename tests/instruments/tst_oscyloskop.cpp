@@ -1,6 +1,7 @@
 // The oscilloscope: the edge trigger and its modes on known samples (time, not frames, forces
-// "Auto"), the positions and scales the result carries, the page's readouts before and after
-// frames, the time/div box against the device, each remembered setting, and the bytes each
+// "Auto"), the positions and scales the result carries, the pulse measurements on ramps of known
+// times, the average's fall of noise, the page's readouts before and after frames and its
+// Measure list, the time/div box against the device, each remembered setting, and the bytes each
 // control sends. (Readouts against the signal model: tst_truth; the file reader: the osc_file
 // corpus.)
 #include "app/mainwindow.h"
