@@ -203,6 +203,23 @@ FAULTS = [
     ('69 spectrum dimmed by its slope', 'src/plot/graph.cpp',
      'const int high = std::clamp(std::max(v, w) / 4, -256, 256);',
      'const int high = std::clamp(256 - std::abs(v - w) / 4, -256, 256);'),
+    ('70 edge times at 20-80 %', 'src/instruments/oscilloscope/oscmeasure.cpp',
+     'const double l10 = base + 0.1 * (top - base), l90 = base + 0.9 * (top - base);',
+     'const double l10 = base + 0.2 * (top - base), l90 = base + 0.8 * (top - base);'),
+    ('71 duty of the negative width', 'src/instruments/oscilloscope/oscmeasure.cpp',
+     'r.duty = 100.0 * *r.pwidth / *r.period;', 'r.duty = 100.0 * r.nwidth.value_or(0) / *r.period;'),
+    ('72 average kept over a new time base', 'src/instruments/oscilloscope/oscprocessor.cpp',
+     'if (s.timeBase != set.timeBase || s.gain1 != set.gain1', 'if (s.gain1 != set.gain1'),
+    ('73 Measure list shows channel 1 for channel 2', 'src/instruments/oscilloscope/oscyloskop.cpp',
+     'showMeasureList(c1, c2);', 'showMeasureList(c1, c1);'),
+    ('74 crossings at a sample, not between two', 'src/instruments/oscilloscope/oscmeasure.cpp',
+     'return k + (level - s[k]) / (s[k + 1] - s[k]);', 'return k + 1;'),
+    ('75 edges faster than a sample timed', 'src/instruments/oscilloscope/oscmeasure.cpp',
+     'if (std::floor(to) > std::floor(from))', 'if (to > from)'),
+    ('76 averaged trace is the last window', 'src/instruments/oscilloscope/oscprocessor.cpp',
+     'res.bufGraph[i] = int(mean[i] * f1 / 100);', 'res.bufGraph[i] = sampleBuf[start + i] * f1 / 100;'),
+    ('77 zrv-cli min and max swapped', 'src/cli/commands.cpp',
+     '{"min_V", c.min}, {"max_V", c.max},', '{"min_V", c.max}, {"max_V", c.min},'),
 ]
 
 

@@ -59,6 +59,19 @@ void appendChannel(std::string& out, const char* name, const OscChannel& c) {
     appendJson(out, c.vpp);
     out += ", \"freq_Hz\": ";
     appendJson(out, c.freq);
+    // The Measure list's readouts, after the four of the page's right column.
+    const struct {
+        const char* name;
+        const Reading& value;
+    } more[] = {{"period_s", c.period}, {"pwidth_s", c.pwidth}, {"nwidth_s", c.nwidth},
+                {"duty_percent", c.duty}, {"min_V", c.min}, {"max_V", c.max},
+                {"rise_s", c.rise}, {"fall_s", c.fall}};
+    for (const auto& m : more) {
+        out += ", \"";
+        out += m.name;
+        out += "\": ";
+        appendJson(out, m.value);
+    }
     out += '}';
 }
 

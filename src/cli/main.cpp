@@ -164,7 +164,9 @@ bool parseScope(const QStringList& args, bool record, ScopeJob& job) {
     if (record)
         c.parser.addOption(secondsOption);
     else
-        c.parser.addOption(formatOption);
+        c.parser.addOptions({formatOption,
+                             option("average", "Triggered windows averaged: 1 (default), 2, 4 .. 64.",
+                                    "N")});
     if (!c.parse(args))
         return false;
     const QCommandLineParser& p = c.parser;
@@ -202,6 +204,12 @@ bool parseScope(const QStringList& args, bool record, ScopeJob& job) {
     s.trigMode = mode + 4 * edge;
     if (p.isSet(QStringLiteral("level")))
         s.trigLevelMv = integer(p.value(QStringLiteral("level")), "--level", -10000, 10000);
+    if (!record && p.isSet(QStringLiteral("average"))) {
+        s.average = integer(p.value(QStringLiteral("average")), "--average", 1,
+                            OscSettings::maxAverage);
+        if (s.average & (s.average - 1))
+            throw UsageError{QStringLiteral("--average wants 1, 2, 4, 8, 16, 32 or 64")};
+    }
     job.extent = extentOf(p, record);
     if (mode == OscTrigger::Single)
         job.extent.frames = 1;

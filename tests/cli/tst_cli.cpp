@@ -88,6 +88,7 @@ void TstCli::usageErrors_data() {
     row("three gains", QStringLiteral("scope --volt-div 1V,1V,1V"), "one or two");
     row("trigger mode", QStringLiteral("scope --trigger sometimes"), "--trigger");
     row("format", QStringLiteral("scope --format xml"), "--format");
+    row("average not a power of two", QStringLiteral("scope --average 3"), "1, 2, 4");
     row("logic without a file", QStringLiteral("logic --force"), "-o FILE");
     row("logic file kind", QStringLiteral("logic -o capture.txt"), ".sr");
     row("logic channel", QStringLiteral("logic --trigger D8=rise -o x.vcd"), "D8=rise");
@@ -144,7 +145,11 @@ void TstCli::scopeReadsTheKnownSine() {
         } truths[] = {{"freq_Hz", 1000, 5},
                       {"vpp_V", 3.0, 0.06},
                       {"rms_V", 1.5 / std::sqrt(2.0), 0.011},
-                      {"avg_V", 0, 0.02}};
+                      {"avg_V", 0, 0.02},
+                      {"period_s", 1e-3, 5e-6},
+                      {"duty_percent", 50, 1},
+                      {"min_V", -1.5, 0.04},
+                      {"max_V", 1.5, 0.04}};
         for (const auto& t : truths)
             QVERIFY2(qAbs(ch1.value(QLatin1String(t.name)).toDouble() - t.truth) < t.within,
                      lines[i].constData());

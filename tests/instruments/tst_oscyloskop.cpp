@@ -1,8 +1,10 @@
 // The oscilloscope: the edge trigger and its modes on known samples (time, not frames, forces
-// "Auto"), the positions and scales the result carries, the page's readouts before and after
-// frames, the time/div box against the device, each remembered setting, and the bytes each
+// "Auto"), the positions and scales the result carries, the pulse measurements on ramps of known
+// times, the average's fall of noise, the page's readouts before and after frames and its
+// Measure list, the time/div box against the device, each remembered setting, and the bytes each
 // control sends. (Readouts against the signal model: tst_truth; the file reader: the osc_file
 // corpus.)
+#include "app/mainwindow.h"
 #include "frames.h"
 #include "instruments/oscilloscope/oscfile.h"
 #include "instruments/oscilloscope/oscyloskop.h"
@@ -13,12 +15,14 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QLabel>
+#include <QListWidget>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QtTest>
 #include <algorithm>
 #include <functional>
+#include <numeric>
 #include <random>
 #include <vector>
 
@@ -202,16 +206,93 @@ private slots:
         });
         QVERIFY(take(p, body, 10));
         const OscResult& r = p.result();
-        QCOMPARE(r.bufGraph[0], int(want[0]));
-        QCOMPARE(r.bufGraph2[0], int(want[1]));
-        QCOMPARE(r.windowStart, int(want[2]));
-        QCOMPARE(r.levelShown ? r.levelRow : -1, int(want[3]));
-        QCOMPARE(r.positionColumn, int(want[4]));
-        QCOMPARE(*r.cursorTime, want[5]);
-        QCOMPARE(r.cursorFreq.value_or(0), want[6]);
-        QCOMPARE(*r.cursorVolt1, want[7]);
-        QCOMPARE(*r.cursorVolt2, want[8]);
-        QVERIFY2(std::fabs(*r.ch1.avg - want[9]) < 1e-9, qPrintable(QString::number(*r.ch1.avg)));
+        const double got[] = {double(r.bufGraph[0]), double(r.bufGraph2[0]), double(r.windowStart),
+                              double(r.levelShown ? r.levelRow : -1), double(r.positionColumn),
+                              *r.cursorTime, r.cursorFreq.value_or(0), *r.cursorVolt1,
+                              *r.cursorVolt2, *r.ch1.avg};
+        for (int k = 0; k < 10; ++k)
+            QVERIFY2(std::fabs(got[k] - want[k]) < 1e-9, qPrintable(QString("%1: %2").arg(k).arg(got[k])));
+    }
+
+    // Pulse trains of ramps, the truth known exactly: 50 % points of the rises at t0 + k period,
+    // of the falls a width later, ramps of `rise` and `fall` samples (10-90 %: 0.8 of them),
+    // from -300 to 500 counts for `pulses` pulses (0: a train over the frame). Ramps of 10
+    // samples or more put both samples around a 10 % or 90 % crossing on the ramp, where a line
+    // between them is exact but for whole counts: 0.5 count on 80 counts a sample moves a
+    // crossing 0.006 samples, so times must hold to 0.05 samples. -1: not known.
+    void pulseMeasurements_data() {
+        QTest::addColumn<QVector<double>>("shape"); // t0, period, width, rise, fall, pulses
+        QTest::addColumn<QVector<double>>("want");  // period, +width, -width, duty, rise, fall
+        QTest::addColumn<bool>("onChannel2");
+        const auto row = [](const char* name, QVector<double> shape, QVector<double> want,
+                            bool two = false) { QTest::newRow(name) << shape << want << two; };
+        row("square", {10.3, 64, 32, 10, 10, 0}, {64, 32, 32, 50, 8, 8});
+        row("narrow pulse, slow rise", {5.7, 80, 20, 16, 10, 0}, {80, 20, 60, 25, 12.8, 8});
+        row("on channel 2", {20.1, 50, 35, 10, 12, 0}, {50, 35, 15, 70, 8, 9.6}, true);
+        row("steps between samples: no edge time", {9.5, 64, 16, 0, 0, 0}, {64, 16, 48, 25, -1, -1});
+        row("one pulse: no period", {100.2, 0, 150, 10, 20, 1}, {-1, 150, -1, -1, 8, 16});
+        row("one rising edge", {200.4, 0, 1e9, 20, 10, 1}, {-1, -1, -1, -1, 16, -1});
+        row("flat line", {1e9, 0, 0, 0, 0, 1}, {-1, -1, -1, -1, -1, -1});
+    }
+
+    void pulseMeasurements() {
+        QFETCH(QVector<double>, shape);
+        QFETCH(QVector<double>, want);
+        QFETCH(bool, onChannel2);
+        const double t0 = shape[0], period = shape[1], width = shape[2];
+        const auto level = [&](double t) {
+            // The pulse of t: cycles from the middle of one low part to the next.
+            const double at = t0 + (shape[5] > 0 ? 0 : period * std::floor((t - t0 + (period - width) / 2) / period));
+            // 0 before the ramp through its 50 % point at `mid`, 1 after it.
+            const auto ramp = [t](double mid, double length) {
+                return length > 0 ? std::clamp((t - mid) / length + 0.5, 0.0, 1.0) : double(t >= mid);
+            };
+            return ramp(at, shape[3]) - ramp(at + width, shape[4]);
+        };
+        const int half = onChannel2 ? 512 : 0;
+        OscSettings s;
+        s.twoChannel = onChannel2;
+        Proc p(s);
+        QVERIFY(take(p, scopeBody([&](int i) {
+            return i < half ? 123 : int(std::lround(-300 + 800 * level(i - half)));
+        }), 10));
+        const OscChannel& c = onChannel2 ? p.result().ch2 : p.result().ch1;
+        const double sample = OscScale::sampleTime(s.timeBase, 1);
+        const Reading got[] = {c.period, c.pwidth, c.nwidth, c.duty, c.rise, c.fall};
+        // Duty: 0.05 samples of a period of 50 or more are 0.1 %.
+        for (int k = 0; k < 6; ++k)
+            QVERIFY2(std::fabs((got[k] ? *got[k] / (k == 3 ? 1 : sample) : -1) - want[k]) <
+                         (k == 3 ? 0.1 : 0.05), qPrintable(QString::number(k)));
+        QCOMPARE(*c.min, OscScale::volts(0, -300));
+        QCOMPARE(*c.max, OscScale::volts(0, t0 > 1e8 ? -300 : 500));
+        if (onChannel2) // channel 1 flat at 123
+            QCOMPARE(*p.result().ch1.max, OscScale::volts(0, 123));
+    }
+
+    // White noise of 200 counts RMS on a flat line, free running: the mean of N windows keeps
+    // 1/sqrt(N) of it, within 15 % (an RMS of 384 samples is itself 4 % uncertain), and the trace
+    // is that mean; a new time base starts the average again.
+    void averageLowersNoise() {
+        std::mt19937 random(5);
+        std::normal_distribution<double> noise(0, 200);
+        const auto noisy = [&] { return scopeBody([&](int) { return int(std::lround(noise(random))); }); };
+        const double sigma = OscScale::volts(0, 200);
+        for (const int count : {2, 8, 64}) {
+            OscSettings s;
+            s.average = count;
+            Proc p(s);
+            for (int k = 0; k < count; ++k)
+                take(p, noisy(), 10 + k);
+            const double rms = *p.result().ch1.rms;
+            const int* trace = p.result().bufGraph;
+            const double squares = std::inner_product(trace, trace + 384, trace, 0.0);
+            QVERIFY(std::fabs(rms * std::sqrt(count) / sigma - 1) < 0.15);
+            QVERIFY(std::fabs(OscScale::volts(0, std::sqrt(squares / 384)) / rms - 1) < 0.05);
+            s.timeBase = 6;
+            p.setSettings(s);
+            take(p, noisy(), 100);
+            QVERIFY(std::fabs(*p.result().ch1.rms / sigma - 1) < 0.15);
+        }
     }
 
     // Noise that wanders slowly (white noise through a low-pass) can cross the middle at even
@@ -419,6 +500,42 @@ private slots:
         QTRY_COMPARE(readouts(page), QStringLiteral("CH1 Freq: --- | CH1 RMS: ---"));
     }
 
+    // The Measure list in the window: names only until a row is ticked, then each channel's
+    // value, and no text clipped with both channels' widest figures (a 0.5 V sine from a file:
+    // -244.1mV, 266.7us; channel 2 at 0.4 V).
+    void measureListFits() {
+        MainWindow w;
+        w.show();
+        Oscyloskop& page = *w.oscPage();
+        QListWidget* list = page.widgets().measureList;
+        page.widgets().ch2Box->setChecked(true);
+        choose(page.widgets().tBox, 14 - 6);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("sine.txt");
+        int sine[1024];
+        for (int i = 0; i < 1024; ++i)
+            sine[i] = int(std::lround((i < 512 ? 25 : 20) * std::sin(2 * M_PI * 12 * i / 1024)));
+        QVERIFY(OscFile::saveValues(path, sine, 1024));
+        page.loadWaveform(path);
+        QTRY_COMPARE(list->item(4)->text(), QStringLiteral("Min"));
+        for (int k = 0; k < list->count(); ++k)
+            list->item(k)->setCheckState(Qt::Checked);
+        QTRY_COMPARE(list->item(4)->text(), QStringLiteral("Min -244.1mV -195.3mV"));
+        // The delegate keeps a focus frame's margin and a pixel free on either side of the text.
+        const int margin = list->style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, list) + 1;
+        for (int k = 0; k < list->count(); ++k) {
+            QStyleOptionViewItem row;
+            row.initFrom(list->viewport());
+            row.rect = list->visualItemRect(list->item(k));
+            row.features = QStyleOptionViewItem::HasCheckIndicator | QStyleOptionViewItem::HasDisplay;
+            row.text = list->item(k)->text();
+            const QRect room = list->style()->subElementRect(QStyle::SE_ItemViewItemText, &row, list);
+            QVERIFY2(!row.text.contains("---") &&
+                         list->fontMetrics().horizontalAdvance(row.text) <= room.width() - 2 * margin,
+                     qPrintable(row.text));
+        }
+    }
+
     // Whatever the sequence of toggles and choices, the box names the time base the device runs.
     void timeBaseBoxAgreesWithTheDevice_data() {
         QTest::addColumn<Action>("action");
@@ -470,18 +587,23 @@ private slots:
         u.xPosBar->setValue(-77);
         u.yPosBar1->setValue(33);
         u.yPosBar2->setValue(-44);
+        u.measureList->item(0)->setCheckState(Qt::Checked);
+        u.measureList->item(2)->setCheckState(Qt::Checked);
+        choose(u.averageBox, 3);
         Oscyloskop back(&host, nullptr);
         const QMap<QString, QString> want = {
             {"osc/ch2", "1"},        {"osc/timeDiv", "3"},       {"osc/voltDiv1", "2"},
             {"osc/voltDiv2", "5"},   {"osc/trigMode", "2"},      {"osc/trigEdge", "1"},
             {"osc/trigFilter", "1"}, {"osc/trigLevel", "-1234"}, {"osc/xPos", "-77"},
-            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"}};
+            {"osc/yPos1", "33"},     {"osc/yPos2", "-44"},         {"osc/measure", "5"},
+            {"osc/average", "3"}};
         QCOMPARE(remembered(page, back), want);
         const OscSettings &a = page.settings(), &b = back.settings();
         QVERIFY(b.twoChannel && b.timeBase == a.timeBase && b.gain1 == a.gain1 &&
                 b.gain2 == a.gain2);
         QVERIFY(b.trigMode == a.trigMode && b.trigLevelMv == a.trigLevelMv && b.xPos == a.xPos);
-        QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2);
+        QVERIFY(b.yPos1 == a.yPos1 && b.yPos2 == a.yPos2 && b.average == 8);
+        QCOMPARE(back.widgets().measureList->item(2)->checkState(), Qt::Checked);
     }
 
     // The span between the time cursors, saved and read back: 512 lines from the sample under the

@@ -119,22 +119,35 @@ Crossings scan(const double* s, int n, double step, bool weighNoise) {
 
     double at[Crossings::maxCount];
     int state = 0;
+    // In state 0: the signal went above the high threshold, and its fall was noted.
+    bool high = false, fell = false;
+    const auto edge = [&c](int i, bool rising) { c.edges[c.edgeCount++] = {i, rising}; };
     for (int i = 0; i < n && c.count < Crossings::maxCount; ++i) {
         if (state == 0) {
-            if (s[i] < lowT)
+            high = high || s[i] > highT;
+            if (high && !fell && s[i] <= midT) {
+                edge(i, false);
+                fell = true;
+            }
+            if (s[i] < lowT) {
                 state = 1;
+                high = fell = false;
+            }
         } else if (state == 1) {
             if (s[i] > midT) {
                 // s[i - 1] <= midT < s[i]: the crossing lies between them.
                 at[c.count] = i - 1 + (midT - s[i - 1]) / (s[i] - s[i - 1]);
                 (c.count == 0 ? c.first : c.last) = i;
                 ++c.count;
+                edge(i, true);
                 // A sample already above the high threshold counts for it: with a few samples
                 // per period the next one may be on its way down again.
                 state = s[i] > highT ? 0 : 2;
+                high = state == 0;
             }
         } else if (s[i] > highT) {
             state = 0;
+            high = true;
         }
     }
     c.regular = evenlySpaced(at, c.count);
@@ -153,13 +166,135 @@ Crossings scan(const double* s, int n, double step, bool weighNoise) {
         c.firstAt = at[0];
         c.lastAt = at[c.count - 1];
     }
-    if (c.regular)
-        c.aboveNoise = !weighNoise || highT - lowT >= bandOverNoise * noiseOnPeriod(
-                                                            s, n, c.firstAt, c.period, step);
+    // Not periodic: one "period" of the whole window keeps the samples in their order.
+    if (c.edgeCount > 0)
+        c.aboveNoise = !weighNoise ||
+                       highT - lowT >= bandOverNoise * (c.regular ? noiseOnPeriod(s, n, c.firstAt,
+                                                                                 c.period, step)
+                                                                  : noiseOnPeriod(s, n, 0, n, step));
     return c;
 }
 
+void topAndBase(const double* s, int n, double* top, double* base) {
+    const auto [lo, hi] = std::minmax_element(s, s + n);
+    *base = *lo;
+    *top = *hi;
+    constexpr int bins = 64;
+    const double width = (*hi - *lo) / bins;
+    if (!(width > 0))
+        return;
+    int count[bins] = {};
+    for (int i = 0; i < n; ++i)
+        ++count[std::min(bins - 1, int((s[i] - *lo) / width))];
+    // The median of the mode's bin and its neighbours (noise spreads a flat part over a few;
+    // the median lets the odd sample of an edge go by); a half whose mode does not stand out
+    // (under twice its mean count) has no flat part.
+    const auto level = [&](int from, int to, double extreme) {
+        int mode = from, total = 0;
+        for (int b = from; b < to; ++b) {
+            total += count[b];
+            if (count[b] > count[mode])
+                mode = b;
+        }
+        if (count[mode] < 3 || count[mode] * (to - from) < 2 * total)
+            return extreme;
+        const double low = *lo + std::max(from, mode - 1) * width;
+        const double high = *lo + std::min(to, mode + 2) * width;
+        double near[OscScale::frameSamples];
+        int k = 0;
+        for (int i = 0; i < n && k < OscScale::frameSamples; ++i)
+            if (s[i] >= low && (s[i] < high || (to == bins && s[i] == *hi)))
+                near[k++] = s[i];
+        if (k == 0) // rounding at the bins' edges, never in practice
+            return extreme;
+        std::nth_element(near, near + k / 2, near + k);
+        return near[k / 2];
+    };
+    *base = level(0, bins / 2, *lo);
+    *top = level(bins / 2, bins, *hi);
+}
+
+namespace {
+// Where the edge through sample i (the scan's first sample past its middle) crosses `level`,
+// within samples [lo, hi): the nearest two samples on either side of the level, a straight line
+// between them (exact on a linear ramp). NaN when the edge leaves the stretch first.
+double crossingNear(const double* s, int i, bool rising, double level, int lo, int hi) {
+    const double sign = rising ? 1 : -1;
+    const auto below = [&](int k) { return sign * s[k] <= sign * level; };
+    int k = i - 1;
+    if (!below(k)) {
+        while (k > lo && !below(k))
+            --k;
+        if (!below(k))
+            return std::nan("");
+    } else {
+        while (k + 1 < hi && below(k + 1))
+            ++k;
+        if (k + 1 >= hi)
+            return std::nan("");
+    }
+    return k + (level - s[k]) / (s[k + 1] - s[k]);
+}
+
+struct Mean {
+    double sum = 0;
+    int count = 0;
+    void add(double x) {
+        if (std::isfinite(x)) {
+            sum += x;
+            ++count;
+        }
+    }
+    // Seconds of the mean number of samples.
+    Reading seconds(int timeBase) const {
+        return count ? Reading(OscScale::sampleTime(timeBase, sum / count)) : Reading();
+    }
+};
+
+// Widths and edge times of the window s[0, n) from the scan's edges.
+void pulses(const double* s, int n, const Crossings& c, int timeBase, Result& r) {
+    if (!c.aboveNoise)
+        return;
+    double top, base;
+    topAndBase(s, n, &top, &base);
+    const double l10 = base + 0.1 * (top - base), l90 = base + 0.9 * (top - base);
+    // The widths at the middle of the range, where the scan finds its crossings: on a pulse the
+    // same as the middle of top and base, and on a sine (whose modes are few samples near its
+    // peaks, their levels uneven) a level that halves it.
+    const auto [lo, hi] = std::minmax_element(s, s + n);
+    const double l50 = (*lo + *hi) / 2;
+    Mean pw, nw, rise, fall;
+    double lastMid = std::nan("");
+    for (int e = 0; e < c.edgeCount; ++e) {
+        const Crossings::Edge& x = c.edges[e];
+        // An edge ends where its neighbours begin.
+        const int lo = e > 0 ? c.edges[e - 1].i : 0;
+        const int hi = e + 1 < c.edgeCount ? c.edges[e + 1].i : n;
+        const double mid = crossingNear(s, x.i, x.rising, l50, lo, hi);
+        (x.rising ? nw : pw).add(mid - lastMid);
+        lastMid = mid;
+        const double from = crossingNear(s, x.i, x.rising, x.rising ? l10 : l90, lo, hi);
+        const double to = crossingNear(s, x.i, x.rising, x.rising ? l90 : l10, lo, hi);
+        // With no sample between the two levels the edge is faster than the samples show.
+        if (std::floor(to) > std::floor(from))
+            (x.rising ? rise : fall).add(to - from);
+    }
+    r.pwidth = pw.seconds(timeBase);
+    r.nwidth = nw.seconds(timeBase);
+    r.rise = rise.seconds(timeBase);
+    r.fall = fall.seconds(timeBase);
+}
+} // namespace
+
 Result measure(const int* block, int blockLen, int start, int n, int gain, int timeBase) {
+    if (blockLen > OscScale::frameSamples || blockLen < 0)
+        return Result{};
+    double raw[OscScale::frameSamples];
+    std::copy(block, block + blockLen, raw);
+    return measure(raw, blockLen, start, n, gain, timeBase);
+}
+
+Result measure(const double* block, int blockLen, int start, int n, int gain, int timeBase) {
     Result r;
     if (n <= 0 || start < 0 || blockLen > OscScale::frameSamples || start + n > blockLen)
         return r;
@@ -171,8 +306,11 @@ Result measure(const int* block, int blockLen, int start, int n, int gain, int t
     const double* s = units + start;
     const auto [lo, hi] = std::minmax_element(s, s + n);
     r.vpp = OscScale::volts(gain, *hi - *lo);
+    r.min = OscScale::volts(gain, *lo);
+    r.max = OscScale::volts(gain, *hi);
 
     const Crossings c = scan(s, n, factor);
+    pulses(s, n, c, timeBase, r);
     r.wholePeriods = c.wholePeriods();
     r.from = r.wholePeriods ? c.first : 0;
     r.to = r.wholePeriods ? c.last : n;
@@ -189,7 +327,11 @@ Result measure(const int* block, int blockLen, int start, int n, int gain, int t
     // The period from every sample of the frame: more periods, less noise on the figure.
     const Crossings frame = blockLen > n ? scan(units, blockLen, factor, false) : c;
     const bool same = frame.wholePeriods() && std::fabs(frame.period / c.period - 1) < 0.05;
-    r.freq = OscScale::sampleRate(timeBase) / (same ? frame.period : c.period);
+    const double period = same ? frame.period : c.period;
+    r.freq = OscScale::sampleRate(timeBase) / period;
+    r.period = OscScale::sampleTime(timeBase, period);
+    if (r.pwidth)
+        r.duty = 100.0 * *r.pwidth / *r.period;
     return r;
 }
 

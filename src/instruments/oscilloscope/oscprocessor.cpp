@@ -6,8 +6,39 @@
 #include <cmath>
 
 void OscProcessor::setSettings(const OscSettings& settings) {
+    // Windows of other scales or another trigger point are not the same signal.
+    const OscSettings& s = settings;
+    if (s.timeBase != set.timeBase || s.gain1 != set.gain1 || s.gain2 != set.gain2 ||
+        s.twoChannel != set.twoChannel || s.trigMode != set.trigMode ||
+        s.trigLevelMv != set.trigLevelMv || s.xPos != set.xPos || s.average != set.average)
+        restartAverage();
     set = settings;
+    set.average = std::clamp(set.average, 1, int(OscSettings::maxAverage));
     deriveFromSettings();
+}
+
+void OscProcessor::restartAverage() {
+    avgCount = avgNext = 0;
+    std::fill(std::begin(sum), std::end(sum), 0);
+}
+
+void OscProcessor::average(int start, int block) {
+    // Once the ring is full the oldest window leaves the sums as the new one comes in.
+    int16_t* slot = ring[avgNext];
+    const bool full = avgCount == set.average;
+    for (int i = 0; i < windowValues; ++i) {
+        const int channel = i / OscScale::plotLen, k = i % OscScale::plotLen;
+        const int v = channel == 0 || set.twoChannel ? sampleBuf[channel * block + start + k] : 0;
+        if (full)
+            sum[i] -= slot[i];
+        slot[i] = int16_t(std::clamp(v, -32768, 32767));
+        sum[i] += slot[i];
+    }
+    if (!full)
+        ++avgCount;
+    avgNext = (avgNext + 1) % set.average;
+    for (int i = 0; i < windowValues; ++i)
+        mean[i] = double(sum[i]) / avgCount;
 }
 
 void OscProcessor::deriveFromSettings() {
@@ -26,6 +57,7 @@ void OscProcessor::deriveFromSettings() {
 }
 
 void OscProcessor::restart(qint64 nowNs) {
+    restartAverage();
     res.hasWindow = false;
     res.ch1 = res.ch2 = OscChannel{};
     res.trigger = OscTrigger::NotShown;
@@ -42,7 +74,7 @@ bool OscProcessor::process(const uint8_t* body, int length, qint64 nowNs) {
     samplesTaken = true;
     samplesSet = set;
     samplesAt = nowNs;
-    return step(nowNs);
+    return step(nowNs, true);
 }
 
 bool OscProcessor::processSamples(const int* samples, qint64 nowNs) {
@@ -50,7 +82,7 @@ bool OscProcessor::processSamples(const int* samples, qint64 nowNs) {
     samplesTaken = true;
     samplesSet = set;
     samplesAt = nowNs;
-    return step(nowNs);
+    return step(nowNs, true);
 }
 
 bool OscProcessor::redo() {
@@ -61,10 +93,10 @@ bool OscProcessor::redo() {
         samplesSet.gain2 != set.gain2)
         return false;
     // At the time of the samples, so that going over them again never forces "Auto".
-    return step(samplesAt);
+    return step(samplesAt, false);
 }
 
-bool OscProcessor::step(qint64 nowNs) {
+bool OscProcessor::step(qint64 nowNs, bool fresh) {
     OscTrigger::Setup setup;
     setup.level = int(set.trigLevel());
     // The Single button waits for an edge as "Norm" does, with the edge and filter as set.
@@ -92,15 +124,30 @@ bool OscProcessor::step(qint64 nowNs) {
     // The window's own samples: the readouts never see the positions.
     const int n = OscScale::plotLen;
     const int block = set.twoChannel ? OscScale::frameSamples / 2 : OscScale::frameSamples;
-    res.ch1 = OscMeasure::measure(sampleBuf, block, start, n, set.gain1, set.timeBase);
-    OscTrigger::adjustGraph(res.bufGraph, set.yPos1);
-    if (set.twoChannel) {
-        res.ch2 = OscMeasure::measure(sampleBuf + block, block, start, n, set.gain2,
-                                      set.timeBase);
-        OscTrigger::adjustGraph(res.bufGraph2, set.yPos2);
+    if (set.average > 1) {
+        // Going over the same samples again adds nothing to the average.
+        if (fresh || avgCount == 0)
+            average(start, block);
+        // The trace and readouts of the mean: the plot's truncation, the readouts' exact scale.
+        // Only the window is averaged, so the period comes from it alone.
+        const int f1 = OscScale::gainFactor(set.gain1), f2 = OscScale::gainFactor(set.gain2);
+        for (int i = 0; i < n; ++i) {
+            res.bufGraph[i] = int(mean[i] * f1 / 100);
+            res.bufGraph2[i] = int(mean[n + i] * f2 / 100);
+        }
+        res.ch1 = OscMeasure::measure(mean, n, 0, n, set.gain1, set.timeBase);
+        res.ch2 = set.twoChannel
+                      ? OscMeasure::measure(mean + n, n, 0, n, set.gain2, set.timeBase)
+                      : OscChannel{};
     } else {
-        res.ch2 = OscChannel{};
+        res.ch1 = OscMeasure::measure(sampleBuf, block, start, n, set.gain1, set.timeBase);
+        res.ch2 = set.twoChannel ? OscMeasure::measure(sampleBuf + block, block, start, n,
+                                                       set.gain2, set.timeBase)
+                                 : OscChannel{};
     }
+    OscTrigger::adjustGraph(res.bufGraph, set.yPos1);
+    if (set.twoChannel)
+        OscTrigger::adjustGraph(res.bufGraph2, set.yPos2);
     return true;
 }
 

@@ -27,6 +27,9 @@ struct OscSettings {
     // The Single button: one window on an edge of the trigger as set (in "----" the next
     // frame), whatever the mode box says, and no Auto forcing.
     bool singleShot = false;
+    // Triggered windows averaged sample by sample: 1 (off), 2, 4 .. maxAverage.
+    int average = 1;
+    static constexpr int maxAverage = 64;
 
     // The trigger level in the trigger's units: the box's millivolts / 38.
     float trigLevel() const { return float(trigLevelMv) / OscTrigger::millivoltsPerLevel; }
@@ -70,6 +73,11 @@ public:
     void restart(qint64 nowNs);
     // A trigger control changed: a held "Single" capture is released.
     void rearm() { trig.rearm = true; }
+    // The average starts again from the next window (Run after Stop). A change of time base,
+    // gain, channels, trigger, position or of the number averaged restarts it by itself.
+    void restartAverage();
+    // Windows in the average now.
+    int averaged() const { return avgCount; }
 
     // A frame body that arrived at `nowNs`: 1024 samples (one channel, or 512 + 512). Bodies
     // shorter than a scope frame are not the page's. True when the result changed.
@@ -91,8 +99,12 @@ public:
     const OscSettings& samplesSettings() const { return samplesSet; }
 
 private:
-    bool step(qint64 nowNs);
+    // `fresh`: samples not yet in the average (not a redo of the last ones).
+    bool step(qint64 nowNs, bool fresh);
     void deriveFromSettings();
+    // Adds the window at `start` to the running mean; `mean` then holds it (channel 2 from
+    // plotLen on).
+    void average(int start, int block);
 
     OscSettings set;
     OscResult res;
@@ -102,4 +114,13 @@ private:
     OscSettings samplesSet; // the settings the samples were taken with
     qint64 samplesAt = 0;
     bool took = false;
+
+    // The running mean of the last `set.average` windows, raw: a ring of the windows (channel 2
+    // from plotLen on), their sums, and the mean.
+    static constexpr int windowValues = 2 * OscScale::plotLen;
+    int16_t ring[OscSettings::maxAverage][windowValues] = {};
+    int sum[windowValues] = {};
+    double mean[windowValues] = {};
+    int avgCount = 0; // windows in the ring
+    int avgNext = 0;  // the slot the next one goes to
 };

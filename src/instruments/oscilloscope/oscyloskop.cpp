@@ -14,6 +14,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QListWidget>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScrollBar>
@@ -26,6 +27,41 @@ namespace {
 const char* const modeItems[] = {"----", "Norm", "Auto", "Single"};
 const char* const edgeItems[] = {"Fall", "Ris"};
 const char* const bandItems[] = {"LF", "HF"};
+// Entry k averages 2^k windows.
+const char* const averageItems[] = {"Avg 1", "Avg 2", "Avg 4", "Avg 8", "Avg 16", "Avg 32",
+                                    "Avg 64"};
+
+// The Measure list's rows: a short name (the row also holds a value per channel) and the
+// reading it shows.
+struct Measurement {
+    const char* name;
+    Reading OscChannel::*value;
+    enum Kind { Seconds, Percent, Volts } kind;
+};
+const Measurement measurements[] = {
+    {"Per", &OscChannel::period, Measurement::Seconds},
+    {"+Wid", &OscChannel::pwidth, Measurement::Seconds},
+    {"-Wid", &OscChannel::nwidth, Measurement::Seconds},
+    {"Duty", &OscChannel::duty, Measurement::Percent},
+    {"Min", &OscChannel::min, Measurement::Volts},
+    {"Max", &OscChannel::max, Measurement::Volts},
+    {"Rise", &OscChannel::rise, Measurement::Seconds},
+    {"Fall", &OscChannel::fall, Measurement::Seconds},
+};
+constexpr int measurementCount = int(std::size(measurements));
+
+QString measurementText(const Measurement& m, const OscChannel& c) {
+    const Reading& r = c.*m.value;
+    switch (m.kind) {
+    case Measurement::Seconds:
+        return Readout::prefixed(r, "s");
+    case Measurement::Percent:
+        return r ? Readout::fixed(*r, 1) + QLatin1Char('%') : Readout::none();
+    case Measurement::Volts:
+        break;
+    }
+    return Readout::volts(r);
+}
 
 constexpr int twoChannelTimeItems = Labels::twoChannelTimeDivs;
 constexpr int oneChannelTimeItems = int(std::size(Labels::timeDiv));
@@ -83,12 +119,32 @@ void Oscyloskop::createControls() {
     ui.trigLevelBox = place(new QSpinBox(this), 740, 580, 90, 20);
     ui.trigLevelBox->setRange(-40000, 40000);
     ui.trigLevelBox->setSuffix(tr("mV"));
+    // Left of the time/div box, under the plot's left end.
+    ui.averageBox = place(comboBox(this, averageItems), 10, 580, 80, 20);
 
     ui.timeCursorBox = place(new QCheckBox(tr("Time"), this), 848, 320, 80, 20);
     ui.voltCursorBox = place(new QCheckBox(tr("Voltage"), this), 848, 400, 80, 20);
     ui.saveButton = place(new QPushButton(tr("SAVE"), this), 880, 540, 100, 20);
-    // Below the cursor readouts; the rows from y 488 to 536 are kept for a measurement list.
+    // Below the cursor readouts, and below them the Measure list: 190 x 48 px, three rows in
+    // view (the others scroll), no frame so that the readouts have the width.
     ui.run = new RunButtons(this, 838, 464);
+    ui.measureList = place(new QListWidget(this), 838, 488, 190, 48);
+    ui.measureList->setFrameShape(QFrame::NoFrame);
+    // A point smaller than the page: a row with both channels' volts ("Min -244.1mV -244.1mV")
+    // then fits beside its check box and the scroll bar.
+    QFont small = font();
+    if (small.pointSizeF() > 2) {
+        small.setPointSizeF(small.pointSizeF() - 1);
+        ui.measureList->setFont(small);
+    }
+    ui.measureList->setUniformItemSizes(true);
+    ui.measureList->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    ui.measureList->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    for (const Measurement& m : measurements) {
+        auto* item = new QListWidgetItem(QString::fromLatin1(m.name), ui.measureList);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(Qt::Unchecked);
+    }
 }
 
 void Oscyloskop::createReadouts() {
@@ -127,12 +183,14 @@ void Oscyloskop::connectControls() {
     connect(ui.trigModeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigEdgeBox, activated, this, &Oscyloskop::trigSlot);
     connect(ui.trigBandBox, activated, this, &Oscyloskop::trigSlot);
+    connect(ui.averageBox, activated, this, &Oscyloskop::averageSlot);
     connect(ui.trigLevelBox, QOverload<int>::of(&QSpinBox::valueChanged), this,
             &Oscyloskop::trigSlot);
     connect(ui.timeCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
     connect(ui.voltCursorBox, &QCheckBox::toggled, this, &Oscyloskop::cursorSlot);
     connect(ui.saveButton, &QPushButton::clicked, this, &Oscyloskop::saveSlot);
     connect(ui.run, &RunButtons::changed, this, &Oscyloskop::onRunChanged);
+    connect(ui.measureList, &QListWidget::itemChanged, this, &Oscyloskop::measureSlot);
 }
 
 void Oscyloskop::applyTooltips() {
@@ -150,6 +208,9 @@ void Oscyloskop::applyTooltips() {
         {ui.trigBandBox, "Trigger filter: LF compares three-sample sums (slow or noisy signals), "
                          "HF single steps (fast edges)"},
         {ui.trigLevelBox, "Trigger level on channel 1, in mV; a left click on the plot sets it"},
+        {ui.averageBox, "Average of the last 1 (off) .. 64 triggered windows, sample by sample: "
+                        "noise on a repetitive signal falls by 10 log10(N) dB. Starts again on "
+                        "any change of time base, gain, channels, trigger or position and on Run"},
         {ui.timeCursorBox, "Time cursors: Shift+left and Shift+right click place them; SAVE then "
                            "writes only the span between them"},
         {ui.voltCursorBox, "Voltage cursors: Shift+left and Shift+right click place them"},
@@ -178,6 +239,10 @@ void Oscyloskop::applyTooltips() {
         {ui.cursorVoltLabel2, "Channel 2 voltage between the two voltage cursors"},
         {ui.trigStateLabel,
          "Trigger in Norm and Single: waiting for an edge, triggered, or a Single capture held"},
+        {ui.measureList,
+         "Measure: tick a row to read it for CH1 (and CH2). Per(iod); +Wid and -Wid: positive and "
+         "negative width at the middle; Duty: +Wid / Per; Min, Max of the screen; Rise, Fall: 10-90 % "
+         "of the top and base levels. --- where the screen does not define it"},
     });
 }
 
@@ -237,6 +302,8 @@ void Oscyloskop::takeFrame(const Frame& frame) {
 }
 
 void Oscyloskop::onRunChanged(bool single) {
+    // Run after Stop (or Single) averages only windows that come from now on.
+    proc.restartAverage();
     set.singleShot = ui.run->state().armed();
     proc.setSettings(set);
     if (single) {
@@ -307,6 +374,24 @@ void Oscyloskop::showReadouts() {
     put(ui.avgLabel2, QStringLiteral("CH2 Avg: ") + Readout::volts(c2.avg));
     put(ui.vppLabel2, QStringLiteral("CH2 Vpp: ") + Readout::volts(c2.vpp));
     put(ui.freqLabel2, QStringLiteral("CH2 Freq: ") + Readout::hertz(c2.freq));
+    showMeasureList(c1, c2);
+}
+
+void Oscyloskop::showMeasureList(const OscChannel& c1, const OscChannel& c2) {
+    // Texts set here are no user's change of the list.
+    const QSignalBlocker quiet(ui.measureList);
+    for (int k = 0; k < measurementCount; ++k) {
+        const Measurement& m = measurements[k];
+        QString text = QString::fromLatin1(m.name);
+        if (measureShown & (1 << k)) {
+            text += QLatin1Char(' ') + measurementText(m, c1);
+            if (set.twoChannel)
+                text += QLatin1Char(' ') + measurementText(m, c2);
+        }
+        QListWidgetItem* item = ui.measureList->item(k);
+        if (item->text() != text)
+            item->setText(text);
+    }
 }
 
 void Oscyloskop::paintPlot(Graph& graph) {
@@ -474,6 +559,11 @@ void Oscyloskop::trigSlot() {
     apply((set.trigMode & 3) != OscTrigger::Single && !ui.run->state().armed());
 }
 
+void Oscyloskop::averageSlot() {
+    set.average = 1 << ui.averageBox->currentIndex();
+    apply(true);
+}
+
 void Oscyloskop::cursorSlot() {
     set.voltCursors = ui.voltCursorBox->isChecked();
     ui.cursorVoltLabel1->setEnabled(set.voltCursors);
@@ -482,6 +572,15 @@ void Oscyloskop::cursorSlot() {
     ui.cursorTimeLabel->setEnabled(set.timeCursors);
     ui.cursorFreqLabel->setEnabled(set.timeCursors);
     apply(false);
+}
+
+void Oscyloskop::measureSlot() {
+    int shown = 0;
+    for (int k = 0; k < measurementCount; ++k)
+        if (ui.measureList->item(k)->checkState() == Qt::Checked)
+            shown |= 1 << k;
+    measureShown = shown;
+    showReadouts();
 }
 
 QStringList Oscyloskop::exportFilters() const {
@@ -551,6 +650,8 @@ void Oscyloskop::saveSettings(QSettings& s) const {
     s.setValue(QStringLiteral("osc/xPos"), ui.xPosBar->value());
     s.setValue(QStringLiteral("osc/yPos1"), ui.yPosBar1->value());
     s.setValue(QStringLiteral("osc/yPos2"), ui.yPosBar2->value());
+    s.setValue(QStringLiteral("osc/measure"), measureShown);
+    s.setValue(QStringLiteral("osc/average"), ui.averageBox->currentIndex());
 }
 
 void Oscyloskop::restoreSettings(const QSettings& s) {
@@ -568,4 +669,9 @@ void Oscyloskop::restoreSettings(const QSettings& s) {
     Controls::setValue(s, QStringLiteral("osc/xPos"), ui.xPosBar);
     Controls::setValue(s, QStringLiteral("osc/yPos1"), ui.yPosBar1);
     Controls::setValue(s, QStringLiteral("osc/yPos2"), ui.yPosBar2);
+    Controls::pick(s, QStringLiteral("osc/average"), ui.averageBox);
+    int shown = 0;
+    if (Controls::readInt(s, QStringLiteral("osc/measure"), 0, (1 << measurementCount) - 1, &shown))
+        for (int k = 0; k < measurementCount; ++k)
+            ui.measureList->item(k)->setCheckState(shown & (1 << k) ? Qt::Checked : Qt::Unchecked);
 }

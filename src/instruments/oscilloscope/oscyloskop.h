@@ -8,6 +8,7 @@
 class QCheckBox;
 class QComboBox;
 class QLabel;
+class QListWidget;
 class QMouseEvent;
 class QPushButton;
 class QScrollBar;
@@ -32,6 +33,7 @@ public:
         QComboBox* trigModeBox;
         QComboBox* trigEdgeBox;
         QComboBox* trigBandBox;
+        QComboBox* averageBox; // "Avg 1" (off) .. "Avg 64": windows averaged
         QSpinBox* trigLevelBox;
         QCheckBox* timeCursorBox;
         QCheckBox* voltCursorBox;
@@ -54,6 +56,8 @@ public:
         QLabel* cursorFreqLabel;
         QLabel* trigStateLabel;
         RunButtons* run;
+        // The extra measurements, each a check box and, checked, its readouts (CH1 [CH2]).
+        QListWidget* measureList;
     };
     const Widgets& widgets() const { return ui; }
 
@@ -93,7 +97,9 @@ public slots:
     void yPosSlot();
     void channel2Slot();
     void trigSlot();
+    void averageSlot();
     void cursorSlot();
+    void measureSlot();
     void openSlot();
     void saveSlot();
 
@@ -112,6 +118,7 @@ private:
     // The settings changed: the processor takes them, and `again` the last samples again.
     void apply(bool again);
     void showReadouts();
+    void showMeasureList(const OscChannel& c1, const OscChannel& c2);
     void onRunChanged(bool single);
     void updateScaleLines();
 
@@ -120,6 +127,7 @@ private:
     bool hasFrame = false;   // a device frame has been taken since the program started
     bool fileShown = false;  // the window comes from a loaded file, not the device
     int trigShown = -1;      // the trigger state on trigStateLabel
+    int measureShown = 0;    // bit k: the Measure list's row k is checked
 
     // The scales written on the plot, lowest line first: CH2, CH1, time per division.
     QString scaleLines[3];
