@@ -208,11 +208,17 @@ private slots:
         QTest::addColumn<double>("offset");  // bins from a bin centre
         QTest::addColumn<double>("scallop"); // dB at half a bin off
         QTest::addColumn<int>("gain");       // dBV at this gain; dBFS for -1
+        QTest::addColumn<double>("bin");     // the bin centre nearest the tone
+        QTest::addColumn<int>("dc");         // offset, raw counts
         const double loss[] = {1.7514, 1.4236, 0.8256, 0.0098};
         for (int w = 0; w < core::windows; ++w)
             for (const double offset : {0.0, 0.3, 0.5})
                 QTest::addRow("window %d, %.1f bin", w, offset)
-                    << w << offset << loss[w] << (offset == 0.3 ? 2 * w : -1);
+                    << w << offset << loss[w] << (offset == 0.3 ? 2 * w : -1) << 100.0 << 0;
+        // Near DC the offset's lobe overlaps the tone's, which must not take it in.
+        for (const double offset : {0.0, 0.4})
+            QTest::addRow("bin 6, %.1f bin, offset", offset)
+                << 2 << offset << loss[2] << -1 << 6.0 << 12000;
     }
 
     void windows() {
@@ -220,7 +226,12 @@ private slots:
         QFETCH(double, offset);
         QFETCH(double, scallop);
         QFETCH(int, gain);
-        const QByteArray body = sineBody(100 + offset, 10000);
+        QFETCH(double, bin);
+        QFETCH(int, dc);
+        const QByteArray body =
+            dc == 0 ? sineBody(bin + offset, 10000) : scopeBody([&](int i) {
+                return int(std::lround(dc + 10000 * std::sin(2 * kPi * (bin + offset) * i / 1024)));
+            });
         int raw[1024];
         samplesOfFrame(reinterpret_cast<const uint8_t*>(body.constData()), raw);
         const double truth =
@@ -234,8 +245,10 @@ private slots:
         QVERIFY2(top <= truth + 0.02 && top >= truth - scallop - 0.02,
                  qPrintable(QString::number(top - truth)));
         QVERIFY(std::fabs(*r.peakLevel - truth) < 0.02);
-        QVERIFY(std::fabs(*r.peakBin - 100 - offset) < 0.01);
+        QVERIFY(std::fabs(*r.peakBin - bin - offset) < 0.01);
         QCOMPARE(*r.peakHz, *r.peakBin * core::hertzPerBin(7, 1024));
+        if (dc != 0)
+            return;
         // The strongest line is drawn at least as bright as any other segment of the trace.
         const int* v = r.specGraph;
         const int k = int(std::max_element(v, v + 384) - v);

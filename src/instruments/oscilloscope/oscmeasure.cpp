@@ -176,7 +176,10 @@ Crossings scan(const double* s, int n, double step, bool weighNoise) {
 }
 
 void topAndBase(const double* s, int n, double* top, double* base) {
-    const auto [lo, hi] = std::minmax_element(s, s + n);
+    // Plain pointers: the lambda below reads them, and C++17 captures no structured bindings.
+    const auto range = std::minmax_element(s, s + n);
+    const double* lo = range.first;
+    const double* hi = range.second;
     *base = *lo;
     *top = *hi;
     constexpr int bins = 64;

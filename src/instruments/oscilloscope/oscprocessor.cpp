@@ -7,13 +7,14 @@
 
 void OscProcessor::setSettings(const OscSettings& settings) {
     // Windows of other scales or another trigger point are not the same signal.
-    const OscSettings& s = settings;
+    // Compared as kept: an out-of-range count would otherwise differ every time and restart.
+    OscSettings s = settings;
+    s.average = std::clamp(s.average, 1, int(OscSettings::maxAverage));
     if (s.timeBase != set.timeBase || s.gain1 != set.gain1 || s.gain2 != set.gain2 ||
         s.twoChannel != set.twoChannel || s.trigMode != set.trigMode ||
         s.trigLevelMv != set.trigLevelMv || s.xPos != set.xPos || s.average != set.average)
         restartAverage();
-    set = settings;
-    set.average = std::clamp(set.average, 1, int(OscSettings::maxAverage));
+    set = s;
     deriveFromSettings();
 }
 

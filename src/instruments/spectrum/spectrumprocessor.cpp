@@ -33,12 +33,18 @@ SpectrumProcessor::SpectrumProcessor() {
     restart();
 }
 
-void SpectrumProcessor::setSettings(const SpectrumSettings& s) {
+void SpectrumProcessor::setSettings(const SpectrumSettings& given) {
+    // Compared as kept: an out-of-range count would otherwise differ every time and restart.
+    SpectrumSettings s = given;
+    s.averages = std::clamp(s.averages, 2, maxAverages);
     const bool moved = s.xPos != set.xPos;
-    if (moved || s.timeBase != set.timeBase || s.gain != set.gain || (s.hold && !set.hold))
+    const bool newAverage = s.timeBase != set.timeBase || s.gain != set.gain ||
+                            s.window != set.window || s.averaging != set.averaging ||
+                            s.averages != set.averages;
+    // The held peaks would stand on another floor or scale than the trace shown.
+    if (moved || newAverage || (s.hold && !set.hold))
         restartHold();
-    if (s.timeBase != set.timeBase || s.gain != set.gain || s.window != set.window ||
-        s.averaging != set.averaging || s.averages != set.averages)
+    if (newAverage)
         restartAverage();
     if (s.window != set.window) {
         core::windowTable(s.window, shownWindow, points);
@@ -49,8 +55,8 @@ void SpectrumProcessor::setSettings(const SpectrumSettings& s) {
             s.window == core::Window::Hamming ? 0.0 : 20 * std::log10(hammingGain * points / sum);
     }
     set = s;
-    set.averages = std::clamp(set.averages, 2, maxAverages);
-    res.referenceDb = referenceDb(set.reference, set.gain);
+    // A spectrum shown keeps the volts of the range it was taken at (a stopped one too).
+    res.referenceDb = referenceDb(set.reference, res.hasFrame ? res.gain : set.gain);
     if (peakRaw)
         res.peakLevel = *peakRaw + res.referenceDb;
     if (moved)
@@ -92,6 +98,8 @@ bool SpectrumProcessor::process(const uint8_t* body, int length) {
     average();
     std::copy(shown, shown + plotLen, res.levels);
     adjustGraph(res.specGraph, shown, set.xPos);
+    res.gain = set.gain;
+    res.referenceDb = referenceDb(set.reference, res.gain);
     measure();
     res.hasFrame = true;
     res.timeBase = set.timeBase;
@@ -153,11 +161,25 @@ void SpectrumProcessor::measure() {
     res.peakBin = f.peak.at;
     res.peakHz = f.peak.at * core::hertzPerBin(set.timeBase, points);
     // The lobe holds (A/2)^2 * points * sum(w^2) of a tone of amplitude A, wherever it falls.
-    double lobe = 0.0;
-    for (int j = std::max(0, f.peak.bin - core::lobeBins);
-         j <= f.peak.bin + core::lobeBins && j < plotLen; ++j)
-        lobe += bhPower[j];
-    const double amplitude = 2 * std::sqrt(lobe / (points * bhSquares));
+    double amplitude = 0.0;
+    if (f.peak.bin >= 2 * core::lobeBins) {
+        double lobe = 0.0;
+        for (int j = f.peak.bin - core::lobeBins; j <= f.peak.bin + core::lobeBins && j < plotLen;
+             ++j)
+            lobe += bhPower[j];
+        amplitude = 2 * std::sqrt(lobe / (points * bhSquares));
+    } else {
+        // The DC lobe overlaps the tone's, and an offset would count as tone: the tone's own bin,
+        // through the window's response at the tone's distance from that bin's centre.
+        const double d = std::clamp(f.peak.at - f.peak.bin, -0.5, 0.5);
+        double re = 0.0, im = 0.0;
+        for (int i = 0; i < points; ++i) {
+            const double phase = 2 * 3.14159265358979323846 * d * i / points;
+            re += bhWindow[i] * std::cos(phase);
+            im += bhWindow[i] * std::sin(phase);
+        }
+        amplitude = 2 * std::sqrt(bhPower[f.peak.bin]) / std::hypot(re, im);
+    }
     peakRaw = 20 * std::log10(amplitude * toneBinGain);
     res.peakLevel = *peakRaw + res.referenceDb;
     if (!f.known)

@@ -25,6 +25,7 @@ struct SpectrumResult {
     static constexpr int plotLen = 512;
     bool hasFrame = false; // a frame was analysed since the start
     int timeBase = 7;      // the span the last frame was taken at
+    int gain = 0;          // and its range
     int specGraph[plotLen] = {}; // plot values of bins -xPos .. -xPos + 511
     int holdGraph[plotLen] = {}; // their max hold
     double levels[plotLen] = {};     // dB of bins 0 .. 511
@@ -59,10 +60,10 @@ public:
 
     SpectrumProcessor();
 
-    // A new span, range, window or averaging starts the average again.
-    // A new span, range or offset starts the max hold again (peaks of other settings would
-    // stand at the wrong frequencies or levels), and so does turning Max hold on. A new offset
-    // maps the last spectrum again.
+    // A new span, range, window or averaging starts the average again. Those and a new offset
+    // start the max hold again (peaks of other settings would stand at the wrong frequencies,
+    // levels or floor), and so does turning Max hold on. A new offset maps the last spectrum
+    // again. A new reference re-reads the last spectrum at the range it was taken at.
     void setSettings(const SpectrumSettings& settings);
     const SpectrumSettings& settings() const { return set; }
     // The page started: no spectrum yet.
