@@ -1,7 +1,6 @@
 // Replays the checked-in inputs of every fuzz target through the target's own checks, under the
 // normal (and the sanitizer) build.
 #include "../../fuzz/calc_chain.h"
-#include "../../fuzz/emu_decoder.h"
 #include "../../fuzz/frame_cutter.h"
 #include "../../fuzz/gen_file.h"
 #include "../../fuzz/osc_file.h"
@@ -20,9 +19,9 @@ private slots:
         QTest::addColumn<Check>("check");
         QTest::addColumn<QString>("path");
         const std::pair<const char*, Check> targets[] = {
-            {"calc_chain", calcchain::check},    {"emu_decoder", decoderfuzz::check},
-            {"frame_cutter", cutterfuzz::check}, {"gen_file", genfuzz::check},
-            {"osc_file", oscfuzz::check},        {"settings_reader", settingsfuzz::check}};
+            {"calc_chain", calcchain::check}, {"frame_cutter", cutterfuzz::check},
+            {"gen_file", genfuzz::check},     {"osc_file", oscfuzz::check},
+            {"settings_reader", settingsfuzz::check}};
         for (const auto& [target, check] : targets) {
             const QDir dir(QStringLiteral(ZRV_SOURCE_DIR "/fuzz/corpus/") + target);
             const QFileInfoList files = dir.entryInfoList(QDir::Files, QDir::Name);
