@@ -19,6 +19,7 @@
 #include <QSettings>
 #include <QSpinBox>
 #include <QtConcurrent>
+#include <algorithm>
 
 namespace {
 const auto& rateNames = Labels::rate;
@@ -161,9 +162,14 @@ QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
         return LaExport::sigrokSession(capture, LaLogic::captureBytes, 1000000000 / periodNs);
     if (suffix == QLatin1String("vcd"))
         return LaExport::vcd(capture, LaLogic::captureBytes, periodNs);
-    if (suffix == QLatin1String("csv") && !decoding.isEmpty())
-        return Decode::csv(decodedNumber == captures ? decoded : QVector<Decode::Annotation>(),
-                           LaLogic::triggerSample, periodNs);
+    if (suffix == QLatin1String("csv") && !decoding.isEmpty()) {
+        // The rows shown, as the plot has them.
+        QVector<Decode::Annotation> shown;
+        for (int k = 0; k < decoded.size(); ++k)
+            if (lanes.value(k, -1) >= 0)
+                shown << decoded[k];
+        return Decode::csv(shown, LaLogic::triggerSample, periodNs);
+    }
     *known = false;
     return {};
 }
@@ -291,7 +297,8 @@ void AnalizatorLog::paintAnnotations(QPainter& p) {
     const bool refit = elidedZoom != set.zoom;
     elidedZoom = set.zoom;
     const QFontMetrics metrics = p.fontMetrics();
-    for (int k = 0; k < decoded.size(); ++k) {
+    const int placed = std::min(decoded.size(), std::min(lanes.size(), elided.size()));
+    for (int k = 0; k < placed; ++k) {
         const int lane = lanes[k];
         if (lane < 0)
             continue;
