@@ -3,6 +3,7 @@
 #include "emulator/logicpattern.h"
 #include "frames.h"
 #include "instruments/logic/analizatorlog.h"
+#include "instruments/logic/decodedialog.h"
 #include "linerig.h"
 
 #include <QLabel>
@@ -84,6 +85,21 @@ private slots:
         QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
         QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
         QCOMPARE(back.decoders(), page.decoders());
+    }
+
+    // The dialog lists the buses first and adds a decoder as it shows it: required channels on
+    // D0, D1, …, the declared defaults left out of the text, the data rows ticked.
+    void decodeDialogAddsWhatItShows() {
+        const QVector<Decode::Decoder> all = Decode::catalogue();
+        QVERIFY(all.size() > 20);
+        QCOMPARE(QStringList({all[0].id, all[1].id, all[2].id, all[3].id}),
+                 QStringList({"uart", "spi", "i2c", "onewire_link"}));
+        DecodeDialog dialog(nullptr, {});
+        QVERIFY(dialog.selectDecoder("i2c"));
+        dialog.addCurrent();
+        QCOMPARE(dialog.choices().size(), 1);
+        QCOMPARE(Decode::toText(dialog.choices()), QStringLiteral("i2c:scl=D0:sda=D1"));
+        QCOMPARE(dialog.choices()[0].rows, QStringList{"addr-data"});
     }
 
     // Each capture is decoded on a worker: the emulator's SPI bytes and I2C transfer come back

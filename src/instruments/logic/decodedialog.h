@@ -20,7 +20,7 @@ public:
     DecodeDialog(QWidget* parent, const QVector<Decode::Choice>& active);
     const QVector<Decode::Choice>& choices() const { return active; }
 
-    // For the tests: pick a decoder by id and add it with its defaults as the dialog shows them.
+    // Shows a decoder of the catalogue by id; adds the decoder as the dialog shows it.
     bool selectDecoder(const QString& id);
     void addCurrent();
 
