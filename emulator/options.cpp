@@ -101,11 +101,10 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             arg.resize(eq);
             inlineValue = true;
         }
-        const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
-                                arg == "--noise" || arg == "--seed" || arg == "--fault" ||
-                                arg == "--frames" || arg == "--ch1" || arg == "--ch2" ||
-                                arg == "--logic-pattern" ||
-                                faultSize(o.faults, arg).field != nullptr;
+        const bool takesValue =
+            arg == "--link" || arg == "--baud" || arg == "--tick-ns" || arg == "--noise" ||
+            arg == "--seed" || arg == "--fault" || arg == "--frames" || arg == "--ch1" ||
+            arg == "--ch2" || arg == "--logic-pattern" || faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";

@@ -341,8 +341,9 @@ int runLogic(Session& session, const LogicJob& job) {
     Recording recording;
     QFile single(job.output);
     const bool opened =
-        job.record ? recording.open(job.output, Recording::Kind::Logic, false, periodNs)
-                   : job.output.isEmpty() || single.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        job.record
+            ? recording.open(job.output, Recording::Kind::Logic, false, periodNs)
+            : job.output.isEmpty() || single.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (!opened) {
         say(QStringLiteral("cannot write ") + job.output);
         return Usage;

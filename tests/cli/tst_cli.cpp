@@ -2,9 +2,9 @@
 // and files checked against the emulator's own account (its ideal source, its trace of every
 // frame and command) and against sigrok-cli.
 #include "emulator/logicpattern.h"
+#include "emuprocess.h"
 #include "instruments/labels.h"
 #include "instruments/logic/lalogic.h"
-#include "emuprocess.h"
 #include "recordedframes.h"
 
 #include <QJsonDocument>
@@ -327,7 +327,7 @@ void TstCli::decodeAgreesWithSigrok_data() {
     QTest::addColumn<QString>("capture"); // zrv-cli logic's options
     QTest::addColumn<QString>("decoder"); // --decode, and sigrok-cli's -P
     QTest::addColumn<QString>("row");
-    QTest::addColumn<QString>("pick"); // the row's data texts
+    QTest::addColumn<QString>("pick");  // the row's data texts
     QTest::addColumn<QString>("known"); // what they must be part of, joined by ' '
     const QString buses = QStringLiteral("--baud 921600 --logic-pattern spi,i2c");
     // The counter at 5 and a start bit: the capture begins at a character.
@@ -336,16 +336,17 @@ void TstCli::decodeAgreesWithSigrok_data() {
     const auto* message = reinterpret_cast<const uint8_t*>(emu::LogicPattern::message);
     const QString text = hexBytes(message, int(std::strlen(emu::LogicPattern::message)), 3);
     for (const int rate : {7, 2}) { // 20KSPS and 1MSPS: 2500 and 125000 baud
-        const int baud = 1000000000 / LaLogic::samplePeriodNs(rate) / emu::LogicPattern::samplesPerBit;
+        const int baud =
+            1000000000 / LaLogic::samplePeriodNs(rate) / emu::LogicPattern::samplesPerBit;
         QTest::addRow("uart %d baud", baud)
             << QStringLiteral("--baud 921600") << atCharacter + QLatin1String(Labels::rate[rate])
             << QStringLiteral("uart:rx=D6:baudrate=%1").arg(baud) << QStringLiteral("rx-data")
             << QStringLiteral("^[0-9A-F]{2}$") << text;
     }
-    QTest::newRow("spi mode 0")
-        << buses << QStringLiteral("--trigger D2=fall") << QStringLiteral("spi:clk=D0:mosi=D1:cs=D2")
-        << QStringLiteral("mosi-data") << QStringLiteral("^[0-9A-F]{2}$")
-        << hexBytes(emu::LogicPattern::spiBytes, 4, 3);
+    QTest::newRow("spi mode 0") << buses << QStringLiteral("--trigger D2=fall")
+                                << QStringLiteral("spi:clk=D0:mosi=D1:cs=D2")
+                                << QStringLiteral("mosi-data") << QStringLiteral("^[0-9A-F]{2}$")
+                                << hexBytes(emu::LogicPattern::spiBytes, 4, 3);
     const QString i2c = QStringLiteral("Address write: %1 Data write: %2 Data write: %3 ")
                             .arg(hexBytes(&emu::LogicPattern::i2cAddress, 1, 1),
                                  hexBytes(&emu::LogicPattern::i2cBytes[0], 1, 1),
@@ -371,15 +372,16 @@ void TstCli::decodeAgreesWithSigrok() {
                                            decoder, QStringLiteral("-o"), QStringLiteral("d.sr")} +
                                    capture.split(QLatin1Char(' ')));
     QCOMPARE(r.status, 0);
-    const double periodS = 1e-9 * LaLogic::samplePeriodNs(
-        capture.contains(QLatin1String("1MSPS")) ? 2 : 7);
+    const double periodS =
+        1e-9 * LaLogic::samplePeriodNs(capture.contains(QLatin1String("1MSPS")) ? 2 : 7);
     QStringList ours, data;
     for (const QByteArray& line : r.out.split('\n')) {
         if (line.isEmpty())
             continue;
         const QJsonObject o = QJsonDocument::fromJson(line).object();
         const auto sample = [&](const char* key) {
-            return qRound(o.value(QLatin1String(key)).toDouble() / periodS) + LaLogic::triggerSample;
+            return qRound(o.value(QLatin1String(key)).toDouble() / periodS) +
+                   LaLogic::triggerSample;
         };
         const QString text = o.value(QStringLiteral("text")).toString();
         ours << QStringLiteral("%1-%2 %3").arg(sample("start_s")).arg(sample("end_s")).arg(text);

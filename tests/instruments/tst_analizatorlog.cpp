@@ -71,11 +71,12 @@ private slots:
         decoders[0].rows = QStringList{"rx-data", "rx-warnings"};
         page.setDecoders(decoders);
         AnalizatorLog back(&host, nullptr);
-        QMap<QString, QString> want = {{"logic/rate", "11"},
-                                       {"logic/zoom", "5"},
-                                       {"logic/offset", "300"},
-                                       {"logic/decoders", "uart:rx=D6:baudrate=2500,i2c:scl=D3:sda=D4"},
-                                       {"logic/decoderRows", "rx-data rx-warnings;addr-data"}};
+        QMap<QString, QString> want = {
+            {"logic/rate", "11"},
+            {"logic/zoom", "5"},
+            {"logic/offset", "300"},
+            {"logic/decoders", "uart:rx=D6:baudrate=2500,i2c:scl=D3:sda=D4"},
+            {"logic/decoderRows", "rx-data rx-warnings;addr-data"}};
         for (int n = 0; n < LaLogic::channels; ++n)
             want[QStringLiteral("logic/trigger%1").arg(n)] = QString::number(conditions[n]);
         QCOMPARE(remembered(page, back), want);
@@ -116,7 +117,8 @@ private slots:
         page.setDecoders(decoders);
         QByteArray logic(LaLogic::captureBytes, '\0');
         for (int i = 0; i < logic.size(); ++i)
-            logic[i] = char(emu::LogicPattern::sample(i, emu::LogicPattern::Spi | emu::LogicPattern::I2c));
+            logic[i] =
+                char(emu::LogicPattern::sample(i, emu::LogicPattern::Spi | emu::LogicPattern::I2c));
         for (int capture = 1; capture <= 2; ++capture) {
             page.widgets().startButton->click();
             page.takeFrame(lateFrame(logic));
@@ -127,9 +129,8 @@ private slots:
         for (const Decode::Annotation& a : page.annotations())
             if (a.row == (a.decoder == "spi" ? "mosi-data" : "addr-data") && a.text.size() <= 20)
                 bytes << a.text;
-        QCOMPARE(bytes.filter(": ").join(','),
-                 "Address write: 50,Data write: 12,Data write: C4,"
-                 "Address write: 50,Data write: 12,Data write: C4");
+        QCOMPARE(bytes.filter(": ").join(','), "Address write: 50,Data write: 12,Data write: C4,"
+                                               "Address write: 50,Data write: 12,Data write: C4");
         QCOMPARE(bytes.filter(QRegularExpression("^[0-9A-F]{2}$")).join(' '),
                  "5A 52 56 0F 5A 52 56 0F");
         // Zoom 1: column n shows sample n; the first SPI byte is read from its first clock edge

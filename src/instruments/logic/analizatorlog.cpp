@@ -91,8 +91,7 @@ void AnalizatorLog::buildControls() {
     ui.decodeButton = new QPushButton(tr("Decode…"), this);
     ui.decodeButton->setGeometry(838, 170, 100, 20);
     connect(ui.decodeButton, &QPushButton::clicked, this, &AnalizatorLog::decodeSlot);
-    connect(&decodeWatch, &QFutureWatcher<Decoding>::finished, this,
-            &AnalizatorLog::decodingDone);
+    connect(&decodeWatch, &QFutureWatcher<Decoding>::finished, this, &AnalizatorLog::decodingDone);
 
     for (int n = 0; n < LaLogic::channels; ++n) {
         QComboBox* box = new QComboBox(this);
@@ -237,9 +236,9 @@ void AnalizatorLog::startDecoding() {
     const QVector<Decode::Choice> choices = decoding;
     const int capture = captures;
     decodeWatch.setFuture(QtConcurrent::run([samples, rateHz, choices, capture] {
-        return Decoding{capture, Decode::decodeCapture(
-                                     reinterpret_cast<const uint8_t*>(samples.constData()),
-                                     samples.size(), rateHz, choices)};
+        return Decoding{capture,
+                        Decode::decodeCapture(reinterpret_cast<const uint8_t*>(samples.constData()),
+                                              samples.size(), rateHz, choices)};
     }));
 }
 
@@ -250,7 +249,8 @@ void AnalizatorLog::decodingDone() {
     decoded = done.result.annotations;
     decodedNumber = done.capture;
     if (!done.result.error.isEmpty())
-        status->fail(tr("Decoding failed: %1").arg(done.result.error.section(QLatin1Char('\n'), -1)));
+        status->fail(
+            tr("Decoding failed: %1").arg(done.result.error.section(QLatin1Char('\n'), -1)));
     placeRows();
     resultChanged();
 }
@@ -412,9 +412,8 @@ void AnalizatorLog::showResult() {
     ui.timeLabel->setText(LaLogic::timeText(r.timeUs));
     // The sample under the cursor, as its value reads it.
     const int at = annotationAt(LaLogic::cursorSample(set.xPos, set.zoom, set.cursorX));
-    ui.annotationLabel->setText(at < 0 ? QString()
-                                       : decoded[at].decoder + QStringLiteral(": ") +
-                                             decoded[at].text);
+    ui.annotationLabel->setText(
+        at < 0 ? QString() : decoded[at].decoder + QStringLiteral(": ") + decoded[at].text);
 }
 
 void AnalizatorLog::paintPlot(Graph& graph) {

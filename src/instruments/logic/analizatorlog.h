@@ -112,8 +112,8 @@ private:
 
     QVector<Decode::Choice> decoding;
     QVector<Decode::Annotation> decoded;
-    QVector<int> lanes;       // per annotation: the trace it is drawn under, -1 not shown
-    QVector<QString> elided;  // per annotation: its text as it fits its box at `elidedZoom`
+    QVector<int> lanes;      // per annotation: the trace it is drawn under, -1 not shown
+    QVector<QString> elided; // per annotation: its text as it fits its box at `elidedZoom`
     int elidedZoom = -1;
     int captures = 0;
     int decodedNumber = -1;

@@ -139,8 +139,8 @@ void DecodeDialog::addCurrent() {
             c.channels[d.channels[k].id] = input;
     for (int k = 0; k < d.options.size(); ++k) {
         const auto* box = qobject_cast<QComboBox*>(optionEditors[k]);
-        const QString value = box ? box->currentText()
-                                  : static_cast<QLineEdit*>(optionEditors[k])->text().trimmed();
+        const QString value =
+            box ? box->currentText() : static_cast<QLineEdit*>(optionEditors[k])->text().trimmed();
         // Only what differs from the default: the text stays short.
         if (value != d.options[k].defaultValue)
             c.options[d.options[k].id] = value;

@@ -202,8 +202,8 @@ struct Collector {
         a.end = qint64(pdata->end_sample);
         a.choice = choice;
         a.decoder = c->decoderIds[choice];
-        a.row = ann->ann_class >= 0 && ann->ann_class < rows.size() ? rows[ann->ann_class]
-                                                                   : QString();
+        a.row =
+            ann->ann_class >= 0 && ann->ann_class < rows.size() ? rows[ann->ann_class] : QString();
         a.text = ann->ann_text && ann->ann_text[0] ? text(ann->ann_text[0]) : QString();
         c->out->push_back(a);
     }
@@ -350,12 +350,12 @@ bool parse(const QString& text, QVector<Choice>* out, QString* error) {
                 GVariant* v = optionValue(*o, value);
                 if (!v) {
                     const char* const types[] = {"text", "a whole number", "a number"};
-                    *error = o->values.isEmpty()
-                                 ? QStringLiteral("%1: option %2 wants %3, got '%4'")
-                                       .arg(c.decoder, key, QLatin1String(types[o->type]), value)
-                                 : QStringLiteral("%1: option %2 wants one of %3, got '%4'")
-                                       .arg(c.decoder, key,
-                                            o->values.join(QStringLiteral(", ")), value);
+                    *error =
+                        o->values.isEmpty()
+                            ? QStringLiteral("%1: option %2 wants %3, got '%4'")
+                                  .arg(c.decoder, key, QLatin1String(types[o->type]), value)
+                            : QStringLiteral("%1: option %2 wants one of %3, got '%4'")
+                                  .arg(c.decoder, key, o->values.join(QStringLiteral(", ")), value);
                     return false;
                 }
                 g_variant_unref(g_variant_ref_sink(v));
