@@ -75,6 +75,7 @@ private slots:
     void logicRecordingReadBySigrok();
     void decodeAgreesWithSigrok_data();
     void decodeAgreesWithSigrok();
+    void decoderErrorIsSaid();
     void generatePlaysWhatItPrints();
     void emulatorOfItsOwn();
 };
@@ -405,6 +406,14 @@ void TstCli::decodeAgreesWithSigrok() {
     QCOMPARE(ours, theirs);
     const QString joined = data.join(QLatin1Char(' '));
     QVERIFY2(data.size() >= 6 && known.contains(joined), qPrintable(joined));
+}
+
+// A decoder that fails on the capture (UART at 0 baud divides by zero) is said, with its own
+// words, and ends the run with its status.
+void TstCli::decoderErrorIsSaid() {
+    const Run r = cliRun(QString(), words("--emulator logic --force --decode uart:rx=D6:baudrate=0"));
+    QCOMPARE(r.status, 6);
+    QVERIFY2(r.err.contains("decoding failed: ZeroDivisionError"), r.err.constData());
 }
 
 void TstCli::generatePlaysWhatItPrints() {
