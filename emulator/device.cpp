@@ -14,6 +14,7 @@ Device::Device(const DeviceConfig& config)
       lastSent(std::numeric_limits<int64_t>::min()) {
     signal.setSource(1, config.input1);
     signal.setSource(2, config.input2);
+    la.setBuses(config.logicBuses);
 }
 
 int64_t Device::lineNs(int bytes, int baud) {

@@ -17,6 +17,7 @@ struct DeviceConfig {
     bool rawE = false; // keep body bytes 0x65
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
+    unsigned logicBuses = 0; // LogicPattern::Bus on the logic inputs
 };
 
 // The emulated device without its terminal: bytes in, frames out, on a clock the caller gives

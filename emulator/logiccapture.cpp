@@ -31,9 +31,9 @@ void LogicCapture::arm(int64_t nowNs, int64_t periodNs, const LaTrigger& trigger
     period = periodNs;
     state = Searching;
     const int64_t armed = ceilDiv(nowNs, period);
-    uint8_t previous = LogicPattern::sample(armed - 1);
+    uint8_t previous = LogicPattern::sample(armed - 1, buses);
     for (int64_t n = armed; n < armed + LogicPattern::period; ++n) {
-        const uint8_t current = LogicPattern::sample(n);
+        const uint8_t current = LogicPattern::sample(n, buses);
         if (fires(trig, previous, current)) {
             first = n - preTrigger;
             state = Captured;
@@ -51,7 +51,7 @@ void LogicCapture::force(int64_t nowNs, int64_t periodNs) {
 
 void LogicCapture::fill(uint8_t* out) const {
     for (int i = 0; i < samples; ++i)
-        out[i] = LogicPattern::sample(first + i);
+        out[i] = LogicPattern::sample(first + i, buses);
 }
 
 } // namespace emu

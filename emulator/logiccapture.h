@@ -26,6 +26,9 @@ public:
     // take part. With no channel taking part, every sample fires.
     static bool fires(const LaTrigger& t, uint8_t previous, uint8_t current);
 
+    // The buses on the inputs (LogicPattern::Bus), none by default.
+    void setBuses(unsigned b) { buses = b; }
+
     void arm(int64_t nowNs, int64_t periodNs, const LaTrigger& trigger);
     void force(int64_t nowNs, int64_t periodNs);
     void cancel() { state = Off; }
@@ -48,6 +51,7 @@ private:
     LaTrigger trig;
     int64_t period = 1;
     int64_t first = 0;
+    unsigned buses = 0;
 };
 
 } // namespace emu

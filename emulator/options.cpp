@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include "logicpattern.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
@@ -74,7 +76,7 @@ FaultSize faultSize(FaultConfig& f, const std::string& arg) {
 const char* Options::usage() {
     return "usage: zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X]"
            " [--noise 0|1] [--seed N]\n"
-           "               [--ch1 SOURCE] [--ch2 SOURCE]\n"
+           "               [--ch1 SOURCE] [--ch2 SOURCE] [--logic-pattern BUSES]\n"
            "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
            " [--oversize-bytes N]\n"
            "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]"
@@ -82,7 +84,9 @@ const char* Options::usage() {
            "  LIST: comma-separated faults taken in turn, one after every N good frames\n"
            "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n"
            "  SOURCE: an ideal input instead of the generator (channel 1) or the 500 Hz square\n"
-           "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n";
+           "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n"
+           "  BUSES: uart, spi (D0 CLK, D1 MOSI, D2 CS#), i2c (D3 SCL, D4 SDA) on the logic\n"
+           "  inputs instead of the counter; comma-joined or the option given again\n";
 }
 
 bool Options::parse(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -97,10 +101,10 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             arg.resize(eq);
             inlineValue = true;
         }
-        const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
-                                arg == "--noise" || arg == "--seed" || arg == "--fault" ||
-                                arg == "--frames" || arg == "--ch1" || arg == "--ch2" ||
-                                faultSize(o.faults, arg).field != nullptr;
+        const bool takesValue =
+            arg == "--link" || arg == "--baud" || arg == "--tick-ns" || arg == "--noise" ||
+            arg == "--seed" || arg == "--fault" || arg == "--frames" || arg == "--ch1" ||
+            arg == "--ch2" || arg == "--logic-pattern" || faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -146,6 +150,11 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             std::string why;
             if (!SignalModel::Source::parse(value, arg == "--ch1" ? o.input1 : o.input2, why)) {
                 error = arg + ": " + why;
+                return false;
+            }
+        } else if (arg == "--logic-pattern") {
+            if (!LogicPattern::parseBuses(value.c_str(), o.logicBuses)) {
+                error = "--logic-pattern wants uart, spi or i2c, got '" + value + "'";
                 return false;
             }
         } else if (arg == "--stats") {

@@ -9,7 +9,7 @@
 namespace emu {
 
 // zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X] [--noise 0|1] [--seed N]
-//         [--ch1 SOURCE] [--ch2 SOURCE] [--fault LIST] [--fault-every N] [fault sizes]
+//         [--ch1 SOURCE] [--ch2 SOURCE] [--logic-pattern uart|spi|i2c] [--fault LIST] [--fault-every N] [fault sizes]
 //         [--stats] [--frames N]
 struct Options {
     std::string link;   // symlink to the slave side, removed on exit
@@ -22,6 +22,7 @@ struct Options {
     // What the inputs carry: by default the generator's playback and the test square.
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
+    unsigned logicBuses = 0; // LogicPattern::Bus replacing the logic test pattern's counter
     FaultConfig faults;
     bool stats = false; // counts on stdout at exit
     int64_t frames = 0; // fall silent after this many good frames (0: never)

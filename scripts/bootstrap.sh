@@ -9,7 +9,7 @@ PACKAGES=(
     xvfb xauth xdotool imagemagick desktop-file-utils appstream dpkg-dev
     clang libclang-rt-14-dev
     libbenchmark-dev libfftw3-dev
-    file libzip-dev sigrok-cli help2man
+    file libzip-dev sigrok-cli help2man libsigrokdecode-dev
 )
 
 missing=()

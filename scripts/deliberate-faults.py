@@ -222,6 +222,17 @@ FAULTS = [
      'res.bufGraph[i] = int(mean[i] * f1 / 100);', 'res.bufGraph[i] = sampleBuf[start + i] * f1 / 100;'),
     ('77 zrv-cli min and max swapped', 'src/cli/commands.cpp',
      '{"min_V", c.min}, {"max_V", c.max},', '{"min_V", c.max}, {"max_V", c.min},'),
+    ('78 zrv-cli annotation times from the capture start', 'src/cli/commands.cpp',
+     'Decode::secondsOf(a.start, LaLogic::triggerSample, periodNs)',
+     'Decode::secondsOf(a.start, 0, periodNs)'),
+    ('79 annotation row named by its class', 'src/instruments/logic/decode/decode.cpp',
+     'rowByClass << d.rowOf(k);', 'rowByClass << d.classes[k];'),
+    ('80 integer option sent as a 32-bit value', 'src/instruments/logic/decode/decode.cpp',
+     'return ok ? g_variant_new_int64(n) : nullptr;', 'return ok ? g_variant_new_int32(int(n)) : nullptr;'),
+    ('81 decoder channel map off by one', 'src/instruments/logic/decode/decode.cpp',
+     'g_variant_new_int32(it.value()));', 'g_variant_new_int32(it.value() + 1));'),
+    ('82 old annotations kept over a new capture', 'src/instruments/logic/analizatorlog.cpp',
+     '    decoded.clear();\n    lanes.clear();', '    lanes.clear();'),
 ]
 
 

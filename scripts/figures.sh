@@ -115,13 +115,15 @@ bench() {
     local dir="${BENCH_DIR:-build-bench}"
     cmake -S . -B "$dir" -DZRV_BENCH=ON -DZRV_TESTS=OFF >/dev/null
     cmake --build "$dir" -j "$(nproc)" --target bench_oscyloskop bench_analizator \
-        bench_analizatorlog >/dev/null
+        bench_analizatorlog bench_decode >/dev/null
     "$dir/bench/bench_oscyloskop" 2>/dev/null |
         awk '/^(processorPerFrame|paintResult)/ {printf "figures: oscilloscope %s (%s %s): %s %s CPU\n", $1, $7, $8, $4, $5}'
     "$dir/bench/bench_analizator" --benchmark_filter='ProcessorPerFrame|PagePaint' 2>/dev/null |
         awk '/^BM_/ {printf "figures: spectrum %s: %s %s CPU\n", $1, $4, $5}'
     "$dir/bench/bench_analizatorlog" --benchmark_filter=paintAtZoom 2>/dev/null |
         awk '/paintAtZoom/ {printf "figures: logic analyser paint %s: %s %s CPU\n", $1, $4, $5}'
+    "$dir/bench/bench_decode" 2>/dev/null |
+        awk '/^uartAndI2c/ {printf "figures: decoding 1024 samples, UART and I2C: %s %s wall\n", $2, $3}'
 }
 
 # The truth sweep's run time, the test alone, run by ctest in the environment the suite gives it

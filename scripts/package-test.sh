@@ -20,7 +20,7 @@ for path in ./usr/bin/zrv ./usr/bin/zrv-cli ./usr/bin/zrv-emu ./usr/share/applic
             ./usr/share/icons/hicolor/scalable/apps/zrv.svg \
             ./usr/share/icons/hicolor/48x48/apps/zrv.png \
             ./usr/share/man/man1/zrv.1.gz ./usr/share/man/man1/zrv-emu.1.gz \
-            ./usr/share/man/man1/zrv-cli.1.gz; do
+            ./usr/share/man/man1/zrv-cli.1.gz ./usr/share/doc/zrv/copyright; do
     grep -q " $path\$" <<<"$contents" || fail "missing $path"
 done
 depends=$(dpkg-deb -f "$deb" Depends)

@@ -74,7 +74,8 @@ XS_CLEANUP='rm -rf "$(dirname "$LINK")"'
 xs_start_xvfb "$((1100 * SCALE))" "$((700 * SCALE))"
 
 # No noise: the pictures then change only where the signal does.
-"$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 >"$RUN/zrv-emu.log" &
+# The logic inputs carry an SPI and an I2C bus, which the logic page decodes.
+"$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 --logic-pattern spi,i2c >"$RUN/zrv-emu.log" &
 PIDS+=($!)
 await test -L "$LINK"
 printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
@@ -82,6 +83,18 @@ printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
 # A configuration folder of its own, emptied: every run starts from the pages' first settings,
 # whatever an earlier run (or the user's zrv.conf) remembers.
 rm -rf "$RUN/config"
+# Only the logic page starts from remembered settings: both buses decoded, the trigger on CS#
+# falling (D2), so the capture begins just before an SPI transfer.
+mkdir -p "$RUN/config/zrv"
+cat >"$RUN/config/zrv/zrv.conf" <<'CONF'
+[General]
+format=1
+
+[logic]
+trigger2=4
+decoders="spi:clk=D0:mosi=D1:cs=D2,i2c:scl=D3:sda=D4"
+decoderRows=mosi-data;addr-data
+CONF
 xs_start_zrv "$RUN" QT_SCALE_FACTOR="$SCALE" XDG_CONFIG_HOME="$RUN/config"
 sleep 1
 
@@ -128,11 +141,11 @@ keys alt+l
 sleep 1
 click 350 590 # the zoom box
 keys ctrl+a
-xdotool type --delay 40 '4'
+xdotool type --delay 40 '2'
 keys Tab
-click 490 590 # "Start": no trigger condition set, so a capture comes back at once
+click 490 590 # "Start": the trigger on D2 falling comes within a pattern period
 sleep 1
-click 200 300 # cursor on the plot
+click 200 300 # cursor on the plot, on the SPI transfer
 shoot analizatorlog
 
 keys alt+u

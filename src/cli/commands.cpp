@@ -290,6 +290,50 @@ int runSpectrum(Session& session, const SpectrumJob& job) {
     return status;
 }
 
+void appendJsonText(std::string& out, const QString& text) {
+    out += '"';
+    for (const char c : text.toStdString()) {
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else if (static_cast<unsigned char>(c) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(c));
+            out += escaped;
+        } else {
+            out += c;
+        }
+    }
+    out += '"';
+}
+
+// The annotations of one capture, a JSON line each, times from the trigger sample. False with
+// the decoder's complaint said when decoding failed.
+bool printAnnotations(const uint8_t* capture, qint64 periodNs,
+                      const QVector<Decode::Choice>& choices) {
+    const Decode::Result r =
+        Decode::decodeCapture(capture, LaLogic::captureBytes, 1000000000LL / periodNs, choices);
+    Sink out;
+    std::string line;
+    for (const Decode::Annotation& a : r.annotations) {
+        line = "{\"start_s\": ";
+        appendNumber(line, Decode::secondsOf(a.start, LaLogic::triggerSample, periodNs));
+        line += ", \"end_s\": ";
+        appendNumber(line, Decode::secondsOf(a.end, LaLogic::triggerSample, periodNs));
+        line += ", \"decoder\": ";
+        appendJsonText(line, a.decoder);
+        line += ", \"row\": ";
+        appendJsonText(line, a.row);
+        line += ", \"text\": ";
+        appendJsonText(line, a.text);
+        line += "}\n";
+        out.write(line);
+    }
+    if (!r.error.isEmpty())
+        say(QStringLiteral("decoding failed: ") + r.error);
+    return r.error.isEmpty();
+}
+
 int runLogic(Session& session, const LogicJob& job) {
     const QString suffix = suffixOf(job.output);
     const qint64 periodNs = LaLogic::samplePeriodNs(job.rate);
@@ -297,8 +341,9 @@ int runLogic(Session& session, const LogicJob& job) {
     Recording recording;
     QFile single(job.output);
     const bool opened =
-        job.record ? recording.open(job.output, Recording::Kind::Logic, false, periodNs)
-                   : single.open(QIODevice::WriteOnly | QIODevice::Truncate);
+        job.record
+            ? recording.open(job.output, Recording::Kind::Logic, false, periodNs)
+            : job.output.isEmpty() || single.open(QIODevice::WriteOnly | QIODevice::Truncate);
     if (!opened) {
         say(QStringLiteral("cannot write ") + job.output);
         return Usage;
@@ -330,12 +375,17 @@ int runLogic(Session& session, const LogicJob& job) {
         session.endAt(session.startedNs() + qint64(job.extent.seconds * 1e9));
 
     bool captured = false;
+    bool decoded = true;
     const int status = session.run([&](const Frame& frame) {
         if (!proc.isAwaiting() || !proc.take(frame.data, frame.length))
             return Take::Ignored;
         const uint8_t* capture = proc.result().capture;
         captured = true;
         if (!job.record) {
+            if (!job.decode.isEmpty())
+                decoded = printAnnotations(capture, periodNs, job.decode);
+            if (job.output.isEmpty())
+                return Take::Finished;
             QByteArray bytes;
             if (suffix == QLatin1String("sr")) {
                 bytes = LaExport::sigrokSession(capture, LaLogic::captureBytes,
@@ -364,11 +414,11 @@ int runLogic(Session& session, const LogicJob& job) {
     if (job.record)
         progress.summary(session);
     // No capture, no file: an empty one would pass for a capture to the next program.
-    if (!job.record && !captured)
+    if (!job.record && !captured && !job.output.isEmpty())
         single.remove();
     if (status == NoFrame && !captured)
         say(QStringLiteral("no trigger within the timeout (--force takes a capture at once)"));
-    return status;
+    return status == Done && !decoded ? Decoding : status;
 }
 
 int runGenerate(Session& session, const GenerateJob& job) {

@@ -2,6 +2,7 @@
 
 #include "cli/session.h"
 #include "device/trigger.h"
+#include "instruments/logic/decode/decode.h"
 #include "instruments/oscilloscope/oscprocessor.h"
 #include "instruments/spectrum/spectrumprocessor.h"
 
@@ -47,8 +48,9 @@ struct LogicJob {
     int rate = 7;
     Trigger trigger;
     bool force = false;
-    QString output; // .sr, .vcd or .csv
+    QString output; // .sr, .vcd or .csv; may be left out when decoding
     bool record = false;
+    QVector<Decode::Choice> decode; // a JSON line per annotation on standard output
     Extent extent{1, 0};
 };
 int runLogic(Session& session, const LogicJob& job);

@@ -28,7 +28,8 @@ const char* const summary =
     "  generate   play a waveform on the generator\n"
     "  record     keep every frame of scope, spectrum or logic in a file\n"
     "Exit status: 0 done, 2 usage, 3 the port cannot be opened, 4 no frame or no trigger\n"
-    "within the timeout, 5 the device was lost and did not come back.\n";
+    "within the timeout, 5 the device was lost and did not come back, 6 a protocol decoder\n"
+    "failed on the capture.\n";
 
 // Thrown by the option readers: a usage error, said once by main.
 struct UsageError {
@@ -312,6 +313,14 @@ bool parseLogic(const QStringList& args, bool record, LogicJob& job) {
          option("trigger", "Conditions, e.g. D0=rise,D6=fall,D3=high,D4=low.", "LIST"),
          option("force", "Take the capture at once, without waiting for the trigger."),
          outputOption});
+    if (!record)
+        c.parser.addOption(option(
+            "decode",
+            "Decode the capture with sigrok's protocol decoders, in sigrok-cli's -P form "
+            "(e.g. uart:rx=D6:baudrate=2500, several joined by ','); prints one JSON line per "
+            "annotation {\"start_s\", \"end_s\" (from the trigger sample), \"decoder\", "
+            "\"row\" (the decoder's row id), \"text\"}. -o is then optional.",
+            "LIST"));
     if (record)
         c.parser.addOptions({framesOption, secondsOption});
     if (!c.parse(args))
@@ -324,7 +333,12 @@ bool parseLogic(const QStringList& args, bool record, LogicJob& job) {
     job.record = record;
     if (record)
         job.extent = extentOf(p, record);
-    job.output = outputOf(p, true,
+    if (!record && p.isSet(QStringLiteral("decode"))) {
+        QString error;
+        if (!Decode::parse(p.value(QStringLiteral("decode")), &job.decode, &error))
+            throw UsageError{QStringLiteral("--decode: ") + error};
+    }
+    job.output = outputOf(p, job.decode.isEmpty(),
                           {QStringLiteral("sr"), QStringLiteral("vcd"), QStringLiteral("csv")});
     return true;
 }

@@ -15,7 +15,7 @@ struct Frame;
 namespace cli {
 
 // zrv-cli's exit statuses.
-enum Exit { Done = 0, Usage = 2, CannotOpen = 3, NoFrame = 4, Lost = 5 };
+enum Exit { Done = 0, Usage = 2, CannotOpen = 3, NoFrame = 4, Lost = 5, Decoding = 6 };
 
 // What a command made of a frame the gate let through.
 enum class Take {

@@ -3,6 +3,8 @@
 // frame and command) and against sigrok-cli.
 #include "emulator/logicpattern.h"
 #include "emuprocess.h"
+#include "instruments/labels.h"
+#include "instruments/logic/lalogic.h"
 #include "recordedframes.h"
 
 #include <QJsonDocument>
@@ -11,6 +13,7 @@
 #include <QRegularExpression>
 #include <QtTest>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -70,6 +73,9 @@ private slots:
     void logicCaptureReadBySigrok();
     void logicRecordingReadBySigrok_data();
     void logicRecordingReadBySigrok();
+    void decodeAgreesWithSigrok_data();
+    void decodeAgreesWithSigrok();
+    void decoderErrorIsSaid();
     void generatePlaysWhatItPrints();
     void emulatorOfItsOwn();
 };
@@ -92,6 +98,9 @@ void TstCli::usageErrors_data() {
     row("logic without a file", QStringLiteral("logic --force"), "-o FILE");
     row("logic file kind", QStringLiteral("logic -o capture.txt"), ".sr");
     row("logic channel", QStringLiteral("logic --trigger D8=rise -o x.vcd"), "D8=rise");
+    row("decoder option", QStringLiteral("logic --decode uart:rx=D6:baudrate=fast"),
+        "option baudrate wants a whole number, got 'fast'");
+    row("decoder", QStringLiteral("logic --decode usb"), "no protocol decoder 'usb'");
     row("record what", QStringLiteral("record --seconds 3"), "scope, spectrum or logic");
     row("record both ends", QStringLiteral("record scope --seconds 2 --frames 3 -o r.csv"),
         "exclude");
@@ -302,6 +311,109 @@ void TstCli::logicRecordingReadBySigrok() {
         }
         QVERIFY2(found, qPrintable(QStringLiteral("capture %1").arg(c + 1)));
     }
+}
+
+namespace {
+QString hexBytes(const uint8_t* bytes, int count, int times) {
+    QStringList all;
+    for (int t = 0; t < times; ++t)
+        for (int i = 0; i < count; ++i)
+            all << QStringLiteral("%1").arg(bytes[i], 2, 16, QLatin1Char('0')).toUpper();
+    return all.join(QLatin1Char(' '));
+}
+} // namespace
+
+void TstCli::decodeAgreesWithSigrok_data() {
+    QTest::addColumn<QString>("emuArgs");
+    QTest::addColumn<QString>("capture"); // zrv-cli logic's options
+    QTest::addColumn<QString>("decoder"); // --decode, and sigrok-cli's -P
+    QTest::addColumn<QString>("row");
+    QTest::addColumn<QString>("pick");  // the row's data texts
+    QTest::addColumn<QString>("known"); // what they must be part of, joined by ' '
+    const QString buses = QStringLiteral("--baud 921600 --logic-pattern spi,i2c");
+    // The counter at 5 and a start bit: the capture begins at a character.
+    const QString atCharacter =
+        QStringLiteral("--trigger D0=high,D1=low,D2=high,D3=low,D4=low,D6=fall --rate ");
+    const auto* message = reinterpret_cast<const uint8_t*>(emu::LogicPattern::message);
+    const QString text = hexBytes(message, int(std::strlen(emu::LogicPattern::message)), 3);
+    for (const int rate : {7, 2}) { // 20KSPS and 1MSPS: 2500 and 125000 baud
+        const int baud =
+            1000000000 / LaLogic::samplePeriodNs(rate) / emu::LogicPattern::samplesPerBit;
+        QTest::addRow("uart %d baud", baud)
+            << QStringLiteral("--baud 921600") << atCharacter + QLatin1String(Labels::rate[rate])
+            << QStringLiteral("uart:rx=D6:baudrate=%1").arg(baud) << QStringLiteral("rx-data")
+            << QStringLiteral("^[0-9A-F]{2}$") << text;
+    }
+    QTest::newRow("spi mode 0") << buses << QStringLiteral("--trigger D2=fall")
+                                << QStringLiteral("spi:clk=D0:mosi=D1:cs=D2")
+                                << QStringLiteral("mosi-data") << QStringLiteral("^[0-9A-F]{2}$")
+                                << hexBytes(emu::LogicPattern::spiBytes, 4, 3);
+    const QString i2c = QStringLiteral("Address write: %1 Data write: %2 Data write: %3 ")
+                            .arg(hexBytes(&emu::LogicPattern::i2cAddress, 1, 1),
+                                 hexBytes(&emu::LogicPattern::i2cBytes[0], 1, 1),
+                                 hexBytes(&emu::LogicPattern::i2cBytes[1], 1, 1));
+    QTest::newRow("i2c") << buses << QStringLiteral("--trigger D3=high,D4=fall")
+                         << QStringLiteral("i2c:scl=D3:sda=D4") << QStringLiteral("addr-data")
+                         << QStringLiteral(": ") << i2c.repeated(3);
+}
+
+// zrv-cli's annotations of a capture are what sigrok-cli decodes from the same capture saved as
+// .sr (every row, by sample), and the row's data is the bus's known content.
+void TstCli::decodeAgreesWithSigrok() {
+    QFETCH(QString, emuArgs);
+    QFETCH(QString, capture);
+    QFETCH(QString, decoder);
+    QFETCH(QString, row);
+    QFETCH(QString, pick);
+    QFETCH(QString, known);
+    const QString link = emuLinkPath(QStringLiteral("decode"));
+    auto emu = startEmuSession(link, emuArgs.split(QLatin1Char(' ')));
+    QVERIFY(emu);
+    const Run r = cliRun(link, QStringList{QStringLiteral("logic"), QStringLiteral("--decode"),
+                                           decoder, QStringLiteral("-o"), QStringLiteral("d.sr")} +
+                                   capture.split(QLatin1Char(' ')));
+    QCOMPARE(r.status, 0);
+    const double periodS =
+        1e-9 * LaLogic::samplePeriodNs(capture.contains(QLatin1String("1MSPS")) ? 2 : 7);
+    QStringList ours, data;
+    for (const QByteArray& line : r.out.split('\n')) {
+        if (line.isEmpty())
+            continue;
+        const QJsonObject o = QJsonDocument::fromJson(line).object();
+        const auto sample = [&](const char* key) {
+            return qRound(o.value(QLatin1String(key)).toDouble() / periodS) +
+                   LaLogic::triggerSample;
+        };
+        const QString text = o.value(QStringLiteral("text")).toString();
+        ours << QStringLiteral("%1-%2 %3").arg(sample("start_s")).arg(sample("end_s")).arg(text);
+        if (o.value(QStringLiteral("row")).toString() == row &&
+            QRegularExpression(pick).match(text).hasMatch())
+            data << text;
+    }
+    QProcess sigrok;
+    sigrok.start(QStringLiteral("sigrok-cli"),
+                 {QStringLiteral("-i"), QStringLiteral("d.sr"), QStringLiteral("-P"), decoder,
+                  QStringLiteral("--protocol-decoder-samplenum")});
+    QVERIFY(sigrok.waitForFinished(60000));
+    QStringList theirs;
+    const QRegularExpression line(QStringLiteral("^(\\d+-\\d+) [a-z0-9_]+-1: (.*)$"));
+    for (const QString& l : QString::fromUtf8(sigrok.readAllStandardOutput()).split('\n'))
+        if (const auto m = line.match(l); m.hasMatch())
+            theirs << m.captured(1) + QLatin1Char(' ') + m.captured(2);
+    ours.sort();
+    theirs.sort();
+    QVERIFY(ours.size() > 20);
+    QCOMPARE(ours, theirs);
+    const QString joined = data.join(QLatin1Char(' '));
+    QVERIFY2(data.size() >= 6 && known.contains(joined), qPrintable(joined));
+}
+
+// A decoder that fails on the capture (UART at 0 baud divides by zero) is said, with its own
+// words, and ends the run with its status.
+void TstCli::decoderErrorIsSaid() {
+    const Run r = cliRun(QString(), words("--emulator logic --force --decode uart:rx=D6:baudrate=0"));
+    QCOMPARE(r.status, 6);
+    QVERIFY2(r.err.contains("decoding failed: ZeroDivisionError"), r.err.constData());
 }
 
 void TstCli::generatePlaysWhatItPrints() {

@@ -1,7 +1,9 @@
 // The logic analyser page: the bytes its controls send. The trigger record names each channel's
 // condition in three masks: edge, level, and polarity for High and Rising.
+#include "emulator/logicpattern.h"
 #include "frames.h"
 #include "instruments/logic/analizatorlog.h"
+#include "instruments/logic/decodedialog.h"
 #include "linerig.h"
 
 #include <QLabel>
@@ -63,9 +65,18 @@ private slots:
         const int conditions[LaLogic::channels] = {1, 2, 3, 4, 0, 4, 3, 2};
         for (int n = 0; n < LaLogic::channels; ++n)
             page.widgets().trigBox[n]->setCurrentIndex(conditions[n]);
+        QVector<Decode::Choice> decoders;
+        QString error;
+        QVERIFY(Decode::parse("uart:rx=D6:baudrate=2500,i2c:sda=D4:scl=D3", &decoders, &error));
+        decoders[0].rows = QStringList{"rx-data", "rx-warnings"};
+        page.setDecoders(decoders);
         AnalizatorLog back(&host, nullptr);
         QMap<QString, QString> want = {
-            {"logic/rate", "11"}, {"logic/zoom", "5"}, {"logic/offset", "300"}};
+            {"logic/rate", "11"},
+            {"logic/zoom", "5"},
+            {"logic/offset", "300"},
+            {"logic/decoders", "uart:rx=D6:baudrate=2500,i2c:scl=D3:sda=D4"},
+            {"logic/decoderRows", "rx-data rx-warnings;addr-data"}};
         for (int n = 0; n < LaLogic::channels; ++n)
             want[QStringLiteral("logic/trigger%1").arg(n)] = QString::number(conditions[n]);
         QCOMPARE(remembered(page, back), want);
@@ -74,6 +85,64 @@ private slots:
         QCOMPARE(back.settings().trigger.edge, page.settings().trigger.edge);
         QCOMPARE(back.settings().trigger.level, page.settings().trigger.level);
         QCOMPARE(back.settings().trigger.polarity, page.settings().trigger.polarity);
+        QCOMPARE(back.decoders(), page.decoders());
+    }
+
+    // The dialog lists the buses first and adds a decoder as it shows it: required channels on
+    // D0, D1, …, the declared defaults left out of the text, the data rows ticked.
+    void decodeDialogAddsWhatItShows() {
+        const QVector<Decode::Decoder> all = Decode::catalogue();
+        QVERIFY(all.size() > 20);
+        QCOMPARE(QStringList({all[0].id, all[1].id, all[2].id, all[3].id}),
+                 QStringList({"uart", "spi", "i2c", "onewire_link"}));
+        DecodeDialog dialog(nullptr, {});
+        QVERIFY(dialog.selectDecoder("i2c"));
+        dialog.addCurrent();
+        QCOMPARE(dialog.choices().size(), 1);
+        QCOMPARE(Decode::toText(dialog.choices()), QStringLiteral("i2c:scl=D0:sda=D1"));
+        QCOMPARE(dialog.choices()[0].rows, QStringList{"addr-data"});
+    }
+
+    // Each capture is decoded on a worker: the emulator's SPI bytes and I2C transfer come back
+    // as annotations, the one under the cursor is named, the CSV times them from the trigger
+    // sample, and a new capture drops the old capture's annotations at once.
+    void decodesEachCapture() {
+        PageRig<AnalizatorLog> rig;
+        QVERIFY(rig.opened);
+        AnalizatorLog& page = rig.page;
+        page.start();
+        QVector<Decode::Choice> decoders;
+        QString error;
+        QVERIFY(Decode::parse("spi:clk=D0:mosi=D1:cs=D2,i2c:scl=D3:sda=D4", &decoders, &error));
+        page.setDecoders(decoders);
+        QByteArray logic(LaLogic::captureBytes, '\0');
+        for (int i = 0; i < logic.size(); ++i)
+            logic[i] =
+                char(emu::LogicPattern::sample(i, emu::LogicPattern::Spi | emu::LogicPattern::I2c));
+        for (int capture = 1; capture <= 2; ++capture) {
+            page.widgets().startButton->click();
+            page.takeFrame(lateFrame(logic));
+            QVERIFY(page.annotations().isEmpty());
+            QTRY_COMPARE_WITH_TIMEOUT(page.decodedCapture(), capture, 20000);
+        }
+        QStringList bytes;
+        for (const Decode::Annotation& a : page.annotations())
+            if (a.row == (a.decoder == "spi" ? "mosi-data" : "addr-data") && a.text.size() <= 20)
+                bytes << a.text;
+        QCOMPARE(bytes.filter(": ").join(','), "Address write: 50,Data write: 12,Data write: C4,"
+                                               "Address write: 50,Data write: 12,Data write: C4");
+        QCOMPARE(bytes.filter(QRegularExpression("^[0-9A-F]{2}$")).join(' '),
+                 "5A 52 56 0F 5A 52 56 0F");
+        // Zoom 1: column n shows sample n; the first SPI byte is read from its first clock edge
+        // (sample 26) to the ninth (58), 50 us apart, the trigger sample at 64.
+        QTest::mousePress(page.plot(), Qt::LeftButton, Qt::NoModifier, QPoint(40, 100));
+        QTRY_COMPARE(page.widgets().annotationLabel->text(), QStringLiteral("spi: 5A"));
+        bool known = false;
+        const QByteArray csv = page.exportData("csv", &known);
+        QVERIFY(known && page.exportFilters().contains("Decoded annotations (*.csv)"));
+        QVERIFY2(csv.startsWith("start_s,end_s,decoder,row,text\n") &&
+                     csv.contains("\n-0.0019,-0.0003,spi,mosi-data,5A\n"),
+                 csv.left(300).constData());
     }
 
     // The processor alone: a capture only after arm(), one per arm(), and only a whole one (the

@@ -5,8 +5,10 @@
 #include "instruments/controls.h"
 #include "instruments/instrumentlog.h"
 #include "instruments/labels.h"
+#include "instruments/logic/decodedialog.h"
 #include "instruments/logic/laexport.h"
 #include "instruments/readout.h"
+#include "instruments/status.h"
 #include "plot/graph.h"
 
 #include <QComboBox>
@@ -16,6 +18,8 @@
 #include <QScrollBar>
 #include <QSettings>
 #include <QSpinBox>
+#include <QtConcurrent>
+#include <algorithm>
 
 namespace {
 const auto& rateNames = Labels::rate;
@@ -32,6 +36,12 @@ const char* const trigBoxStyle = "QComboBox {padding-left: 6px;} "
 
 QColor traceColour(int channel) {
     return QColor(20 + 25 * channel, 30, 240 - 25 * channel, 255);
+}
+
+// An annotation lane: the band below channel n's trace, above the next channel's.
+QRect laneBand(int n) {
+    const int low = Graph::centreY - LaLogic::lowLevel(n) / 4;
+    return QRect(Graph::left, low + 6, Graph::right - Graph::left, 18);
 }
 } // namespace
 
@@ -76,6 +86,13 @@ void AnalizatorLog::buildControls() {
     ui.startButton->setGeometry(440, 580, 100, 20);
     connect(ui.startButton, &QPushButton::clicked, this, &AnalizatorLog::startSlot);
 
+    ui.annotationLabel = new QLabel(this);
+    ui.annotationLabel->setGeometry(838, 140, 190, 20);
+    ui.decodeButton = new QPushButton(tr("Decode…"), this);
+    ui.decodeButton->setGeometry(838, 170, 100, 20);
+    connect(ui.decodeButton, &QPushButton::clicked, this, &AnalizatorLog::decodeSlot);
+    connect(&decodeWatch, &QFutureWatcher<Decoding>::finished, this, &AnalizatorLog::decodingDone);
+
     for (int n = 0; n < LaLogic::channels; ++n) {
         QComboBox* box = new QComboBox(this);
         // Each shows one 20 px face: the drop-down arrow is hidden.
@@ -107,6 +124,8 @@ void AnalizatorLog::applyTooltips() {
         {ui.timeLabel, "Time of the cursor from the start of the capture"},
         {ui.offsetBar, "First sample shown"},
         {ui.startButton, "Start: wait for the trigger; Force trig: capture now"},
+        {ui.decodeButton, "Protocol decoders on the capture: UART, SPI, I2C, …"},
+        {ui.annotationLabel, "The decoded annotation under the cursor"},
     });
     for (int n = 0; n < LaLogic::channels; ++n)
         ui.trigBox[n]->setToolTip(
@@ -127,7 +146,11 @@ bool AnalizatorLog::openRecording(Recording& r, const QString& path) {
 }
 
 QStringList AnalizatorLog::exportFilters() const {
-    return {QStringLiteral("sigrok session (*.sr)"), QStringLiteral("Value change dump (*.vcd)")};
+    QStringList filters{QStringLiteral("sigrok session (*.sr)"),
+                        QStringLiteral("Value change dump (*.vcd)")};
+    if (!decoding.isEmpty())
+        filters << QStringLiteral("Decoded annotations (*.csv)");
+    return filters;
 }
 
 QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
@@ -138,6 +161,14 @@ QByteArray AnalizatorLog::exportData(const QString& suffix, bool* known) const {
         return LaExport::sigrokSession(capture, LaLogic::captureBytes, 1000000000 / periodNs);
     if (suffix == QLatin1String("vcd"))
         return LaExport::vcd(capture, LaLogic::captureBytes, periodNs);
+    if (suffix == QLatin1String("csv") && !decoding.isEmpty()) {
+        // The rows shown, as the plot has them.
+        QVector<Decode::Annotation> shown;
+        for (int k = 0; k < decoded.size(); ++k)
+            if (lanes.value(k, -1) >= 0)
+                shown << decoded[k];
+        return Decode::csv(shown, LaLogic::triggerSample, periodNs);
+    }
     *known = false;
     return {};
 }
@@ -167,7 +198,127 @@ void AnalizatorLog::takeFrame(const Frame& frame) {
     // The captured frame has arrived: the capture cycle is over.
     laState = 0;
     ui.startButton->setText(tr("Start"));
+    ++captures;
+    startDecoding();
     resultChanged();
+}
+
+void AnalizatorLog::setDecoders(const QVector<Decode::Choice>& choices) {
+    decoding = choices;
+    // No rows chosen: the decoder's data rows.
+    for (Decode::Choice& c : decoding) {
+        Decode::Decoder d;
+        QString error;
+        if (c.rows.isEmpty() && Decode::find(c.decoder, &d, &error))
+            c.rows = d.defaultRows();
+    }
+    startDecoding();
+    resultChanged();
+}
+
+void AnalizatorLog::decodeSlot() {
+    DecodeDialog dialog(this, decoding);
+    if (dialog.exec() == QDialog::Accepted)
+        setDecoders(dialog.choices());
+}
+
+void AnalizatorLog::startDecoding() {
+    decoded.clear();
+    lanes.clear();
+    elided.clear();
+    decodedNumber = -1;
+    if (decoding.isEmpty() || !proc.result().captured)
+        return;
+    // The worker gets copies: the page may take the next capture while it runs.
+    const QByteArray samples(reinterpret_cast<const char*>(proc.result().capture),
+                             LaLogic::captureBytes);
+    const qint64 rateHz = 1000000000LL / LaLogic::samplePeriodNs(proc.result().rate);
+    const QVector<Decode::Choice> choices = decoding;
+    const int capture = captures;
+    decodeWatch.setFuture(QtConcurrent::run([samples, rateHz, choices, capture] {
+        return Decoding{capture,
+                        Decode::decodeCapture(reinterpret_cast<const uint8_t*>(samples.constData()),
+                                              samples.size(), rateHz, choices)};
+    }));
+}
+
+void AnalizatorLog::decodingDone() {
+    const Decoding done = decodeWatch.result();
+    if (done.capture != captures)
+        return; // of a capture no longer shown
+    decoded = done.result.annotations;
+    decodedNumber = done.capture;
+    if (!done.result.error.isEmpty())
+        status->fail(
+            tr("Decoding failed: %1").arg(done.result.error.section(QLatin1Char('\n'), -1)));
+    placeRows();
+    resultChanged();
+}
+
+// Each shown row goes below the trace of the channel it names ("rx-data" below rx), else below
+// the decoder's first mapped channel; a lane already taken passes the row to the next one down.
+void AnalizatorLog::placeRows() {
+    QMap<QPair<int, QString>, int> laneOfRow;
+    bool taken[LaLogic::channels] = {};
+    lanes.fill(-1, decoded.size());
+    elided.fill(QString(), decoded.size());
+    elidedZoom = -1;
+    for (int k = 0; k < decoded.size(); ++k) {
+        const Decode::Annotation& a = decoded[k];
+        const Decode::Choice& c = decoding[a.choice];
+        if (!c.rows.contains(a.row))
+            continue;
+        const auto key = qMakePair(a.choice, a.row);
+        if (!laneOfRow.contains(key)) {
+            int lane = c.channels.isEmpty() ? 0 : c.channels.first();
+            for (auto it = c.channels.cbegin(); it != c.channels.cend(); ++it)
+                if (a.row.startsWith(it.key() + QLatin1Char('-')))
+                    lane = it.value();
+            for (int step = 0; step < LaLogic::channels && taken[lane]; ++step)
+                lane = (lane + 1) % LaLogic::channels;
+            taken[lane] = true;
+            laneOfRow.insert(key, lane);
+        }
+        lanes[k] = laneOfRow.value(key);
+    }
+}
+
+int AnalizatorLog::annotationAt(int sample) const {
+    for (int k = 0; k < decoded.size(); ++k)
+        if (lanes.value(k, -1) >= 0 && decoded[k].start <= sample &&
+            (sample < decoded[k].end || decoded[k].start == decoded[k].end))
+            return k;
+    return -1;
+}
+
+void AnalizatorLog::paintAnnotations(QPainter& p) {
+    const int width = Graph::right - Graph::left;
+    // The texts are fitted again only when the boxes' widths change: with the zoom.
+    const bool refit = elidedZoom != set.zoom;
+    elidedZoom = set.zoom;
+    const QFontMetrics metrics = p.fontMetrics();
+    const int placed = std::min(decoded.size(), std::min(lanes.size(), elided.size()));
+    for (int k = 0; k < placed; ++k) {
+        const int lane = lanes[k];
+        if (lane < 0)
+            continue;
+        const Decode::Annotation& a = decoded[k];
+        const int x0 = LaLogic::sampleColumn(int(a.start), set.xPos, set.zoom);
+        const int x1 = std::max(x0 + 1, LaLogic::sampleColumn(int(a.end), set.xPos, set.zoom));
+        if (refit)
+            elided[k] = metrics.elidedText(a.text, Qt::ElideRight, x1 - x0 - 4);
+        if (x1 <= 0 || x0 >= width)
+            continue;
+        const QRect band = laneBand(lane);
+        const QRect box(Graph::left + std::max(x0, 0), band.top(),
+                        std::min(x1, width) - std::max(x0, 0), band.height());
+        p.fillRect(box, QColor(40, 90, 40));
+        p.setPen(QColor(120, 220, 120));
+        p.drawRect(box.adjusted(0, 0, -1, -1));
+        p.setPen(Qt::white);
+        p.drawText(QRect(Graph::left + x0 + 2, band.top(), x1 - x0 - 4, band.height()),
+                   Qt::AlignCenter, elided[k]);
+    }
 }
 
 void AnalizatorLog::apply() {
@@ -259,6 +410,10 @@ void AnalizatorLog::showResult() {
     }
     ui.valueLabel->setText(LaLogic::valueText(r.value));
     ui.timeLabel->setText(LaLogic::timeText(r.timeUs));
+    // The sample under the cursor, as its value reads it.
+    const int at = annotationAt(LaLogic::cursorSample(set.xPos, set.zoom, set.cursorX));
+    ui.annotationLabel->setText(
+        at < 0 ? QString() : decoded[at].decoder + QStringLiteral(": ") + decoded[at].text);
 }
 
 void AnalizatorLog::paintPlot(Graph& graph) {
@@ -271,6 +426,7 @@ void AnalizatorLog::paintPlot(Graph& graph) {
     QPainter* p = graph.painterPtr();
     if (!p)
         return;
+    paintAnnotations(*p);
     const QColor marker = Graph::markerColour();
     graph.cursorV(set.cursorX, marker);
     // The trigger sample: a flag at the top edge and a tick at the bottom, not a line that
@@ -311,6 +467,12 @@ void AnalizatorLog::saveSettings(QSettings& s) const {
     s.setValue(QStringLiteral("logic/offset"), ui.offsetBar->value());
     for (int n = 0; n < LaLogic::channels; ++n)
         s.setValue(QStringLiteral("logic/trigger%1").arg(n), ui.trigBox[n]->currentIndex());
+    // The decoders in zrv-cli's --decode form, and each one's shown rows.
+    s.setValue(QStringLiteral("logic/decoders"), Decode::toText(decoding));
+    QStringList rows;
+    for (const Decode::Choice& c : decoding)
+        rows << c.rows.join(QLatin1Char(' '));
+    s.setValue(QStringLiteral("logic/decoderRows"), rows.join(QLatin1Char(';')));
 }
 
 void AnalizatorLog::restoreSettings(const QSettings& s) {
@@ -324,4 +486,18 @@ void AnalizatorLog::restoreSettings(const QSettings& s) {
                               &c))
             box->setCurrentIndex(c);
     }
+    // Decoders that no longer load or read are dropped, the rest kept.
+    const QString text = s.value(QStringLiteral("logic/decoders")).toString();
+    const QStringList rows =
+        s.value(QStringLiteral("logic/decoderRows")).toString().split(QLatin1Char(';'));
+    QVector<Decode::Choice> choices, one;
+    QString error;
+    const QStringList parts = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    for (int k = 0; k < parts.size(); ++k)
+        if (Decode::parse(parts[k], &one, &error)) {
+            one[0].rows = rows.value(k).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+            choices << one[0];
+        }
+    if (choices != decoding)
+        setDecoders(choices);
 }

@@ -1,7 +1,10 @@
 #pragma once
 
+#include "instruments/logic/decode/decode.h"
 #include "instruments/logic/logicprocessor.h"
 #include "instruments/page.h"
+
+#include <QFutureWatcher>
 
 class QComboBox;
 class QLabel;
@@ -24,6 +27,8 @@ public:
         QLabel* timeLabel;
         QScrollBar* offsetBar;
         QPushButton* startButton;
+        QPushButton* decodeButton;
+        QLabel* annotationLabel; // the annotation under the cursor
         QComboBox* trigBox[LaLogic::channels];
         QLabel* trigCaption[LaLogic::channels];
     };
@@ -53,6 +58,15 @@ public:
     const LogicProcessor& processor() const { return proc; }
     const int* series(int channel) const { return proc.result().logicGraph[channel]; }
 
+    // The active decoders; a new list decodes the capture again.
+    const QVector<Decode::Choice>& decoders() const { return decoding; }
+    void setDecoders(const QVector<Decode::Choice>& choices);
+    // The annotations of the capture shown (empty until its decoding is done).
+    const QVector<Decode::Annotation>& annotations() const { return decoded; }
+    // Captures taken, and the one whose annotations are shown (-1: none).
+    int captureNumber() const { return captures; }
+    int decodedCapture() const { return decodedNumber; }
+
 protected:
     void showResult() override;
     FrameTiming frameTiming() const override;
@@ -65,6 +79,7 @@ private slots:
     void zoomSlot();
     void startSlot();
     void trigSlot();
+    void decodeSlot();
 
 protected:
     bool openRecording(Recording& r, const QString& path) override;
@@ -74,6 +89,16 @@ private:
     void applyTooltips();
     void apply();
     void updateRuler();
+    // Decoding on a worker thread, one per capture; a result of an older capture is dropped.
+    struct Decoding {
+        int capture = 0;
+        Decode::Result result;
+    };
+    void startDecoding();
+    void decodingDone();
+    void placeRows();
+    void paintAnnotations(QPainter& p);
+    int annotationAt(int sample) const;
 
     LogicSettings set;
     LogicProcessor proc;
@@ -84,6 +109,15 @@ private:
     QString rulerTexts[rulerMarks];
     QString channelNames[LaLogic::channels];
     long long rulerKey = -1;
+
+    QVector<Decode::Choice> decoding;
+    QVector<Decode::Annotation> decoded;
+    QVector<int> lanes;      // per annotation: the trace it is drawn under, -1 not shown
+    QVector<QString> elided; // per annotation: its text as it fits its box at `elidedZoom`
+    int elidedZoom = -1;
+    int captures = 0;
+    int decodedNumber = -1;
+    QFutureWatcher<Decoding> decodeWatch;
 
     Widgets ui;
 };

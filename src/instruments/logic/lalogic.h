@@ -52,9 +52,20 @@ float cursorTime(int xPos, int zoom, int cursorX, int rate);
 constexpr int triggerSample = 64;
 // The first column that shows it (rounded up: a column shows the position its left edge
 // reads); -1 when it lies left of the view.
+// The column of a sample's left edge for the view's first position and zoom (the traces'
+// mapping: a column shows the position its left edge reads, rounded up); any sample, so the
+// result may lie left or right of the plot.
+inline int sampleColumn(int sample, int start, int zoom) {
+    const int twice = (2 * sample - start) * (zoom < 1 ? 1 : zoom);
+    return twice < 0 ? -((-twice) / 2) : (twice + 1) / 2;
+}
+// The sample the cursor column shows.
+inline int cursorSample(int start, int zoom, int cursor) {
+    return (start + 2 * cursor / (zoom < 1 ? 1 : zoom)) / 2;
+}
 inline int triggerColumn(int start, int zoom) {
-    const int twice = (2 * triggerSample - start) * (zoom < 1 ? 1 : zoom);
-    return twice < 0 ? -1 : (twice + 1) / 2;
+    const int column = sampleColumn(triggerSample, start, zoom);
+    return 2 * triggerSample < start ? -1 : column;
 }
 // Display positions the plot's 768 columns show at `zoom`: what the offset bar pages by.
 inline int visiblePositions(int zoom) {
