@@ -17,6 +17,7 @@ struct DeviceConfig {
     bool rawE = false; // keep body bytes 0x65
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
+    Circuit circuit; // between the generator and channel 2 (none: input2)
 };
 
 // The emulated device without its terminal: bytes in, frames out, on a clock the caller gives

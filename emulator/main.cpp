@@ -72,6 +72,7 @@ int main(int argc, char** argv) {
     config.rawE = options.rawE;
     config.input1 = options.input1;
     config.input2 = options.input2;
+    config.circuit = options.circuit;
     emu::Device device(config);
     emu::EmulatorLoop loop(link, device, options);
     loop.run(stopRequested, waitMask);

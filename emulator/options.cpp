@@ -74,7 +74,7 @@ FaultSize faultSize(FaultConfig& f, const std::string& arg) {
 const char* Options::usage() {
     return "usage: zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X]"
            " [--noise 0|1] [--seed N]\n"
-           "               [--ch1 SOURCE] [--ch2 SOURCE]\n"
+           "               [--ch1 SOURCE] [--ch2 SOURCE] [--dut CIRCUIT]\n"
            "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
            " [--oversize-bytes N]\n"
            "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]"
@@ -82,7 +82,9 @@ const char* Options::usage() {
            "  LIST: comma-separated faults taken in turn, one after every N good frames\n"
            "  (default 10): garbage, truncate, oversize, no-end, burst, vanish\n"
            "  SOURCE: an ideal input instead of the generator (channel 1) or the 500 Hz square\n"
-           "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n";
+           "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n"
+           "  CIRCUIT: channel 2 is the generator through lowpass:FC, highpass:FC or\n"
+           "  bandpass:F0:Q\n";
 }
 
 bool Options::parse(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -99,7 +101,7 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
         }
         const bool takesValue = arg == "--link" || arg == "--baud" || arg == "--tick-ns" ||
                                 arg == "--noise" || arg == "--seed" || arg == "--fault" ||
-                                arg == "--frames" || arg == "--ch1" || arg == "--ch2" ||
+                                arg == "--frames" || arg == "--ch1" || arg == "--ch2" || arg == "--dut" ||
                                 faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
@@ -146,6 +148,12 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
             std::string why;
             if (!SignalModel::Source::parse(value, arg == "--ch1" ? o.input1 : o.input2, why)) {
                 error = arg + ": " + why;
+                return false;
+            }
+        } else if (arg == "--dut") {
+            std::string why;
+            if (!Circuit::parse(value, o.circuit, why)) {
+                error = "--dut: " + why;
                 return false;
             }
         } else if (arg == "--stats") {

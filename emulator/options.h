@@ -22,6 +22,7 @@ struct Options {
     // What the inputs carry: by default the generator's playback and the test square.
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
+    Circuit circuit; // --dut: channel 2 is the generator through it
     FaultConfig faults;
     bool stats = false; // counts on stdout at exit
     int64_t frames = 0; // fall silent after this many good frames (0: never)
