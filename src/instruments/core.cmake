@@ -4,7 +4,7 @@
 file(GLOB_RECURSE ZRV_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp
      ${CMAKE_CURRENT_LIST_DIR}/*.h)
 list(FILTER ZRV_CORE_SOURCES EXCLUDE REGEX
-     "/(page|controls|limitedspinbox|status|runbuttons|oscyloskop|generator|mmlwidget|analizator|analizatorlog)\\.(h|cpp)$")
+     "/(page|controls|limitedspinbox|status|runbuttons|oscyloskop|generator|mmlwidget|analizator|analizatorlog|bodepage)\\.(h|cpp)$")
 find_package(PkgConfig REQUIRED)
 pkg_check_modules(LIBZIP REQUIRED IMPORTED_TARGET libzip)
 add_library(zrv_core STATIC ${ZRV_CORE_SOURCES})
