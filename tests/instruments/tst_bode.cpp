@@ -1,11 +1,18 @@
 // The frequency response sweep: the sine fit on frames of known tones, and zrv-cli bode against
 // zrv-emu's circuits compared with their analytic response.
+#include "app/mainwindow.h"
 #include "emuprocess.h"
+#include "emuwindow.h"
+#include "instruments/bode/bodepage.h"
+#include "instruments/oscilloscope/oscyloskop.h"
 #include "instruments/bode/bodesweep.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
 #include <QRegularExpression>
 #include <QtTest>
 #include <cmath>
@@ -34,6 +41,8 @@ private slots:
     void sweepMatchesCircuit_data();
     void sweepMatchesCircuit();
     void stoppedSweepKeepsItsPoints();
+    void pageSweepGivesPagesTheirSettings_data();
+    void pageSweepGivesPagesTheirSettings();
 };
 
 void TstBode::fitsTone_data() {
@@ -154,6 +163,56 @@ void TstBode::stoppedSweepKeepsItsPoints() {
         QCOMPARE(rows[i + 1].split(',').first().toDouble(), o.value(QStringLiteral("freq_Hz")).toDouble());
         QVERIFY(std::fabs(o.value(QStringLiteral("gain_dB")).toDouble()) < 0.5); // low frequencies
     }
+}
+
+void TstBode::pageSweepGivesPagesTheirSettings_data() {
+    QTest::addColumn<bool>("stopped");
+    QTest::newRow("to the end") << false;
+    QTest::newRow("stopped") << true;
+}
+
+void TstBode::pageSweepGivesPagesTheirSettings() {
+    QFETCH(bool, stopped);
+    EmuWindow rig(MainWindow::BodePageIndex, {QStringLiteral("--dut"), QStringLiteral("lowpass:1000")});
+    QTRY_VERIFY_WITH_TIMEOUT(rig.ready(), 10000);
+    BodePage* page = rig.window->bodePage();
+    const auto& ui = page->widgets();
+    ui.fromBox->setValue(100);
+    ui.toBox->setValue(10000);
+    ui.pointsBox->setValue(stopped ? 40 : 5);
+    // The generator's table as its page sent it when the port opened.
+    QString genTable;
+    QTRY_VERIFY((rig.emu->collect(), genTable = rig.emu->trace().filter(QStringLiteral("sendGenChannel")).value(0),
+                 !genTable.isEmpty()));
+    ui.startButton->click();
+    QVERIFY(page->sweeping());
+    if (stopped) {
+        QTRY_VERIFY_WITH_TIMEOUT(page->engine().result().size() >= 2, 30000);
+        ui.startButton->click();
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!page->sweeping(), 60000);
+    const auto& points = page->engine().result();
+    QCOMPARE(int(points.size()) < ui.pointsBox->value(), stopped);
+    QCOMPARE(ui.progress->value(), int(points.size()));
+    bool known = false;
+    const QList<QByteArray> rows = page->exportData(QStringLiteral("csv"), &known).trimmed().split('\n');
+    QVERIFY(known);
+    QCOMPARE(rows.first(), QByteArray("freq_Hz,gain_dB,phase_deg"));
+    QCOMPARE(rows.size(), int(points.size()) + 1);
+    // The last commands are the pages' own: the generator's table, then the scope's mode, time
+    // base and gains.
+    const OscSettings& osc = rig.window->oscPage()->settings();
+    const QStringList scope{osc.twoChannel ? QStringLiteral("osc2chStart") : QStringLiteral("osc1chStart"),
+                            QStringLiteral("setTimeBase %1").arg(osc.timeBase),
+                            QStringLiteral("setGain1 %1").arg(osc.gain1),
+                            QStringLiteral("setGain2 %1").arg(osc.gain2)};
+    const auto lastCommands = [&] {
+        rig.emu->collect();
+        const QStringList commands =
+            rig.emu->trace().filter(QRegularExpression(QStringLiteral("^(?!frame )")));
+        return commands.mid(commands.size() - 5);
+    };
+    QTRY_COMPARE_WITH_TIMEOUT(lastCommands(), QStringList{genTable} + scope, 10000);
 }
 
 QTEST_MAIN(TstBode)
