@@ -15,6 +15,7 @@ Device::Device(const DeviceConfig& config)
     signal.setSource(1, config.input1);
     signal.setSource(2, config.input2);
     la.setBuses(config.logicBuses);
+    signal.setCircuit(config.circuit);
 }
 
 int64_t Device::lineNs(int bytes, int baud) {
@@ -37,6 +38,9 @@ void Device::receive(const uint8_t* bytes, size_t count, int64_t nowNs,
 }
 
 void Device::onCommand(const Command& c, int64_t nowNs) {
+    // The circuit has seen the old playback until now; the new one plays from this moment.
+    if (c.kind == Command::Freq || c.kind == Command::GenTable)
+        signal.advanceCircuit(st, nowNs);
     st.apply(c);
     switch (c.kind) {
     case Command::Osc1chStart:

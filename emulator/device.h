@@ -18,6 +18,7 @@ struct DeviceConfig {
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
     unsigned logicBuses = 0; // LogicPattern::Bus on the logic inputs
+    Circuit circuit; // between the generator and channel 2 (none: input2)
 };
 
 // The emulated device without its terminal: bytes in, frames out, on a clock the caller gives

@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     config.input1 = options.input1;
     config.input2 = options.input2;
     config.logicBuses = options.logicBuses;
+    config.circuit = options.circuit;
     emu::Device device(config);
     emu::EmulatorLoop loop(link, device, options);
     loop.run(stopRequested, waitMask);

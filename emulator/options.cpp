@@ -76,7 +76,8 @@ FaultSize faultSize(FaultConfig& f, const std::string& arg) {
 const char* Options::usage() {
     return "usage: zrv-emu [--link PATH] [--trace] [--raw-e] [--baud N] [--tick-ns X]"
            " [--noise 0|1] [--seed N]\n"
-           "               [--ch1 SOURCE] [--ch2 SOURCE] [--logic-pattern BUSES]\n"
+           "               [--ch1 SOURCE] [--ch2 SOURCE] [--logic-pattern BUSES]"
+           " [--dut CIRCUIT]\n"
            "               [--fault LIST] [--fault-every N] [--garbage-bytes N]"
            " [--oversize-bytes N]\n"
            "               [--no-end-ms N] [--burst-frames N] [--vanish-ms N] [--stats]"
@@ -86,7 +87,9 @@ const char* Options::usage() {
            "  SOURCE: an ideal input instead of the generator (channel 1) or the 500 Hz square\n"
            "  (channel 2): sine|square|triangle:HZ:VOLTS[:OFFSET] or dc:VOLTS\n"
            "  BUSES: uart, spi (D0 CLK, D1 MOSI, D2 CS#), i2c (D3 SCL, D4 SDA) on the logic\n"
-           "  inputs instead of the counter; comma-joined or the option given again\n";
+           "  inputs instead of the counter; comma-joined or the option given again\n"
+           "  CIRCUIT: channel 2 is the generator through lowpass:FC, highpass:FC or\n"
+           "  bandpass:F0:Q\n";
 }
 
 bool Options::parse(int argc, const char* const* argv, Options& out, std::string& error) {
@@ -104,7 +107,8 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
         const bool takesValue =
             arg == "--link" || arg == "--baud" || arg == "--tick-ns" || arg == "--noise" ||
             arg == "--seed" || arg == "--fault" || arg == "--frames" || arg == "--ch1" ||
-            arg == "--ch2" || arg == "--logic-pattern" || faultSize(o.faults, arg).field != nullptr;
+            arg == "--ch2" || arg == "--logic-pattern" || arg == "--dut" ||
+            faultSize(o.faults, arg).field != nullptr;
         if (takesValue && !inlineValue) {
             if (i + 1 >= argc) {
                 error = arg + " needs a value";
@@ -155,6 +159,12 @@ bool Options::parse(int argc, const char* const* argv, Options& out, std::string
         } else if (arg == "--logic-pattern") {
             if (!LogicPattern::parseBuses(value.c_str(), o.logicBuses)) {
                 error = "--logic-pattern wants uart, spi or i2c, got '" + value + "'";
+                return false;
+            }
+        } else if (arg == "--dut") {
+            std::string why;
+            if (!Circuit::parse(value, o.circuit, why)) {
+                error = "--dut: " + why;
                 return false;
             }
         } else if (arg == "--stats") {

@@ -23,6 +23,7 @@ struct Options {
     SignalModel::Source input1;
     SignalModel::Source input2{SignalModel::Source::TestSquare};
     unsigned logicBuses = 0; // LogicPattern::Bus replacing the logic test pattern's counter
+    Circuit circuit; // --dut: channel 2 is the generator through it
     FaultConfig faults;
     bool stats = false; // counts on stdout at exit
     int64_t frames = 0; // fall silent after this many good frames (0: never)

@@ -144,7 +144,15 @@ void SignalModel::capture(const DeviceState& s, int64_t t0Ns, double periodNs, d
         for (int i = 0; i < 512; ++i) {
             const double at = i * periodNs;
             volts[i] = inputVolts(1, s, t0Ns, at) + noise();
-            volts[512 + i] = inputVolts(2, s, t0Ns, at) + noise();
+            double second;
+            if (circuit.active()) {
+                circuit.advance(s, t0Ns * Circuit::unitsPerNs +
+                                       std::llround(at * double(Circuit::unitsPerNs)));
+                second = circuit.output();
+            } else {
+                second = inputVolts(2, s, t0Ns, at);
+            }
+            volts[512 + i] = second + noise();
             out[i] = toRaw(volts[i], s.gain1);
             out[512 + i] = toRaw(volts[512 + i], s.gain2);
         }

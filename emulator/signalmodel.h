@@ -1,5 +1,6 @@
 #pragma once
 
+#include "circuit.h"
 #include "devicestate.h"
 
 #include <cstdint>
@@ -69,11 +70,21 @@ public:
     void capture(const DeviceState& s, int64_t t0Ns, double periodNs, double* volts,
                  int16_t* out);
 
+    // Channel 2 becomes the generator's output through `c` (none: the channel's source).
+    void setCircuit(const Circuit& c) { circuit = c; }
+    // The circuit runs on the generator's output of `s` up to `nowNs`: called before a change of
+    // the generator, which takes effect from that moment.
+    void advanceCircuit(const DeviceState& s, int64_t nowNs) {
+        if (circuit.active())
+            circuit.advance(s, nowNs * Circuit::unitsPerNs);
+    }
+
     // Next noise value in volts (0 when noise is off).
     double noise();
 
 private:
     Source sources[2];
+    Circuit circuit;
     bool noiseOn;
     std::mt19937_64 rng;
     std::normal_distribution<double> gauss;

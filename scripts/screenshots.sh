@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Screenshots without a desktop: runs zrv-emu and zrv under a private Xvfb, presses "Open port",
-# visits the five pages as a user would (mouse and keyboard through xdotool) and saves one PNG of
+# visits the six pages as a user would (mouse and keyboard through xdotool) and saves one PNG of
 # the window per page. zrv works in run/ with its own settings.txt.
 #
 #   scripts/screenshots.sh [OUTDIR [SCALE]]   # default shots/ at scale 1
@@ -74,8 +74,9 @@ XS_CLEANUP='rm -rf "$(dirname "$LINK")"'
 xs_start_xvfb "$((1100 * SCALE))" "$((700 * SCALE))"
 
 # No noise: the pictures then change only where the signal does.
-# The logic inputs carry an SPI and an I2C bus, which the logic page decodes.
-"$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 --logic-pattern spi,i2c >"$RUN/zrv-emu.log" &
+# The logic inputs carry an SPI and an I2C bus, which the logic page decodes; channel 2 is the
+# generator through a band pass, which the Bode page sweeps.
+"$BUILD/emulator/zrv-emu" --link "$LINK" --noise 0 --logic-pattern spi,i2c --dut bandpass:2000:5 >"$RUN/zrv-emu.log" &
 PIDS+=($!)
 await test -L "$LINK"
 printf '#%s#19#3#ZRV' "$LINK" >"$RUN/settings.txt"
@@ -147,6 +148,12 @@ click 490 590 # "Start": the trigger on D2 falling comes within a pattern period
 sleep 1
 click 200 300 # cursor on the plot, on the SPI transfer
 shoot analizatorlog
+
+keys alt+b
+click 900 178 # "Start": 30 points from 20 Hz to 20 kHz
+sleep 30      # the sweep: about 20 s at this line speed
+click 400 250 # the pointer readout near 1 kHz
+shoot bode 1
 
 keys alt+u
 click 930 590 # "Close port": the settings can be changed again

@@ -6,6 +6,7 @@
 #include "device/frame.h"
 #include "device/thread.h"
 #include "device/zrvcom.h"
+#include "instruments/bode/bodepage.h"
 #include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
@@ -25,10 +26,10 @@
 namespace {
 // From past the last tab to the window's right edge (px); texts are right-aligned, so a short one
 // stands where the plot's right border ends.
-const QRect statusRect(540, 2, 480, 20);
+const QRect statusRect(580, 2, 440, 20);
 
 const char* const pageNames[] = {"Oscyloskop", "Generator", "Analizator", "Analizator st. log.",
-                                 "Ustawienia"};
+                                 "Bode",       "Ustawienia"};
 } // namespace
 
 MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
@@ -48,6 +49,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     tabs->addTab(new QWidget, tr("&Generator"));
     tabs->addTab(new QWidget, tr("&Analizator"));
     tabs->addTab(new QWidget, tr("Analizator st. &log."));
+    tabs->addTab(new QWidget, tr("&Bode"));
     tabs->addTab(new QWidget, tr("&Ustawienia"));
     setCentralWidget(central);
     connect(tabs, &QTabWidget::currentChanged, this, &MainWindow::tabSlot);
@@ -63,7 +65,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
     pages = {osc = new Oscyloskop(central, statusText), gen = new Generator(central, statusText),
              an = new Analizator(central, statusText), la = new AnalizatorLog(central, statusText),
-             settings = new Ustawienia(central, statusText)};
+             bode = new BodePage(central, statusText), settings = new Ustawienia(central, statusText)};
     for (Page* page : pages) {
         // Nothing can be sent before the port opens; the settings page is the one to use then.
         page->setEnabled(page == settings);
@@ -74,6 +76,13 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
     }
     // Over the pages, which span the whole window: the tab row stays clickable.
     tabs->raise();
+    // As the window does on a reconnect: the generator's settings, then the oscilloscope's
+    // (which only stops expecting frames again: the Bode page stays the current one).
+    bode->restorePages = [this] {
+        gen->sendSettings();
+        osc->start();
+        osc->stop();
+    };
     connect(settings, &Ustawienia::portChanged, this, &MainWindow::updateTitle);
 
     portButton = new QPushButton(tr("Open port"), this);
@@ -116,6 +125,7 @@ void MainWindow::applyTooltips() {
     }
     const char* const names[] = {"Oscilloscope", "Function and arbitrary-waveform generator",
                                  "Spectrum analyser", "Logic analyser",
+                                 "Frequency response: gain and phase of channel 2 against 1",
                                  "Settings: serial port and line speed"};
     for (int i = 0; i < tabs->count(); ++i)
         tabs->setTabToolTip(i, tr(names[i]));

@@ -17,17 +17,18 @@ class Ustawienia;
 class Page;
 class Status;
 class ZRVCom;
+class BodePage;
 class Exporter;
 struct Frame;
 
-// The program's only window: tab bar, status line, port button, and the five pages. It opens
+// The program's only window: tab bar, status line, port button, and the six pages. It opens
 // and closes the link, hands every frame to the current page and switches pages; the pages
 // draw, measure and take the mouse themselves.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 public:
     // Pages in tab order.
-    enum PageIndex { OscPage = 0, GenPage, AnPage, LaPage, SettingsPage, pageCount };
+    enum PageIndex { OscPage = 0, GenPage, AnPage, LaPage, BodePageIndex, SettingsPage, pageCount };
 
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
@@ -44,6 +45,7 @@ public:
     Generator* genPage() const { return gen; }
     Analizator* anPage() const { return an; }
     AnalizatorLog* laPage() const { return la; }
+    BodePage* bodePage() const { return bode; }
     Ustawienia* settingsPage() const { return settings; }
     Page* currentPage() const { return pages[size_t(currentDevice)]; }
     ZRVCom* device() const { return com.get(); }
@@ -81,12 +83,13 @@ private:
     QLabel* statusLabel;
     QPushButton* portButton;
     Status* statusText;
-    // The five pages in tab order; the named pointers point into the array.
+    // The six pages in tab order; the named pointers point into the array.
     std::array<Page*, pageCount> pages{};
     Oscyloskop* osc;
     Generator* gen;
     Analizator* an;
     AnalizatorLog* la;
+    BodePage* bode;
     Ustawienia* settings;
     std::unique_ptr<ZRVCom> com;
     Exporter* exports;

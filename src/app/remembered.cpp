@@ -1,6 +1,7 @@
 #include "app/remembered.h"
 
 #include "app/mainwindow.h"
+#include "instruments/bode/bodepage.h"
 #include "instruments/generator/generator.h"
 #include "instruments/logic/analizatorlog.h"
 #include "instruments/oscilloscope/oscyloskop.h"
@@ -12,8 +13,8 @@
 
 namespace {
 // The pages whose settings are kept, in the order they are put back.
-std::array<Page*, 4> keptPages(const MainWindow& w) {
-    return {w.oscPage(), w.genPage(), w.anPage(), w.laPage()};
+std::array<Page*, 5> keptPages(const MainWindow& w) {
+    return {w.oscPage(), w.genPage(), w.anPage(), w.laPage(), w.bodePage()};
 }
 } // namespace
 

@@ -10,6 +10,7 @@
 #include "instruments/logic/laexport.h"
 #include "instruments/logic/logicprocessor.h"
 #include "instruments/recording.h"
+#include "instruments/textfile.h"
 #include "instruments/spectrum/spectrum.h"
 #include "instruments/spectrum/spectrumprocessor.h"
 
@@ -419,6 +420,55 @@ int runLogic(Session& session, const LogicJob& job) {
     if (status == NoFrame && !captured)
         say(QStringLiteral("no trigger within the timeout (--force takes a capture at once)"));
     return status == Done && !decoded ? Decoding : status;
+}
+
+int runBode(Session& session, const BodeJob& job) {
+    bode::Sweep sweep;
+    Sink lines;
+    std::string csv = "freq_Hz,gain_dB,phase_deg\n";
+    size_t shown = 0;
+    auto showNew = [&] {
+        for (; shown < sweep.result().size(); ++shown) {
+            const bode::Point& pt = sweep.result()[shown];
+            std::string text = "{\"freq_Hz\": ";
+            appendJson(text, Reading(pt.freqHz));
+            appendCsv(csv, Reading(pt.freqHz));
+            // A gap: null in JSON, an empty CSV field.
+            const double values[2] = {pt.gainDb, pt.phaseDeg};
+            const char* names[2] = {", \"gain_dB\": ", ", \"phase_deg\": "};
+            for (int i = 0; i < 2; ++i) {
+                text += names[i];
+                csv += ',';
+                if (pt.measured) {
+                    appendJson(text, Reading(values[i]));
+                    appendCsv(csv, Reading(values[i]));
+                } else {
+                    text += "null";
+                }
+            }
+            lines.write(text + "}\n");
+            csv += '\n';
+        }
+    };
+    // The session's own gate only keeps frames of before the sweep out; the sweep's gate
+    // follows each point's settings.
+    session.start([&] { sweep.start(job.settings, session.com(), Clock::nowNs()); },
+                  FrameTiming::of(1024, 500, 2048, session.bitRate()));
+    showNew();
+    int status = Done;
+    if (sweep.isRunning())
+        status = session.run([&](const Frame& frame) {
+            const bode::Sweep::Step step = sweep.take(frame, session.com(), Clock::nowNs());
+            showNew();
+            if (step == bode::Sweep::Step::Finished)
+                return Take::Finished;
+            return step == bode::Sweep::Step::Ignored ? Take::Ignored : Take::Taken;
+        });
+    if (!job.output.isEmpty() && !TextFile::save(job.output, QByteArray::fromStdString(csv))) {
+        say(QStringLiteral("cannot write ") + job.output);
+        return Usage;
+    }
+    return status;
 }
 
 int runGenerate(Session& session, const GenerateJob& job) {

@@ -3,6 +3,7 @@
 #include "cli/session.h"
 #include "device/trigger.h"
 #include "instruments/logic/decode/decode.h"
+#include "instruments/bode/bodesweep.h"
 #include "instruments/oscilloscope/oscprocessor.h"
 #include "instruments/spectrum/spectrumprocessor.h"
 
@@ -64,6 +65,12 @@ struct GenerateJob {
     int table[512] = {};  // an expression's or a file's table, already made
 };
 int runGenerate(Session& session, const GenerateJob& job);
+
+struct BodeJob {
+    bode::Settings settings;
+    QString output; // the points as CSV too
+};
+int runBode(Session& session, const BodeJob& job);
 
 // The recording's closing line on stderr and the progress while it runs (on a terminal).
 struct Progress {

@@ -26,6 +26,8 @@ const char* const summary =
     "  spectrum   the spectrum analyser's readouts per frame, or its levels as CSV\n"
     "  logic      one logic capture, written as .sr, .vcd or .csv\n"
     "  generate   play a waveform on the generator\n"
+    "  bode       sweep the generator and measure channel 2 against channel 1: a JSON line\n"
+    "             per point\n"
     "  record     keep every frame of scope, spectrum or logic in a file\n"
     "Exit status: 0 done, 2 usage, 3 the port cannot be opened, 4 no frame or no trigger\n"
     "within the timeout, 5 the device was lost and did not come back, 6 a protocol decoder\n"
@@ -411,6 +413,36 @@ bool parseGenerate(const QStringList& args, GenerateJob& job) {
     return true;
 }
 
+bool parseBode(const QStringList& args, BodeJob& job) {
+    CommandParser c(QStringLiteral("bode"),
+                    "Sweeps the generator (wired to the circuit's input and channel 1; its output "
+                    "on channel 2) over log-spaced frequencies and prints one JSON line per point: "
+                    "{\"freq_Hz\": F, \"gain_dB\": G, \"phase_deg\": P}, F the frequency the "
+                    "device plays, null for a point it cannot measure. Exit 0 when the sweep ran "
+                    "to its end.");
+    c.parser.addOptions(
+        {option("from", "First frequency in Hz, 1 .. 500000.", "HZ"),
+         option("to", "Last frequency in Hz, 1 .. 500000.", "HZ"),
+         option("points", "Number of points, 1 .. 1000.", "N"),
+         option("amplitude", "Generator amplitude in mV, 1 .. 1250 (default 1250).", "MV"),
+         option("o", "Also write the points as CSV freq_Hz,gain_dB,phase_deg.", "FILE.csv")});
+    if (!c.parse(args))
+        return false;
+    const QCommandLineParser& p = c.parser;
+    for (const char* needed : {"from", "to", "points"})
+        if (!p.isSet(QString::fromLatin1(needed)))
+            throw UsageError{QStringLiteral("bode wants --from, --to and --points")};
+    job.settings.fromHz =
+        integer(p.value(QStringLiteral("from")), "--from", gen::minFreq, gen::maxFreq);
+    job.settings.toHz = integer(p.value(QStringLiteral("to")), "--to", gen::minFreq, gen::maxFreq);
+    job.settings.points = integer(p.value(QStringLiteral("points")), "--points", 1, 1000);
+    if (p.isSet(QStringLiteral("amplitude")))
+        job.settings.amplitudeMv =
+            integer(p.value(QStringLiteral("amplitude")), "--amplitude", 1, gen::unityGain);
+    job.output = p.value(QStringLiteral("o"));
+    return true;
+}
+
 // The global options stand before the command; those with a value take the next word.
 int commandIndex(const QStringList& args) {
     const QStringList withValue{QStringLiteral("--port"), QStringLiteral("--speed"),
@@ -440,7 +472,7 @@ int main(int argc, char** argv) {
     global.addHelpOption();
     global.addVersionOption();
     global.addPositionalArgument(QStringLiteral("command"),
-                                 QStringLiteral("scope, spectrum, logic, generate or record"),
+                                 QStringLiteral("scope, spectrum, logic, generate, bode or record"),
                                  QStringLiteral("COMMAND [OPTIONS]"));
     const QCommandLineOption portOption = option("port", "Serial port, e.g. /dev/ttyUSB0.", "PATH");
     const QCommandLineOption speedOption =
@@ -462,6 +494,7 @@ int main(int argc, char** argv) {
     SpectrumJob spectrum;
     LogicJob logic;
     auto generate = std::make_unique<GenerateJob>();
+    BodeJob bode;
     try {
         if (!global.parse(args.mid(0, at)))
             throw UsageError{global.errorText()};
@@ -519,6 +552,8 @@ int main(int argc, char** argv) {
             go = parseLogic(rest, record, logic);
         else if (command == QLatin1String("generate") && !record)
             go = parseGenerate(rest, *generate);
+        else if (command == QLatin1String("bode") && !record)
+            go = parseBode(rest, bode);
         else
             throw UsageError{QStringLiteral("no command '") + command + '\''};
         if (!go)
@@ -538,5 +573,7 @@ int main(int argc, char** argv) {
         return runSpectrum(session, spectrum);
     if (command == QLatin1String("logic"))
         return runLogic(session, logic);
+    if (command == QLatin1String("bode"))
+        return runBode(session, bode);
     return runGenerate(session, *generate);
 }

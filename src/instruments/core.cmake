@@ -4,7 +4,7 @@
 file(GLOB_RECURSE ZRV_CORE_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/*.cpp
      ${CMAKE_CURRENT_LIST_DIR}/*.h)
 list(FILTER ZRV_CORE_SOURCES EXCLUDE REGEX
-     "/(page|controls|limitedspinbox|status|runbuttons|oscyloskop|generator|mmlwidget|analizator|analizatorlog|decodedialog)\\.(h|cpp)$")
+     "/(page|controls|limitedspinbox|status|runbuttons|oscyloskop|generator|mmlwidget|analizator|analizatorlog|decodedialog|bodepage)\\.(h|cpp)$")
 # The protocol decoders are a library of their own (logic/decode/, zrv_decode).
 list(FILTER ZRV_CORE_SOURCES EXCLUDE REGEX "/logic/decode/")
 find_package(PkgConfig REQUIRED)

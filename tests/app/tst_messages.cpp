@@ -124,7 +124,7 @@ private slots:
 
     void statusTextsFit_data() {
         QTest::addColumn<int>("page");
-        for (int page = 0; page < 5; ++page)
+        for (int page = 0; page < MainWindow::pageCount; ++page)
             QTest::addRow("page %d", page) << page;
     }
 
@@ -148,7 +148,7 @@ private slots:
                      "a control covers the status line");
         for (const char* text :
              {"Closed", "Open", "closed", "Unable to open", "Device lost: /dev/ttyUSB0",
-              "Oscyloskop", "Generator", "Analizator", "Analizator st. log.", "Ustawienia",
+              "Oscyloskop", "Generator", "Analizator", "Analizator st. log.", "Bode", "Ustawienia",
               "Unable to save waveform.txt", "Not a waveform file: picture.png",
               "Nothing to export yet", "This page has no data to export", "Exported capture.vcd",
               "Unknown export format: capture.xls", "Unable to write capture.png"}) {
