@@ -101,7 +101,8 @@ Result decodeCapture(const uint8_t* samples, int count, qint64 sampleRateHz,
 
 // Seconds of a sample from the capture's trigger sample.
 inline double secondsOf(qint64 sample, qint64 triggerSample, qint64 periodNs) {
-    return double(sample - triggerSample) * double(periodNs) * 1e-9;
+    // Divided, not multiplied by 1e-9: the nearest double to the true time, so it prints short.
+    return double(sample - triggerSample) * double(periodNs) / 1e9;
 }
 // The annotations as a table "start_s,end_s,decoder,row,text", times from the trigger sample,
 // a text with a comma, quote or line break quoted.
